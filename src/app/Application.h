@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/NotificationCenter.h"
+#include "platform/Ports.h"
+#include "platform/Url.h"
+#include "settings/SettingsWindowController.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace larkspire {
+
+// The composition root and the application delegate: owns one instance of each feature,
+// runs the start-up sequence, routes URL requests and keeps the status item.
+class Application : public std::enable_shared_from_this<Application> {
+public:
+    static constexpr const char* urlScheme = "quirefold";
+
+    explicit Application(Ports ports);
+
+    void applicationDidFinishLaunching();
+    bool applicationShouldHandleReopen();  // shows the settings window; the platform does nothing more
+    void openUrls(const std::vector<std::string>& urls);  // handled one after the other, in order
+
+    // Status item and menu.
+    void updateStatusIcon();
+    Menu menuNeedsUpdate();
+    void openSettings();
+
+    NotificationCenter& notificationCenter() { return notifications; }
+    SettingsWindowController& settingsWindowController() { return settingsWindow; }
+    StatusItem* statusItemForTesting() { return statusItem.get(); }
+
+private:
+    void openUrl(const std::string& text);
+    void registerLoginItemOnce(const char* flagKey);
+
+    Ports ports;
+    NotificationCenter notifications;
+    SettingsWindowController settingsWindow;
+    std::unique_ptr<StatusItem> statusItem;
+    std::shared_ptr<void> cutStateObservation;
+};
+
+} // namespace larkspire

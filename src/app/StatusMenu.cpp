@@ -1,0 +1,32 @@
+#include "app/Application.h"
+
+namespace larkspire {
+
+void Application::updateStatusIcon() {
+    if (!statusItem || !statusItem->hasButton()) return;
+    statusItem->setIcon(StatusIcon{
+        .image = "macwindow",
+        .accessibilityDescription = "Larkspire",
+        .title = "",
+        .tooltip = "Larkspire",
+    });
+}
+
+Menu Application::menuNeedsUpdate() {
+    Menu menu;
+    menu.push_back(MenuItem::heading("Larkspire"));
+    menu.push_back(MenuItem::separator());
+    menu.push_back(MenuItem{.title = "Einstellungen…",
+                            .action = [weak = weak_from_this()](const MenuItem&) {
+                                if (auto self = weak.lock()) self->openSettings();
+                            },
+                            .keyEquivalent = ","});
+    menu.push_back(MenuItem{.title = "Larkspire beenden",
+                            .action = [&application = ports.application](const MenuItem&) { application.terminate(); },
+                            .keyEquivalent = "q"});
+    return menu;
+}
+
+void Application::openSettings() { settingsWindow.show(std::nullopt); }
+
+} // namespace larkspire

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/Accessibility.h"
+#include "platform/Alerts.h"
+#include "platform/Clock.h"
+#include "platform/DefaultsStore.h"
+#include "platform/DistributedNotifications.h"
+#include "platform/FinderExtension.h"
+#include "platform/Log.h"
+#include "platform/LoginItem.h"
+#include "platform/MainQueue.h"
+#include "platform/SettingsWindow.h"
+#include "platform/StatusItem.h"
+#include "platform/WorkQueue.h"
+#include "platform/Workspace.h"
+
+namespace larkspire {
+
+// Everything of the desktop that the features may use, handed to the Application by its desktop.
+struct Ports {
+    MainQueue& main;
+    Clock& clock;
+    WorkQueue& work;
+    DefaultsStore& defaults;
+    DistributedNotifications& distributedNotifications;
+    Workspace& workspace;
+    LoginItem& loginItem;
+    Accessibility& accessibility;
+    FinderExtension& finderExtension;
+    Log& log;
+    Alerts& alerts;
+    StatusBar& statusBar;
+    ApplicationControl& application;
+    SettingsWindowFactory& settingsWindows;
+};
+
+} // namespace larkspire

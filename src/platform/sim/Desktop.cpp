@@ -1,0 +1,24 @@
+#include "platform/sim/Desktop.h"
+
+namespace larkspire::sim {
+
+Ports Desktop::ports() {
+    return Ports{
+        .main = loop,
+        .clock = loop,
+        .work = work,
+        .defaults = defaults,
+        .distributedNotifications = distributedNotifications,
+        .workspace = workspace,
+        .loginItem = loginItem,
+        .accessibility = accessibility,
+        .finderExtension = finderExtension,
+        .log = log,
+        .alerts = alerts,
+        .statusBar = statusBar,
+        .application = application,
+        .settingsWindows = settingsWindows,
+    };
+}
+
+} // namespace larkspire::sim

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/SettingsWindow.h"
+#include "platform/StatusItem.h"
+
+#include <functional>
+#include <optional>
+
+namespace larkspire::sim {
+
+class SimStatusItem : public StatusItem {
+public:
+    bool hasButton() const override { return true; }
+    void setImageLeading() override { imageLeading = true; }
+    void setIcon(const StatusIcon& newIcon) override { icon = newIcon; }
+    void setMenuProvider(std::function<Menu()> provider) override { menuProvider = std::move(provider); }
+    void menuContentChanged() override { ++menuChanges; }
+
+    // What the user sees when clicking the item.
+    Menu openMenu() const { return menuProvider ? menuProvider() : Menu{}; }
+    // Opens the menu and chooses the first item with this title; false when there is none.
+    bool choose(const std::string& title);
+
+    StatusIcon icon;
+    bool imageLeading = false;
+    int menuChanges = 0;
+
+private:
+    std::function<Menu()> menuProvider;
+};
+
+class SimStatusBar : public StatusBar {
+public:
+    std::unique_ptr<StatusItem> createStatusItem() override;
+    SimStatusItem* item = nullptr;  // the last item created; owned by the application
+};
+
+class SimApplicationControl : public ApplicationControl {
+public:
+    void terminate() override { terminated = true; }
+    void activateIgnoringOtherApps() override { ++activations; }
+    bool terminated = false;
+    int activations = 0;
+};
+
+class SimSettingsWindow : public SettingsWindow {
+public:
+    void selectTab(int index) override;
+    void setOnSelect(std::function<void(int)> callback) override { onSelect = std::move(callback); }
+    bool isVisible() const override { return visible; }
+    void center() override { ++centred; }
+    void makeKeyAndOrderFront() override {
+        visible = true;
+        ++broughtToFront;
+    }
+    void close() { visible = false; }  // closing only hides
+
+    std::optional<int> selectedTab;
+    bool visible = false;
+    int centred = 0;
+    int broughtToFront = 0;
+
+private:
+    std::function<void(int)> onSelect;
+};
+
+class SimSettingsWindows : public SettingsWindowFactory {
+public:
+    std::unique_ptr<SettingsWindow> createSettingsWindow() override;
+    SimSettingsWindow* window = nullptr;  // owned by the application
+    int created = 0;
+};
+
+} // namespace larkspire::sim

@@ -1,0 +1,34 @@
+#include "platform/sim/SimWorkQueue.h"
+
+namespace larkspire::sim {
+
+SimWorkQueue::~SimWorkQueue() {
+    for (auto& t : threads) t.join();
+}
+
+void SimWorkQueue::runConcurrent(std::function<void()> work) {
+    loop.backgroundWorkStarted();
+    std::lock_guard lock(mutex);
+    threads.emplace_back([this, work = std::move(work)] {
+        work();
+        loop.backgroundWorkFinished();
+    });
+}
+
+void SimWorkQueue::runSerial(const std::string& label, std::function<void()> work) {
+    auto done = std::make_shared<std::promise<void>>();
+    std::shared_future<void> previous;
+    {
+        std::lock_guard lock(mutex);
+        previous = lastOfLabel[label];
+        lastOfLabel[label] = done->get_future().share();
+    }
+    // Each piece waits for the one queued before it under the same label.
+    runConcurrent([previous, done, work = std::move(work)] {
+        if (previous.valid()) previous.wait();
+        work();
+        done->set_value();
+    });
+}
+
+} // namespace larkspire::sim

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/WorkQueue.h"
+#include "platform/sim/SimMainLoop.h"
+
+#include <future>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace larkspire::sim {
+
+// Background work on real threads; the virtual clock waits for it before it moves on.
+class SimWorkQueue : public WorkQueue {
+public:
+    explicit SimWorkQueue(SimMainLoop& loop) : loop(loop) {}
+    ~SimWorkQueue() override;
+    using WorkQueue::runConcurrent;
+    void runConcurrent(std::function<void()> work) override;
+    void runSerial(const std::string& label, std::function<void()> work) override;
+
+private:
+    SimMainLoop& loop;
+    std::mutex mutex;
+    std::map<std::string, std::shared_future<void>> lastOfLabel;
+    std::vector<std::thread> threads;
+};
+
+} // namespace larkspire::sim

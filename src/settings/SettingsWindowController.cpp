@@ -1,0 +1,40 @@
+#include "settings/SettingsWindowController.h"
+
+#include <algorithm>
+
+namespace larkspire {
+
+const std::vector<SettingsTab>& SettingsWindowController::tabs() {
+    static const std::vector<SettingsTab> all = {
+        {"Allgemein", "gearshape"},
+        {"Neue Datei", "doc.badge.plus"},
+        {"Finder", "folder"},
+        {"Netzwerk", "externaldrive.connected.to.line.below"},
+        {"Scrollen", "arrow.up.arrow.down"},
+        {"Widgets", "square.grid.2x2"},
+        {"Über", "info.circle"},
+    };
+    return all;
+}
+
+SettingsWindowController::SettingsWindowController(SettingsWindowFactory& factory, DefaultsStore& defaults,
+                                                   ApplicationControl& application)
+    : factory(factory), defaults(defaults), application(application) {}
+
+void SettingsWindowController::createWindow() {
+    window = factory.createSettingsWindow();
+    auto last = static_cast<std::int64_t>(tabs().size()) - 1;
+    window->selectTab(static_cast<int>(std::clamp<std::int64_t>(defaults.integerForKey(selectedTabKey), 0, last)));
+    // Set after restoring, so that restoring does not write the key.
+    window->setOnSelect([&defaults = defaults](int index) { defaults.set(selectedTabKey, Value(index)); });
+}
+
+void SettingsWindowController::show(std::optional<int> tab) {
+    if (!window) createWindow();
+    if (tab) window->selectTab(*tab);
+    application.activateIgnoringOtherApps();
+    if (!window->isVisible()) window->center();
+    window->makeKeyAndOrderFront();
+}
+
+} // namespace larkspire

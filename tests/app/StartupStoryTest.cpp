@@ -1,0 +1,115 @@
+#include "app/Settings.h"
+#include "support/SimApp.h"
+
+#include <gtest/gtest.h>
+
+using namespace larkspire;
+using larkspire::testing::SimApp;
+
+namespace {
+
+TEST(Startup, FirstStartOfAFreshAccountRegistersTheLoginItemAsksOnceAndOpensSettings) {
+    SimApp sim;
+    sim.launch();
+
+    EXPECT_EQ(sim.desktop.loginItem.registrations, 2);  // once for the account, once more for the migration
+    EXPECT_TRUE(sim.desktop.defaults.boolForKey("didSetupLoginItem"));
+    EXPECT_TRUE(sim.desktop.defaults.boolForKey("didMigrateToLarkspire"));
+    EXPECT_EQ(sim.desktop.accessibility.prompts, 1);
+    EXPECT_TRUE(sim.desktop.defaults.boolForKey("didAskAccessibility"));
+
+    sim.desktop.advance(0.49);
+    EXPECT_EQ(sim.desktop.settingsWindows.window, nullptr);
+    sim.desktop.advance(0.01);
+    ASSERT_NE(sim.desktop.settingsWindows.window, nullptr);
+    EXPECT_TRUE(sim.desktop.settingsWindows.window->visible);
+    EXPECT_EQ(sim.desktop.settingsWindows.window->selectedTab, 0);
+    EXPECT_EQ(sim.desktop.settingsWindows.window->centred, 1);
+}
+
+TEST(Startup, SecondStartNeitherRegistersNorAsksEvenWithoutPermission) {
+    SimApp sim;
+    sim.launch();
+    sim.desktop.advance(1.0);
+    sim.restart();
+    sim.desktop.finderExtension.enabled = true;
+    sim.launch();
+    sim.desktop.advance(1.0);
+
+    EXPECT_EQ(sim.desktop.loginItem.registrations, 2);
+    EXPECT_EQ(sim.desktop.accessibility.prompts, 1);
+    EXPECT_EQ(sim.desktop.settingsWindows.created, 1);  // only the first start opened it
+}
+
+TEST(Startup, AFailedLoginRegistrationIsNotRetried) {
+    SimApp sim;
+    sim.desktop.loginItem.succeeds = false;
+    sim.launch();
+    sim.restart();
+    sim.launch();
+    EXPECT_EQ(sim.desktop.loginItem.registrations, 2);
+    EXPECT_TRUE(sim.desktop.log.lines.empty());
+}
+
+TEST(Startup, DoesNotAskForPermissionWhenNoFeatureNeedsIt) {
+    SimApp sim;
+    sim.desktop.defaults.setBool(Settings::cutPasteKey, false);
+    sim.desktop.defaults.setBool(Settings::selectionSizeKey, false);
+    sim.launch();
+    EXPECT_EQ(sim.desktop.accessibility.prompts, 0);
+    EXPECT_FALSE(sim.desktop.defaults.boolForKey("didAskAccessibility"));
+}
+
+TEST(Startup, DoesNotAskWhenAlreadyTrusted) {
+    SimApp sim;
+    sim.desktop.accessibility.trusted = true;
+    sim.launch();
+    EXPECT_EQ(sim.desktop.accessibility.prompts, 0);
+    EXPECT_FALSE(sim.desktop.defaults.boolForKey("didAskAccessibility"));
+}
+
+TEST(Startup, DropsACutListLeftByAnEarlierRun) {
+    SimApp sim;
+    sim.desktop.defaults.set(Settings::cutPathsKey, Value::stringList({"/tmp/a", "/tmp/b"}));
+    sim.launch();
+    EXPECT_FALSE(sim.desktop.defaults.object(Settings::cutPathsKey).has_value());
+}
+
+TEST(Startup, AStoredValueWinsOverTheRegisteredDefaultAtTheNextStart) {
+    SimApp sim;
+    sim.launch();
+    sim.desktop.defaults.setBool(Settings::autoMountKey, false);
+    sim.restart();
+    sim.launch();
+    EXPECT_FALSE(sim.desktop.defaults.boolForKey(Settings::autoMountKey));
+}
+
+TEST(Startup, WithTheExtensionEnabledNoWindowOpens) {
+    SimApp sim;
+    sim.desktop.finderExtension.enabled = true;
+    sim.launch();
+    sim.desktop.advance(5);
+    EXPECT_EQ(sim.desktop.settingsWindows.created, 0);
+}
+
+TEST(Startup, TheStatusItemShowsTheNormalIconWithTheImageLeading) {
+    SimApp sim;
+    sim.launch();
+    EXPECT_TRUE(sim.statusItem().imageLeading);
+    EXPECT_EQ(sim.statusItem().icon, (StatusIcon{"macwindow", "Larkspire", "", "Larkspire"}));
+}
+
+TEST(Reopen, ShowsTheSettingsWindowOnTheTabLastShown) {
+    SimApp sim;
+    sim.desktop.finderExtension.enabled = true;
+    sim.desktop.defaults.set("settingsSelectedTab", Value(4));
+    sim.launch();
+    EXPECT_FALSE(sim.app->applicationShouldHandleReopen());
+    auto* window = sim.desktop.settingsWindows.window;
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->selectedTab, 4);
+    EXPECT_TRUE(window->visible);
+    EXPECT_EQ(sim.desktop.application.activations, 1);
+}
+
+} // namespace
