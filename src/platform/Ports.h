@@ -6,11 +6,13 @@
 #include "platform/DefaultsStore.h"
 #include "platform/DistributedNotifications.h"
 #include "platform/FinderExtension.h"
+#include "platform/FolderPicker.h"
 #include "platform/Log.h"
 #include "platform/LoginItem.h"
 #include "platform/MainQueue.h"
 #include "platform/SettingsWindow.h"
 #include "platform/StatusItem.h"
+#include "platform/TextMetrics.h"
 #include "platform/WorkQueue.h"
 #include "platform/Workspace.h"
 
@@ -32,6 +34,8 @@ struct Ports {
     StatusBar& statusBar;
     ApplicationControl& application;
     SettingsWindowFactory& settingsWindows;
+    FolderPicker& folderPicker;
+    TextMetrics& textMetrics;
 };
 
 } // namespace larkspire

@@ -18,6 +18,8 @@ Ports Desktop::ports() {
         .statusBar = statusBar,
         .application = application,
         .settingsWindows = settingsWindows,
+        .folderPicker = folderPicker,
+        .textMetrics = textMetrics,
     };
 }
 

@@ -32,6 +32,8 @@ public:
     SimStatusBar statusBar;
     SimApplicationControl application;
     SimSettingsWindows settingsWindows;
+    SimFolderPicker folderPicker;
+    SimTextMetrics textMetrics;
 };
 
 } // namespace larkspire::sim
