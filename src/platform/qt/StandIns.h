@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/Accessibility.h"
+#include "platform/DistributedNotifications.h"
+#include "platform/FinderExtension.h"
+#include "platform/LoginItem.h"
+#include "platform/Workspace.h"
+
+namespace larkspire::qt {
+
+// Opens URLs with the desktop's default handlers.
+class QtWorkspace : public Workspace {
+  public:
+    bool open(const Url& url) override;
+};
+
+// Stand-ins for ports whose Linux adapters are still being written: they report plainly that
+// nothing is available and change nothing.
+class UnavailableLoginItem : public LoginItem {
+  public:
+    bool registerItem() override { return false; }
+    bool unregisterItem() override { return false; }
+    LoginItemStatus status() const override { return LoginItemStatus::notRegistered; }
+};
+
+class UntrustedAccessibility : public Accessibility {
+  public:
+    bool isTrusted() const override { return false; }
+    void prompt() override {}
+};
+
+// No file-manager extension exists on Linux yet.
+class AbsentFinderExtension : public FinderExtension {
+  public:
+    bool isEnabled() const override { return false; }
+    void showManagementInterface() override {}
+};
+
+// Nobody on the session listens yet; notifications are dropped as without a session bus.
+class DroppedDistributedNotifications : public DistributedNotifications {
+  public:
+    void post(const std::string&) override {}
+};
+
+}  // namespace larkspire::qt
