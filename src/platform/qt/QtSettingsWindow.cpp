@@ -61,7 +61,6 @@ QtSettingsWindow::QtSettingsWindow(const std::vector<SettingsTab>& tabs, Default
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setCheckable(true);
         button->setAutoRaise(true);
-        button->setStyleSheet("QToolButton { padding: 2px 3px; }");
         button->setAccessibleName(label);
         button->setAccessibleDescription(label);
         button->setProperty("imageName", QString::fromStdString(tab.image));
@@ -70,6 +69,13 @@ QtSettingsWindow::QtSettingsWindow(const std::vector<SettingsTab>& tabs, Default
         buttons.push_back(button);
     }
     bar->addStretch();
+    // Long labels in a wide font would make the window wider than its tabs; the labels shrink instead.
+    for (double scale = 1.0; scale > 0.7 && tabBar->sizeHint().width() > tabWidth; scale -= 0.05) {
+        QFont font = QApplication::font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        for (auto* button : buttons) button->setFont(font);
+        bar->invalidate();
+    }
     layout->addWidget(tabBar);
     auto* line = new QFrame(window.get());
     line->setFrameShape(QFrame::HLine);
@@ -165,7 +171,7 @@ void QtSettingsWindow::setTabContent(int index, const TabView& content) {
 
 // The frame is stored as "x y width height" of the outer frame, as whole points.
 void QtSettingsWindow::saveFrame() {
-    if (autosaveName.empty() || !window->isVisible()) return;
+    if (autosaveName.empty()) return;
     QRect frame = window->frameGeometry();
     auto value = QString("%1 %2 %3 %4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
     defaults.set(autosaveName, Value(value.toStdString()));

@@ -156,6 +156,7 @@ void TabRenderer::render(const TabView& next) {
     for (const auto& element : view.elements) column->addWidget(build(element, root));
     layout->addWidget(root);
     for (std::size_t i = 0; i < nodes.size() && i < elements.size(); ++i) apply(nodes[i], *elements[i]);
+    root->show();  // a child added to a page already on screen stays hidden otherwise
 
     if (focusedField >= 0) {
         fieldIndex = 0;

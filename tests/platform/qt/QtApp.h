@@ -1,0 +1,47 @@
+#pragma once
+
+#include "app/Application.h"
+#include "platform/qt/QtDesktop.h"
+#include "platform/sim/MemoryDefaults.h"
+#include "platform/sim/Recorders.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <functional>
+#include <memory>
+
+namespace larkspire::testing {
+
+// Runs Qt's event loop until `done` holds or the time is up; true when it held.
+inline bool runUntil(const std::function<bool()>& done, int milliseconds = 3000) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!done()) {
+        if (elapsed.elapsed() > milliseconds) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+// The Application on the real Qt desktop, with settings in memory.
+struct QtApp {
+    sim::MemoryDefaults defaults;
+    sim::RecordingLog log;
+    qt::QtDesktop desktop{defaults, log};
+    std::shared_ptr<Application> app;
+
+    Application& launch() {
+        app = std::make_shared<Application>(desktop.ports());
+        app->applicationDidFinishLaunching();
+        return *app;
+    }
+    qt::QtSettingsWindow& openSettings() {
+        app->openSettings();
+        return *desktop.settingsWindows.window;
+    }
+    ~QtApp() {
+        if (desktop.settingsWindows.window) desktop.settingsWindows.window->widget().hide();
+    }
+};
+
+}  // namespace larkspire::testing
