@@ -13,13 +13,14 @@ namespace larkspire {
 
 // The settings window: created on first use, kept for the life of the process, closing only hides it.
 class SettingsWindowController {
-public:
+  public:
     static constexpr const char* selectedTabKey = "settingsSelectedTab";
     static constexpr const char* frameAutosaveName = "LarkspireSettings";
     static constexpr double tabWidth = 460;
     static const std::vector<SettingsTab>& tabs();
 
-    SettingsWindowController(SettingsWindowFactory& factory, DefaultsStore& defaults, ApplicationControl& application);
+    SettingsWindowController(SettingsWindowFactory& factory, DefaultsStore& defaults,
+                             ApplicationControl& application);
 
     // Selects `tab` when given (else the tab last shown), brings the window to the front,
     // centring it when it was not visible.
@@ -28,7 +29,7 @@ public:
     // Describes every tab again and hands it to the window; for state a tab shows.
     void refreshTabs();
 
-private:
+  private:
     void createWindow();
 
     SettingsWindowFactory& factory;

@@ -29,16 +29,21 @@ QString text(const std::string& s) {
 QColor colorOf(TabColor color) {
     auto palette = QApplication::palette();
     switch (color) {
-    case TabColor::primary: return palette.color(QPalette::WindowText);
+    case TabColor::primary:
+        return palette.color(QPalette::WindowText);
     case TabColor::secondary: {
         auto c = palette.color(QPalette::WindowText);
         c.setAlphaF(0.6f);
         return c;
     }
-    case TabColor::green: return QColor(0x28, 0xa7, 0x45);
-    case TabColor::orange: return QColor(0xf0, 0x8c, 0x00);
-    case TabColor::red: return QColor(0xe0, 0x30, 0x26);
-    case TabColor::accent: return palette.color(QPalette::Highlight);
+    case TabColor::green:
+        return QColor(0x28, 0xa7, 0x45);
+    case TabColor::orange:
+        return QColor(0xf0, 0x8c, 0x00);
+    case TabColor::red:
+        return QColor(0xe0, 0x30, 0x26);
+    case TabColor::accent:
+        return palette.color(QPalette::Highlight);
     }
     return palette.color(QPalette::WindowText);
 }
@@ -47,12 +52,20 @@ void styleLabel(QLabel& label, TabTextStyle style, TabColor color, bool semibold
     QFont font = QApplication::font();
     double base = font.pointSizeF() > 0 ? font.pointSizeF() : 10;
     switch (style) {
-    case TabTextStyle::body: break;
-    case TabTextStyle::caption: font.setPointSizeF(base * 0.88); break;
-    case TabTextStyle::title: font.setPointSizeF(base * 1.5); break;
-    case TabTextStyle::heading: font.setPointSizeF(base * 0.92); break;
+    case TabTextStyle::body:
+        break;
+    case TabTextStyle::caption:
+        font.setPointSizeF(base * 0.88);
+        break;
+    case TabTextStyle::title:
+        font.setPointSizeF(base * 1.5);
+        break;
+    case TabTextStyle::heading:
+        font.setPointSizeF(base * 0.92);
+        break;
     }
-    if (semibold || style == TabTextStyle::heading) font.setWeight(QFont::DemiBold);
+    if (semibold || style == TabTextStyle::heading)
+        font.setWeight(QFont::DemiBold);
     label.setFont(font);
     QPalette palette = label.palette();
     palette.setColor(QPalette::WindowText, colorOf(color));
@@ -81,7 +94,7 @@ QLabel* makeLabel(QWidget* parent, bool wrap) {
     return label;
 }
 
-}  // namespace
+} // namespace
 
 TabRenderer::TabRenderer(QWidget& page) : QObject(&page), page(page), layout(new QVBoxLayout(&page)) {
     layout->setContentsMargins(20, 20, 20, 20);
@@ -93,10 +106,14 @@ std::string TabRenderer::shapeOf(const TabElements& elements) {
     for (const auto& element : elements) {
         result += std::to_string(element.content.index());
         const TabElements* children = nullptr;
-        if (auto* group = std::get_if<TabGroup>(&element.content)) children = &group->content;
-        if (auto* row = std::get_if<TabRow>(&element.content)) children = &row->items;
-        if (auto* column = std::get_if<TabColumn>(&element.content)) children = &column->items;
-        if (children) result += "(" + shapeOf(*children) + ")";
+        if (auto* group = std::get_if<TabGroup>(&element.content))
+            children = &group->content;
+        if (auto* row = std::get_if<TabRow>(&element.content))
+            children = &row->items;
+        if (auto* column = std::get_if<TabColumn>(&element.content))
+            children = &column->items;
+        if (children)
+            result += "(" + shapeOf(*children) + ")";
         result += ",";
     }
     return result;
@@ -105,9 +122,12 @@ std::string TabRenderer::shapeOf(const TabElements& elements) {
 void TabRenderer::flatten(const TabElements& list) {
     for (const auto& element : list) {
         elements.push_back(&element);
-        if (auto* group = std::get_if<TabGroup>(&element.content)) flatten(group->content);
-        if (auto* row = std::get_if<TabRow>(&element.content)) flatten(row->items);
-        if (auto* column = std::get_if<TabColumn>(&element.content)) flatten(column->items);
+        if (auto* group = std::get_if<TabGroup>(&element.content))
+            flatten(group->content);
+        if (auto* row = std::get_if<TabRow>(&element.content))
+            flatten(row->items);
+        if (auto* column = std::get_if<TabColumn>(&element.content))
+            flatten(column->items);
     }
 }
 
@@ -122,7 +142,8 @@ void TabRenderer::render(const TabView& next) {
     flatten(view.elements);
 
     if (root && nextShape == shape) {
-        for (std::size_t i = 0; i < nodes.size() && i < elements.size(); ++i) apply(nodes[i], *elements[i]);
+        for (std::size_t i = 0; i < nodes.size() && i < elements.size(); ++i)
+            apply(nodes[i], *elements[i]);
         return;
     }
 
@@ -132,7 +153,8 @@ void TabRenderer::render(const TabView& next) {
     int fieldIndex = 0;
     for (auto& node : nodes) {
         auto* edit = qobject_cast<QLineEdit*>(node.widget.data());
-        if (!edit) continue;
+        if (!edit)
+            continue;
         if (edit->hasFocus()) {
             focusedField = fieldIndex;
             cursor = edit->cursorPosition();
@@ -153,17 +175,21 @@ void TabRenderer::render(const TabView& next) {
     auto* column = new QVBoxLayout(root);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(16);
-    for (const auto& element : view.elements) column->addWidget(build(element, root));
+    for (const auto& element : view.elements)
+        column->addWidget(build(element, root));
     layout->addWidget(root);
-    for (std::size_t i = 0; i < nodes.size() && i < elements.size(); ++i) apply(nodes[i], *elements[i]);
-    root->show();  // a child added to a page already on screen stays hidden otherwise
+    for (std::size_t i = 0; i < nodes.size() && i < elements.size(); ++i)
+        apply(nodes[i], *elements[i]);
+    root->show(); // a child added to a page already on screen stays hidden otherwise
 
     if (focusedField >= 0) {
         fieldIndex = 0;
         for (auto& node : nodes) {
             auto* edit = qobject_cast<QLineEdit*>(node.widget.data());
-            if (!edit) continue;
-            if (fieldIndex++ != focusedField) continue;
+            if (!edit)
+                continue;
+            if (fieldIndex++ != focusedField)
+                continue;
             edit->setFocus(Qt::OtherFocusReason);
             edit->setCursorPosition(std::min(cursor, static_cast<int>(edit->text().size())));
             break;
@@ -194,20 +220,23 @@ QWidget* TabRenderer::build(const TabElement& element, QWidget* parent) {
                 auto* inner = new QVBoxLayout(box);
                 inner->setContentsMargins(12, 10, 12, 10);
                 inner->setSpacing(8);
-                for (const auto& child : content.content) inner->addWidget(build(child, box));
+                for (const auto& child : content.content)
+                    inner->addWidget(build(child, box));
                 outer->addWidget(box);
             } else if constexpr (std::is_same_v<T, TabRow>) {
                 widget = new QFrame(parent);
                 auto* row = new QHBoxLayout(widget);
                 row->setContentsMargins(0, 0, 0, 0);
                 row->setSpacing(static_cast<int>(content.spacing));
-                for (const auto& child : content.items) row->addWidget(build(child, widget));
+                for (const auto& child : content.items)
+                    row->addWidget(build(child, widget));
             } else if constexpr (std::is_same_v<T, TabColumn>) {
                 widget = new QWidget(parent);
                 auto* column = new QVBoxLayout(widget);
                 column->setContentsMargins(0, 0, 0, 0);
                 column->setSpacing(static_cast<int>(content.spacing));
-                for (const auto& child : content.items) column->addWidget(build(child, widget));
+                for (const auto& child : content.items)
+                    column->addWidget(build(child, widget));
             } else if constexpr (std::is_same_v<T, TabText> || std::is_same_v<T, TabHint>) {
                 widget = makeLabel(parent, true);
             } else if constexpr (std::is_same_v<T, TabSwitch>) {
@@ -268,7 +297,8 @@ QWidget* TabRenderer::build(const TabElement& element, QWidget* parent) {
 
 void TabRenderer::apply(Node& node, const TabElement& element) {
     QWidget* widget = node.widget;
-    if (!widget) return;
+    if (!widget)
+        return;
     std::visit(
         [&](const auto& content) {
             using T = std::decay_t<decltype(content)>;
@@ -288,7 +318,8 @@ void TabRenderer::apply(Node& node, const TabElement& element) {
                     row->setContentsMargins(margin, margin / 2, margin, margin / 2);
                 }
             } else if constexpr (std::is_same_v<T, TabColumn>) {
-                if (widget->layout()) widget->layout()->setSpacing(static_cast<int>(content.spacing));
+                if (widget->layout())
+                    widget->layout()->setSpacing(static_cast<int>(content.spacing));
             } else if constexpr (std::is_same_v<T, TabText>) {
                 auto* label = static_cast<QLabel*>(widget);
                 label->setText(text(content.text));
@@ -309,16 +340,22 @@ void TabRenderer::apply(Node& node, const TabElement& element) {
                 button->setText(text(content.title));
                 button->setIcon(content.image.empty() ? QIcon() : namedImage(content.image));
                 button->setToolTip(text(content.help));
-                button->setFlat(content.style == TabButtonStyle::link || content.style == TabButtonStyle::borderless);
-                button->setCursor(content.style == TabButtonStyle::link ? Qt::PointingHandCursor : Qt::ArrowCursor);
+                button->setFlat(content.style == TabButtonStyle::link ||
+                                content.style == TabButtonStyle::borderless);
+                button->setCursor(content.style == TabButtonStyle::link ? Qt::PointingHandCursor
+                                                                        : Qt::ArrowCursor);
                 QFont font = QApplication::font();
-                if (content.style == TabButtonStyle::small) font.setPointSizeF(font.pointSizeF() * 0.88);
-                if (content.style == TabButtonStyle::link) font.setUnderline(true);
+                if (content.style == TabButtonStyle::small)
+                    font.setPointSizeF(font.pointSizeF() * 0.88);
+                if (content.style == TabButtonStyle::link)
+                    font.setUnderline(true);
                 button->setFont(font);
                 button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
             } else if constexpr (std::is_same_v<T, TabStatusRow>) {
                 auto* dot = qobject_cast<QLabel*>(widget->property("dot").value<QObject*>());
-                if (dot) dot->setPixmap(dotPixmap(colorOf(content.flag ? TabColor::green : TabColor::orange), 1.0));
+                if (dot)
+                    dot->setPixmap(
+                        dotPixmap(colorOf(content.flag ? TabColor::green : TabColor::orange), 1.0));
                 static_cast<QLabel*>(node.label.data())->setText(text(content.text));
                 auto* button = static_cast<QPushButton*>(node.button.data());
                 button->setText(text(content.buttonTitle));
@@ -351,4 +388,4 @@ void TabRenderer::apply(Node& node, const TabElement& element) {
     widget->setVisible(element.visible);
 }
 
-}  // namespace larkspire::qt
+} // namespace larkspire::qt

@@ -16,8 +16,8 @@ using namespace larkspire;
 namespace {
 
 struct Arguments {
-    QString snapshotFolder;  // --snapshot DIR
-    QString chooseMenuItem;  // --choose-menu-item TITLE: a hook for tests, handed to the running instance
+    QString snapshotFolder; // --snapshot DIR
+    QString chooseMenuItem; // --choose-menu-item TITLE: a hook for tests, handed to the running instance
     std::vector<std::string> urls;
     bool broken = false;
 };
@@ -42,13 +42,16 @@ Arguments parse(int argc, char** argv) {
 
 QtMessageHandler defaultMessageHandler = nullptr;
 
-// The offscreen platform used for snapshots cannot raise windows and says so for every window shown.
+// Drawing offscreen makes Qt warn about every window operation it cannot do there; only real
+// errors are worth showing while taking snapshots.
 void quietOffscreen(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (message.contains("does not support raise()")) return;
-    if (defaultMessageHandler) defaultMessageHandler(type, context, message);
+    if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg)
+        return;
+    if (defaultMessageHandler)
+        defaultMessageHandler(type, context, message);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
@@ -58,38 +61,46 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Aufruf: larkspire [URL …] | larkspire --snapshot ORDNER\n");
         return 2;
     }
-    if (!arguments.snapshotFolder.isEmpty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!arguments.snapshotFolder.isEmpty()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        defaultMessageHandler = qInstallMessageHandler(quietOffscreen);
+    }
 
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("Larkspire");
     QApplication::setDesktopFileName("larkspire");
-    QApplication::setQuitOnLastWindowClosed(false);  // the status item stays when the window closes
+    QApplication::setQuitOnLastWindowClosed(false); // the status item stays when the window closes
     QApplication::setWindowIcon(qt::namedImage("larkspire"));
 
     if (!arguments.snapshotFolder.isEmpty()) {
-        defaultMessageHandler = qInstallMessageHandler(quietOffscreen);
         auto result = qt::writeSnapshots(arguments.snapshotFolder);
-        for (const auto& path : result.written) std::printf("%s\n", qPrintable(path));
-        for (const auto& path : result.failed) std::fprintf(stderr, "Nicht geschrieben: %s\n", qPrintable(path));
+        for (const auto& path : result.written)
+            std::printf("%s\n", qPrintable(path));
+        for (const auto& path : result.failed)
+            std::fprintf(stderr, "Nicht geschrieben: %s\n", qPrintable(path));
         return result.failed.isEmpty() && !result.written.isEmpty() ? 0 : 1;
     }
 
     qt::SingleInstance instance;
     if (!arguments.chooseMenuItem.isEmpty()) {
         auto delivery = instance.forward({"choose", arguments.chooseMenuItem});
-        if (delivery == qt::SingleInstance::Delivery::delivered) return 0;
+        if (delivery == qt::SingleInstance::Delivery::delivered)
+            return 0;
         std::fprintf(stderr, "Larkspire läuft nicht oder antwortet nicht.\n");
         return 1;
     }
     QStringList request{arguments.urls.empty() ? "reopen" : "open"};
-    for (const auto& url : arguments.urls) request.append(QString::fromStdString(url));
+    for (const auto& url : arguments.urls)
+        request.append(QString::fromStdString(url));
     switch (instance.claimOrForward(request)) {
-    case qt::SingleInstance::Claim::forwarded: return 0;
+    case qt::SingleInstance::Claim::forwarded:
+        return 0;
     case qt::SingleInstance::Claim::noAnswer:
         std::fprintf(stderr, "Larkspire läuft bereits, antwortet aber nicht.\n");
         return 1;
-    case qt::SingleInstance::Claim::primary: break;
+    case qt::SingleInstance::Claim::primary:
+        break;
     }
 
     linux_desktop::SystemLog log;
@@ -100,28 +111,33 @@ int main(int argc, char** argv) {
     auto application = std::make_shared<Application>(desktop.ports());
 
     auto* statusBar = &desktop.statusBar;
-    instance.setHandler([weak = std::weak_ptr<Application>(application), statusBar,
-                         &shellLog](const QStringList& received) {
-        auto app = weak.lock();
-        if (!app || received.isEmpty()) return;
-        if (received[0] == "open") {
-            std::vector<std::string> urls;
-            for (qsizetype i = 1; i < received.size(); ++i) urls.push_back(received[i].toStdString());
-            shellLog.info("URL-Anfrage erhalten: " + std::to_string(urls.size()) + " URL(s)");
-            for (const auto& url : urls) shellLog.info("URL: " + url);
-            app->openUrls(urls);
-        } else if (received[0] == "reopen") {
-            shellLog.info("Erneut geöffnet");
-            app->applicationShouldHandleReopen();
-        } else if (received[0] == "choose" && received.size() == 2 && statusBar->item) {
-            statusBar->item->choose(received[1].toStdString());
-        }
-    });
+    instance.setHandler(
+        [weak = std::weak_ptr<Application>(application), statusBar, &shellLog](const QStringList& received) {
+            auto app = weak.lock();
+            if (!app || received.isEmpty())
+                return;
+            if (received[0] == "open") {
+                std::vector<std::string> urls;
+                for (qsizetype i = 1; i < received.size(); ++i)
+                    urls.push_back(received[i].toStdString());
+                shellLog.info("URL-Anfrage erhalten: " + std::to_string(urls.size()) + " URL(s)");
+                for (const auto& url : urls)
+                    shellLog.info("URL: " + url);
+                app->openUrls(urls);
+            } else if (received[0] == "reopen") {
+                shellLog.info("Erneut geöffnet");
+                app->applicationShouldHandleReopen();
+            } else if (received[0] == "choose" && received.size() == 2 && statusBar->item) {
+                statusBar->item->choose(received[1].toStdString());
+            }
+        });
 
     application->applicationDidFinishLaunching();
-    if (statusBar->item) shellLog.info("Statussymbol gesetzt nach " + std::to_string(sinceStart.elapsed()) + " ms");
+    if (statusBar->item)
+        shellLog.info("Statussymbol gesetzt nach " + std::to_string(sinceStart.elapsed()) + " ms");
     if (!arguments.urls.empty()) {
-        for (const auto& url : arguments.urls) shellLog.info("URL: " + url);
+        for (const auto& url : arguments.urls)
+            shellLog.info("URL: " + url);
         application->openUrls(arguments.urls);
     }
     return QApplication::exec();

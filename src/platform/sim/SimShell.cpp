@@ -4,7 +4,8 @@ namespace larkspire::sim {
 
 bool SimStatusItem::choose(const std::string& title) {
     for (const auto& item : openMenu()) {
-        if (item.title != title || item.isSeparator || !item.enabled || !item.action) continue;
+        if (item.title != title || item.isSeparator || !item.enabled || !item.action)
+            continue;
         item.action(item);
         return true;
     }
@@ -19,10 +20,12 @@ std::unique_ptr<StatusItem> SimStatusBar::createStatusItem() {
 
 void SimSettingsWindow::selectTab(int index) {
     selectedTab = index;
-    if (onSelect) onSelect(index);
+    if (onSelect)
+        onSelect(index);
 }
 
-std::unique_ptr<SettingsWindow> SimSettingsWindows::createSettingsWindow(const std::vector<SettingsTab>& tabs) {
+std::unique_ptr<SettingsWindow>
+SimSettingsWindows::createSettingsWindow(const std::vector<SettingsTab>& tabs) {
     auto made = std::make_unique<SimSettingsWindow>();
     made->tabs = tabs;
     window = made.get();
@@ -33,9 +36,11 @@ std::unique_ptr<SettingsWindow> SimSettingsWindows::createSettingsWindow(const s
 TextSize SimTextMetrics::measure(std::string_view text, const FontDescription& font) const {
     std::size_t characters = 0;
     for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++characters;  // count UTF-8 lead bytes only
+        if ((c & 0xC0) != 0x80)
+            ++characters; // count UTF-8 lead bytes only
     double em = font.compressed ? 0.5 : 0.6;
-    if (font.weight >= FontWeight::bold) em *= 1.05;
+    if (font.weight >= FontWeight::bold)
+        em *= 1.05;
     return TextSize{.width = static_cast<double>(characters) * em * font.size,
                     .ascent = 0.8 * font.size,
                     .descent = 0.2 * font.size};

@@ -14,7 +14,7 @@
 namespace larkspire::sim {
 
 class SimStatusItem : public StatusItem {
-public:
+  public:
     bool hasButton() const override { return true; }
     void setImageLeading() override { imageLeading = true; }
     void setIcon(const StatusIcon& newIcon) override { icon = newIcon; }
@@ -30,18 +30,18 @@ public:
     bool imageLeading = false;
     int menuChanges = 0;
 
-private:
+  private:
     std::function<Menu()> menuProvider;
 };
 
 class SimStatusBar : public StatusBar {
-public:
+  public:
     std::unique_ptr<StatusItem> createStatusItem() override;
-    SimStatusItem* item = nullptr;  // the last item created; owned by the application
+    SimStatusItem* item = nullptr; // the last item created; owned by the application
 };
 
 class SimApplicationControl : public ApplicationControl {
-public:
+  public:
     void terminate() override { terminated = true; }
     void activateIgnoringOtherApps() override { ++activations; }
     bool terminated = false;
@@ -49,7 +49,7 @@ public:
 };
 
 class SimSettingsWindow : public SettingsWindow {
-public:
+  public:
     void selectTab(int index) override;
     void setOnSelect(std::function<void(int)> callback) override { onSelect = std::move(callback); }
     bool isVisible() const override { return visible; }
@@ -58,7 +58,7 @@ public:
         visible = true;
         ++broughtToFront;
     }
-    void close() { visible = false; }  // closing only hides
+    void close() { visible = false; } // closing only hides
     void setFrameAutosaveName(const std::string& name) override { frameAutosaveName = name; }
     void setTabContent(int index, const TabView& content) override { tabContents[index] = content; }
 
@@ -68,22 +68,22 @@ public:
     int broughtToFront = 0;
     std::vector<SettingsTab> tabs;
     std::string frameAutosaveName;
-    std::map<int, TabView> tabContents;  // what each tab shows, as last described
+    std::map<int, TabView> tabContents; // what each tab shows, as last described
 
-private:
+  private:
     std::function<void(int)> onSelect;
 };
 
 class SimSettingsWindows : public SettingsWindowFactory {
-public:
+  public:
     std::unique_ptr<SettingsWindow> createSettingsWindow(const std::vector<SettingsTab>& tabs) override;
-    SimSettingsWindow* window = nullptr;  // owned by the application
+    SimSettingsWindow* window = nullptr; // owned by the application
     int created = 0;
 };
 
 // Answers the folder panel with the folders a test put in `answer`; empty is a cancel.
 class SimFolderPicker : public FolderPicker {
-public:
+  public:
     std::vector<Url> chooseFolders(const FolderPickerOptions& options) override {
         requests.push_back(options);
         return answer;
@@ -95,7 +95,7 @@ public:
 // A predictable stand-in for font measurement: every character is 0.6 em wide (0.5 em compressed),
 // 5 % more when bold or heavier.
 class SimTextMetrics : public TextMetrics {
-public:
+  public:
     TextSize measure(std::string_view text, const FontDescription& font) const override;
 };
 

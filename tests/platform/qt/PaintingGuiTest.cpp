@@ -25,25 +25,26 @@ const Color blue{0, 0, 1, 1};
 TEST(DisplayListPainter, FillsRoundedRectanglesInsideTheirCornersOnly) {
     auto image = paint({RoundedRect{.rect = {10, 10, 80, 40}, .cornerRadius = 12, .fill = Fill(red)}});
     EXPECT_EQ(image.pixelColor(50, 30), QColor(Qt::red));
-    EXPECT_EQ(image.pixelColor(11, 11).alpha(), 0);  // cut off by the corner
-    EXPECT_EQ(image.pixelColor(5, 30).alpha(), 0);   // outside
+    EXPECT_EQ(image.pixelColor(11, 11).alpha(), 0); // cut off by the corner
+    EXPECT_EQ(image.pixelColor(5, 30).alpha(), 0);  // outside
     EXPECT_EQ(image.pixelColor(11, 30), QColor(Qt::red));
 }
 
 TEST(DisplayListPainter, ContinuousCornersCutDeeperThanCircularOnes) {
     auto alphaNearCorner = [](bool continuous) {
-        auto image = paint({RoundedRect{
-            .rect = {0, 0, 100, 60}, .cornerRadius = 20, .continuousCorners = continuous, .fill = Fill(red)}});
+        auto image = paint({RoundedRect{.rect = {0, 0, 100, 60},
+                                        .cornerRadius = 20,
+                                        .continuousCorners = continuous,
+                                        .fill = Fill(red)}});
         return image.pixelColor(6, 6).alpha();
     };
     EXPECT_LT(alphaNearCorner(true), alphaNearCorner(false) + 1);
 }
 
 TEST(DisplayListPainter, GradientsRunFromStartToEnd) {
-    auto image = paint({RoundedRect{.rect = {0, 0, 100, 60},
-                                    .fill = Fill(LinearGradient{.start = {0, 0},
-                                                                .end = {100, 0},
-                                                                .stops = {{0, red}, {1, blue}}})}});
+    auto image = paint({RoundedRect{
+        .rect = {0, 0, 100, 60},
+        .fill = Fill(LinearGradient{.start = {0, 0}, .end = {100, 0}, .stops = {{0, red}, {1, blue}}})}});
     EXPECT_GT(image.pixelColor(2, 30).red(), 230);
     EXPECT_GT(image.pixelColor(97, 30).blue(), 230);
 }
@@ -76,7 +77,8 @@ TEST(DisplayListPainter, DrawsTextAndSurvivesNonsenseNumbers) {
                         Text{.text = "x", .origin = {nan, inf}, .font = {.size = nan}, .color = red}});
     int inked = 0;
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) inked += image.pixelColor(x, y).blue() > 100;
+        for (int x = 0; x < image.width(); ++x)
+            inked += image.pixelColor(x, y).blue() > 100;
     EXPECT_GT(inked, 30);
 }
 
@@ -100,4 +102,4 @@ TEST(QtTextMetrics, CompressedTextIsNarrowerAndHeavyTextWider) {
     EXPECT_GT(metrics.measure(text, {.size = 40}).width, regular * 1.8);
 }
 
-}  // namespace
+} // namespace

@@ -39,7 +39,8 @@ TEST(QtMainQueue, HandsWorkFromOtherThreadsToTheMainThreadInOrder) {
     });
     worker.join();
     ASSERT_TRUE(runUntil([&] { return received.size() == 50; }));
-    for (int i = 0; i < 50; ++i) EXPECT_EQ(received[static_cast<std::size_t>(i)], i);
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(received[static_cast<std::size_t>(i)], i);
     EXPECT_EQ(std::count(onMain.begin(), onMain.end(), true), 50);
 }
 
@@ -52,7 +53,8 @@ TEST(QtMainQueue, RepeatingTimersKeepFiringWhileAMenuIsOpenAndStopWhenDropped) {
     // exec() runs the menu's own event loop, as an open status menu does.
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, &menu, [&] {
-        if (ticks >= 3) menu.close();
+        if (ticks >= 3)
+            menu.close();
     });
     closer.start(5);
     menu.exec(QPoint(0, 0));
@@ -79,11 +81,13 @@ TEST(QtWorkQueue, RunsEachLabelInOrderAndHandsResultsBack) {
             });
         auto owner = std::make_shared<int>(0);
         int result = 0;
-        work.runConcurrent([] { return 6 * 7; }, main.bind(std::weak_ptr<int>(owner), [&](int&, int value) { result = value; }));
+        work.runConcurrent([] { return 6 * 7; },
+                           main.bind(std::weak_ptr<int>(owner), [&](int&, int value) { result = value; }));
         ASSERT_TRUE(runUntil([&] { return result == 42; }));
-    }  // waits for work in flight
+    } // waits for work in flight
     ASSERT_EQ(order.size(), 200u);
-    for (int i = 0; i < 200; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
+    for (int i = 0; i < 200; ++i)
+        EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
 }
 
-}  // namespace
+} // namespace

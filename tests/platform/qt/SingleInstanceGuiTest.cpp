@@ -33,8 +33,10 @@ struct Instances : ::testing::Test {
         return claim.get();
     }
     Delivery forwardFromAnother(const QStringList& request) {
-        auto delivery = std::async(std::launch::async, [this, request] { return qt::SingleInstance(path()).forward(request); });
-        runUntil([&] { return delivery.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 20000);
+        auto delivery = std::async(std::launch::async,
+                                   [this, request] { return qt::SingleInstance(path()).forward(request); });
+        runUntil([&] { return delivery.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+                 20000);
         return delivery.get();
     }
 };
@@ -103,4 +105,4 @@ TEST_F(Instances, ForeignOrOversizedDataIsDroppedAndTheInstanceKeepsServing) {
     EXPECT_EQ(received[0], (QStringList{"open", "quirefold://create"}));
 }
 
-}  // namespace
+} // namespace

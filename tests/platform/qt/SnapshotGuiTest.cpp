@@ -17,11 +17,13 @@ TEST(Snapshot, WritesEverySurfaceAsAPictureIntoTheBuildFolder) {
     EXPECT_TRUE(result.failed.isEmpty()) << result.failed.join(", ").toStdString();
 
     QStringList names;
-    for (const auto& path : result.written) names.append(QFileInfo(path).fileName());
-    EXPECT_EQ(names, (QStringList{"status-icon-nothing-cut.png", "status-icon-two-cut.png", "status-menu.png",
-                                  "settings-0-allgemein.png", "settings-1-neue-datei.png", "settings-2-finder.png",
-                                  "settings-3-netzwerk.png", "settings-4-scrollen.png", "settings-5-widgets.png",
-                                  "settings-6-ueber.png"}));
+    for (const auto& path : result.written)
+        names.append(QFileInfo(path).fileName());
+    EXPECT_EQ(names,
+              (QStringList{"status-icon-nothing-cut.png", "status-icon-two-cut.png", "status-menu.png",
+                           "settings-0-allgemein.png", "settings-1-neue-datei.png", "settings-2-finder.png",
+                           "settings-3-netzwerk.png", "settings-4-scrollen.png", "settings-5-widgets.png",
+                           "settings-6-ueber.png"}));
     for (const auto& path : result.written) {
         QImage image(path);
         ASSERT_FALSE(image.isNull()) << path.toStdString();
@@ -38,4 +40,4 @@ TEST(Snapshot, ReportsAFolderItCannotCreate) {
     EXPECT_FALSE(result.failed.isEmpty());
 }
 
-}  // namespace
+} // namespace

@@ -14,7 +14,8 @@ namespace {
 
 QStringList titlesOf(QMenu& menu) {
     QStringList titles;
-    for (auto* action : menu.actions()) titles.append(action->isSeparator() ? "—" : action->text());
+    for (auto* action : menu.actions())
+        titles.append(action->isSeparator() ? "—" : action->text());
     return titles;
 }
 
@@ -32,7 +33,8 @@ int badgePixels(const QImage& image) {
     for (int y = image.height() / 2; y < image.height(); ++y)
         for (int x = image.width() / 2; x < image.width(); ++x) {
             QColor c = image.pixelColor(x, y);
-            if (c.red() > 180 && c.green() < 90 && c.blue() < 90 && c.alpha() > 200) ++count;
+            if (c.red() > 180 && c.green() < 90 && c.blue() < 90 && c.alpha() > 200)
+                ++count;
         }
     return count;
 }
@@ -92,7 +94,8 @@ TEST(QtStatusItem, TheApplicationsMenuHasItsEntriesAndQuitsThroughTheLastOne) {
     sim.desktop.finderExtension.enabled = true;
     sim.launch();
     auto& item = *sim.desktop.statusBar.item;
-    EXPECT_EQ(openAndRead(item.menu()), (QStringList{"Larkspire", "—", "Einstellungen…", "Larkspire beenden"}));
+    EXPECT_EQ(openAndRead(item.menu()),
+              (QStringList{"Larkspire", "—", "Einstellungen…", "Larkspire beenden"}));
     auto actions = item.menu().actions();
     EXPECT_EQ(actions[2]->shortcut(), QKeySequence("Ctrl+,"));
     EXPECT_EQ(actions[3]->shortcut(), QKeySequence("Ctrl+Q"));
@@ -121,27 +124,30 @@ TEST(QtStatusItem, WithTwoCutShowsScissorsWithTheCountAsBadgeAndTheExactTooltip)
                       .title = " 2",
                       .tooltip = "2 Datei(en) ausgeschnitten – mit ⌘V im Finder verschieben"};
     item.setIcon(twoCut);
-    EXPECT_EQ(item.trayIcon().toolTip().toStdString(), "2 Datei(en) ausgeschnitten – mit ⌘V im Finder verschieben");
+    EXPECT_EQ(item.trayIcon().toolTip().toStdString(),
+              "2 Datei(en) ausgeschnitten – mit ⌘V im Finder verschieben");
     auto withBadge = qt::QtStatusItem::renderIcon(twoCut, 64, Qt::black);
     EXPECT_GT(badgePixels(withBadge), 200);
 
     StatusIcon plain = twoCut;
     plain.title = "";
     EXPECT_EQ(badgePixels(qt::QtStatusItem::renderIcon(plain, 64, Qt::black)), 0);
-    EXPECT_NE(withBadge, qt::QtStatusItem::renderIcon(StatusIcon{.image = "scissors", .title = " 12"}, 64, Qt::black));
+    EXPECT_NE(withBadge,
+              qt::QtStatusItem::renderIcon(StatusIcon{.image = "scissors", .title = " 12"}, 64, Qt::black));
 }
 
 TEST(QtStatusItem, EveryImageTheMenuAndTabsNameHasAPicture) {
-    for (const char* name : {"macwindow", "scissors", "gearshape", "doc.badge.plus", "folder",
-                             "externaldrive.connected.to.line.below", "arrow.up.arrow.down", "square.grid.2x2",
-                             "info.circle", "externaldrive", "externaldrive.fill", "cpu", "clock",
-                             "arrow.up.and.down.and.arrow.left.and.right", "exclamationmark.triangle.fill",
-                             "minus.circle", "larkspire"}) {
+    for (const char* name :
+         {"macwindow", "scissors", "gearshape", "doc.badge.plus", "folder",
+          "externaldrive.connected.to.line.below", "arrow.up.arrow.down", "square.grid.2x2", "info.circle",
+          "externaldrive", "externaldrive.fill", "cpu", "clock", "arrow.up.and.down.and.arrow.left.and.right",
+          "exclamationmark.triangle.fill", "minus.circle", "larkspire"}) {
         EXPECT_TRUE(qt::hasBundledImage(name)) << name;
         auto picture = qt::bundledImage(name, 32, Qt::black).toImage();
         int drawn = 0;
         for (int y = 0; y < picture.height(); ++y)
-            for (int x = 0; x < picture.width(); ++x) drawn += qAlpha(picture.pixel(x, y)) > 128;
+            for (int x = 0; x < picture.width(); ++x)
+                drawn += qAlpha(picture.pixel(x, y)) > 128;
         EXPECT_GT(drawn, 20) << name;
     }
     EXPECT_NE(qt::bundledImage("externaldrive", 32, Qt::black).toImage(),
@@ -149,4 +155,4 @@ TEST(QtStatusItem, EveryImageTheMenuAndTabsNameHasAPicture) {
     EXPECT_TRUE(qt::namedImage("kein.bild").isNull());
 }
 
-}  // namespace
+} // namespace

@@ -25,16 +25,20 @@ struct Page {
     TabView describe(bool withWarning = false) {
         TabGroup group{.title = "Rechtsklick im Finder → „Neue Datei“"};
         group.content.push_back(TabText{"Dateiname inkl. Endung"});
-        group.content.push_back(TabTextField{.text = {[this] { return name; }, [this](std::string v) { name = v; }}});
         group.content.push_back(
-            TabElement(TabText{.text = "Ungültiger Name", .color = TabColor::red}, withWarning || name.empty()));
-        group.content.push_back(TabSwitch{.title = "Datei öffnen", .isOn = {[this] { return on; }, [this](bool v) { on = v; }}});
-        group.content.push_back(TabStatusRow{.flag = flag,
-                                             .text = flag ? "Gerätesteuerung erlaubt" : "Gerätesteuerung nicht erlaubt",
-                                             .buttonTitle = "Erlauben…",
-                                             .buttonAction = [this] { ++buttonPresses; }});
+            TabTextField{.text = {[this] { return name; }, [this](std::string v) { name = v; }}});
+        group.content.push_back(TabElement(TabText{.text = "Ungültiger Name", .color = TabColor::red},
+                                           withWarning || name.empty()));
+        group.content.push_back(
+            TabSwitch{.title = "Datei öffnen", .isOn = {[this] { return on; }, [this](bool v) { on = v; }}});
+        group.content.push_back(
+            TabStatusRow{.flag = flag,
+                         .text = flag ? "Gerätesteuerung erlaubt" : "Gerätesteuerung nicht erlaubt",
+                         .buttonTitle = "Erlauben…",
+                         .buttonAction = [this] { ++buttonPresses; }});
         TabView view{.elements = {group}};
-        if (withWarning) view.elements.push_back(TabHint{"Noch ein Hinweis"});
+        if (withWarning)
+            view.elements.push_back(TabHint{"Noch ein Hinweis"});
         return view;
     }
     Page() {
@@ -77,7 +81,7 @@ TEST(TabRenderer, ANewShapeBuildsAnewButTheFieldKeepsFocusAndCursor) {
     ASSERT_TRUE(field);
     EXPECT_TRUE(field->hasFocus());
     EXPECT_EQ(field->cursorPosition(), 2);
-    EXPECT_EQ(page.all<QLineEdit>().size(), 1);  // the old widgets are gone
+    EXPECT_EQ(page.all<QLineEdit>().size(), 1); // the old widgets are gone
 }
 
 TEST(TabRenderer, AChangeMadeElsewhereReachesTheField) {
@@ -105,7 +109,8 @@ TEST(TabRenderer, VisibilityAndStatusRowButtonFollowTheDescription) {
     Page page;
     auto findLabel = [&](const QString& text) -> QLabel* {
         for (auto* label : page.all<QLabel>())
-            if (label->text() == text) return label;
+            if (label->text() == text)
+                return label;
         return nullptr;
     };
     auto* warning = findLabel("Ungültiger Name");
@@ -147,4 +152,4 @@ TEST(TabRenderer, AnActionThatRendersANewShapeFromInsideAClickDoesNotCrash) {
     EXPECT_EQ(pageWidget->findChildren<QPushButton*>().size(), 2);
 }
 
-}  // namespace
+} // namespace
