@@ -95,7 +95,7 @@ TEST_F(JsonDefaultsTest, RemoveBringsBackTheRegisteredDefaultAndLastsAcrossARest
 
 TEST_F(JsonDefaultsTest, ValuesKeepTheirTypesAcrossARestart) {
     const Value::Dictionary favorite{{"shareURL", Value("smb://nas/Daten")}, {"name", Value("Daten")}};
-    const Value::Dictionary looksLikeATag{{"$data", Value("kein Base64")}};
+    const Value::Dictionary looksLikeATag{{"$data", Value("QUJD")}};
     const std::map<std::string, Value> values{
         {"scale", Value(1.0)},
         {"fraction", Value(0.6)},
