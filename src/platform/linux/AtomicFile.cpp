@@ -112,7 +112,8 @@ void removeStaleTemporaryFiles(const std::filesystem::path& file) {
     std::filesystem::directory_iterator entries(file.parent_path(), error);
     if (error)
         return;
-    for (const auto& entry : entries) {
+    for (; entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        const auto& entry = *entries;
         auto name = entry.path().filename().string();
         if (!name.starts_with(prefix))
             continue;
@@ -123,7 +124,8 @@ void removeStaleTemporaryFiles(const std::filesystem::path& file) {
             continue;
         if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
             continue;
-        std::filesystem::remove(entry.path(), error);
+        std::error_code ignored;
+        std::filesystem::remove(entry.path(), ignored);
     }
 }
 
