@@ -34,4 +34,4 @@ struct Ports {
     SettingsWindowFactory& settingsWindows;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

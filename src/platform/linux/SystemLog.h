@@ -22,4 +22,4 @@ class SystemLog : public Log {
     std::mutex mutex; // messages may come from background work
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -21,4 +21,4 @@ Ports Desktop::ports() {
     };
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

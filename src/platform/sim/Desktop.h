@@ -12,7 +12,7 @@ namespace larkspire::sim {
 
 // The simulated desktop: every port in memory, time in the test's hands.
 class Desktop {
-public:
+  public:
     Ports ports();
 
     // Moves the virtual clock, running everything that falls due on the way.
@@ -34,4 +34,4 @@ public:
     SimSettingsWindows settingsWindows;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim
