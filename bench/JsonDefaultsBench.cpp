@@ -28,8 +28,7 @@ struct Scratch {
 // A store as a user's looks after a while: every setting, a few favourites, a cut list.
 void fillLikeAUser(DefaultsStore& store) {
     store.registerDefaults(Settings::registeredDefaults());
-    for (auto& [key, value] : Settings::registeredDefaults())
-        store.set(key, value);
+    for (auto& [key, value] : Settings::registeredDefaults()) store.set(key, value);
     store.set(Settings::fileNameKey, Value("Notiz.md"));
     Value::List favorites;
     for (int i = 0; i < 5; ++i)
@@ -49,8 +48,7 @@ void settingsWrite(benchmark::State& state) {
     std::vector<std::string> paths;
     for (int i = 0; i < state.range(0); ++i)
         paths.push_back("/home/anna/Dokumente/Bericht " + std::to_string(i) + ".pdf");
-    for (auto _ : state)
-        store.set(Settings::cutPathsKey, Value::stringList(paths));
+    for (auto _ : state) store.set(Settings::cutPathsKey, Value::stringList(paths));
 }
 BENCHMARK(settingsWrite)->Arg(1)->Arg(100)->Unit(benchmark::kMicrosecond);
 
@@ -69,4 +67,4 @@ void settingsStart(benchmark::State& state) {
 }
 BENCHMARK(settingsStart)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}  // namespace

@@ -15,27 +15,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (auto url = Url::parse(text)) {
         // A parsed URL must give back exactly the text it came from.
-        if (url->string() != text)
-            std::abort();
+        if (url->string() != text) std::abort();
         (void)url->scheme();
         (void)url->path();
         if (auto host = url->host()) {
-            if (host->empty() || !isValidUtf8(*host))
-                std::abort();
+            if (host->empty() || !isValidUtf8(*host)) std::abort();
         }
         auto items = url->queryItems();
         std::size_t checked = 0;
         for (const auto& item : items) {
-            if (!isValidUtf8(item.name) || item.name.find('\0') != std::string::npos)
-                std::abort();
+            if (!isValidUtf8(item.name) || item.name.find('\0') != std::string::npos) std::abort();
             if (item.value && (!isValidUtf8(*item.value) || item.value->find('\0') != std::string::npos))
                 std::abort();
             // firstValue walks all items again, so only a few are checked to keep each run linear.
-            if (++checked > 4)
-                continue;
+            if (++checked > 4) continue;
             auto first = url->firstValue(item.name);
-            if (item.value && !first)
-                std::abort();
+            if (item.value && !first) std::abort();
         }
         (void)url->firstValue("dir");
         (void)url->firstValue("path");
@@ -46,8 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string path = "/" + std::string(text);
     {
         auto file = Url::fileUrl(path);
-        if (file.path() != path || !file.isFileUrl())
-            std::abort();
+        if (file.path() != path || !file.isFileUrl()) std::abort();
     }
 
     if (auto name = Settings::sanitized(std::string(text))) {
@@ -55,8 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             name->find(':') != std::string::npos)
             std::abort();
         // Cleaning is idempotent: a cleaned name stays as it is.
-        if (Settings::sanitized(*name) != name)
-            std::abort();
+        if (Settings::sanitized(*name) != name) std::abort();
     }
     return 0;
 }

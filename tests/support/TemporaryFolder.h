@@ -17,8 +17,7 @@ class TemporaryFolder {
         std::string pattern = (std::filesystem::temp_directory_path() / "larkspire-test-XXXXXX").string();
         std::vector<char> name(pattern.begin(), pattern.end());
         name.push_back('\0');
-        if (!::mkdtemp(name.data()))
-            throw std::runtime_error("mkdtemp failed");
+        if (!::mkdtemp(name.data())) throw std::runtime_error("mkdtemp failed");
         root = name.data();
     }
     ~TemporaryFolder() {
@@ -47,4 +46,4 @@ inline void writeText(const std::filesystem::path& file, const std::string& text
     std::ofstream(file, std::ios::binary) << text;
 }
 
-} // namespace larkspire::testing
+}  // namespace larkspire::testing

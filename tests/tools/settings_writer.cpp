@@ -33,20 +33,16 @@ int write(const std::filesystem::path& file, const std::filesystem::path& progre
     linux_desktop::SystemClock clock;
     linux_desktop::JsonDefaults store(file, log, clock);
     int progressFd = ::open(progress.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (progressFd < 0)
-        return 2;
-    if (!store.object("blob"))
-        store.set("blob", Value(Data{{0x00, 0xFF, 0x10}}));
-    if (!store.object("scale"))
-        store.set("scale", Value(1.0));
+    if (progressFd < 0) return 2;
+    if (!store.object("blob")) store.set("blob", Value(Data{{0x00, 0xFF, 0x10}}));
+    if (!store.object("scale")) store.set("scale", Value(1.0));
     for (std::int64_t n = store.integerForKey("counter") + 1;; ++n) {
         store.set("counter", Value(n));
         store.set(slotKey(n), Value(n));
         store.set("cutPaths", Value::stringList({"/tmp/Größe " + std::to_string(n) + ".txt"}));
         // The kernel keeps what write() took even when the process is killed right after.
         auto line = std::to_string(n) + "\n";
-        if (::write(progressFd, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
-            return 2;
+        if (::write(progressFd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) return 2;
     }
 }
 
@@ -59,8 +55,7 @@ std::vector<std::int64_t> finishedWrites(const std::filesystem::path& progress) 
     text.erase(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
     std::vector<std::int64_t> finished;
     std::istringstream lines(text);
-    for (std::int64_t n; lines >> n;)
-        finished.push_back(n);
+    for (std::int64_t n; lines >> n;) finished.push_back(n);
     return finished;
 }
 
@@ -73,19 +68,15 @@ int check(const std::filesystem::path& file, const std::filesystem::path& progre
     };
     for (auto& entry : std::filesystem::directory_iterator(file.parent_path())) {
         auto name = entry.path().filename().string();
-        if (name.find(".corrupt-") != std::string::npos)
-            return fail("a start found a broken file: " + name);
+        if (name.find(".corrupt-") != std::string::npos) return fail("a start found a broken file: " + name);
     }
-    if (!std::filesystem::exists(file))
-        return finished == 0 ? 0 : fail("the file is gone");
+    if (!std::filesystem::exists(file)) return finished == 0 ? 0 : fail("the file is gone");
     std::ifstream in(file, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     auto json = nlohmann::json::parse(text.str(), nullptr, false);
-    if (json.is_discarded() || !json.is_object())
-        return fail("the file does not parse: " + text.str());
-    if (finished == 0)
-        return 0;
+    if (json.is_discarded() || !json.is_object()) return fail("the file does not parse: " + text.str());
+    if (finished == 0) return 0;
     if (!json.value("counter", nlohmann::json()).is_number_integer() ||
         json["counter"].get<std::int64_t>() < finished)
         return fail("counter went back");
@@ -97,14 +88,12 @@ int check(const std::filesystem::path& file, const std::filesystem::path& progre
     }
     if (!json["cutPaths"].is_array() || json["cutPaths"].size() != 1 || !json["cutPaths"][0].is_string())
         return fail("cutPaths is not an array of strings");
-    if (!json["scale"].is_number_float())
-        return fail("scale is no longer a double");
-    if (json["blob"] != nlohmann::json{{"$data", "AP8Q"}})
-        return fail("blob is no longer data");
+    if (!json["scale"].is_number_float()) return fail("scale is no longer a double");
+    if (json["blob"] != nlohmann::json{{"$data", "AP8Q"}}) return fail("blob is no longer data");
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 4) {
@@ -113,10 +102,8 @@ int main(int argc, char** argv) {
     }
     std::string mode = argv[1];
     try {
-        if (mode == "write")
-            return write(argv[2], argv[3]);
-        if (mode == "check")
-            return check(argv[2], argv[3]);
+        if (mode == "write") return write(argv[2], argv[3]);
+        if (mode == "check") return check(argv[2], argv[3]);
     } catch (const std::exception& error) {
         std::cerr << mode << ": " << error.what() << "\n";
         return 2;

@@ -26,4 +26,4 @@ std::filesystem::path resolvedLinks(const std::filesystem::path& file);
 // The text of an errno value, safe to call from any thread.
 std::string errorText(int error);
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

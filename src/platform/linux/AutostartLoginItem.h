@@ -17,9 +17,9 @@ class AutostartLoginItem : public LoginItem {
     AutostartLoginItem();
     AutostartLoginItem(std::filesystem::path autostartFolder, std::filesystem::path executable);
 
-    bool registerItem() override;            // false when the entry cannot be written
-    bool unregisterItem() override;          // true when no entry is left
-    LoginItemStatus status() const override; // enabled, or not registered when absent or switched off
+    bool registerItem() override;             // false when the entry cannot be written
+    bool unregisterItem() override;           // true when no entry is left
+    LoginItemStatus status() const override;  // enabled, or not registered when absent or switched off
 
     std::filesystem::path entryFile() const { return folder / entryName; }
 
@@ -32,4 +32,4 @@ class AutostartLoginItem : public LoginItem {
     std::filesystem::path executable;
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

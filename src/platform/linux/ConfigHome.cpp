@@ -10,8 +10,7 @@ namespace larkspire::linux_desktop {
 namespace {
 
 std::filesystem::path homeFolder() {
-    if (const char* home = std::getenv("HOME"); home && home[0] == '/')
-        return home;
+    if (const char* home = std::getenv("HOME"); home && home[0] == '/') return home;
     // Services and some sessions start without HOME; the password database still knows it.
     std::vector<char> buffer(16384);
     passwd entry{};
@@ -22,13 +21,12 @@ std::filesystem::path homeFolder() {
     return "/";
 }
 
-} // namespace
+}  // namespace
 
 std::filesystem::path configHome() {
     // A relative value is invalid and must be ignored, so a changed working folder cannot move the settings.
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
-        return config;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/') return config;
     return homeFolder() / ".config";
 }
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

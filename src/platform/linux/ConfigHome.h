@@ -7,4 +7,4 @@ namespace larkspire::linux_desktop {
 // The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute path, else ~/.config.
 std::filesystem::path configHome();
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -11,7 +11,7 @@ bool isEventDevice(const std::string& name) {
            name.find_first_not_of("0123456789", 5) == std::string::npos;
 }
 
-} // namespace
+}  // namespace
 
 InputAccessibility::InputAccessibility(std::filesystem::path inputFolder, std::filesystem::path uinputDevice)
     : inputFolder(std::move(inputFolder)), uinputDevice(std::move(uinputDevice)) {}
@@ -19,27 +19,22 @@ InputAccessibility::InputAccessibility(std::filesystem::path inputFolder, std::f
 bool InputAccessibility::isTrusted() const {
     // access() answers for this process's own groups and the ACLs a login session grants, so a
     // group added since the last login correctly counts only after logging in again.
-    if (::access(uinputDevice.c_str(), W_OK) != 0)
-        return false;
+    if (::access(uinputDevice.c_str(), W_OK) != 0) return false;
     std::error_code error;
     std::filesystem::directory_iterator entries(inputFolder, error);
-    if (error)
-        return false;
+    if (error) return false;
     bool any = false;
     for (; entries != std::filesystem::directory_iterator(); entries.increment(error)) {
         auto name = entries->path().filename().string();
-        if (!isEventDevice(name))
-            continue;
-        if (::access(entries->path().c_str(), R_OK) != 0)
-            return false;
+        if (!isEventDevice(name)) continue;
+        if (::access(entries->path().c_str(), R_OK) != 0) return false;
         any = true;
     }
     return any && !error;
 }
 
 void InputAccessibility::prompt() {
-    if (promptHandler)
-        promptHandler();
+    if (promptHandler) promptHandler();
 }
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -41,4 +41,4 @@ class InputAccessibility : public Accessibility {
     std::function<void()> promptHandler;
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

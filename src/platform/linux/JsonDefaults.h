@@ -45,4 +45,4 @@ class JsonDefaults : public DefaultsStore {
     bool keepFileUntouched = false;
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

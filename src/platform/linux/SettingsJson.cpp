@@ -28,10 +28,8 @@ std::string base64(const std::uint8_t* bytes, std::size_t size) {
     out.reserve((size + 2) / 3 * 4);
     for (std::size_t i = 0; i < size; i += 3) {
         std::uint32_t chunk = std::uint32_t{bytes[i]} << 16;
-        if (i + 1 < size)
-            chunk |= std::uint32_t{bytes[i + 1]} << 8;
-        if (i + 2 < size)
-            chunk |= bytes[i + 2];
+        if (i + 1 < size) chunk |= std::uint32_t{bytes[i + 1]} << 8;
+        if (i + 2 < size) chunk |= bytes[i + 2];
         out.push_back(base64Alphabet[(chunk >> 18) & 63]);
         out.push_back(base64Alphabet[(chunk >> 12) & 63]);
         out.push_back(i + 1 < size ? base64Alphabet[(chunk >> 6) & 63] : '=');
@@ -41,22 +39,16 @@ std::string base64(const std::uint8_t* bytes, std::size_t size) {
 }
 
 int base64Digit(char c) {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '+') return 62;
+    if (c == '/') return 63;
     return -1;
 }
 
 std::optional<std::vector<std::uint8_t>> fromBase64(const std::string& text) {
-    if (text.size() % 4 != 0)
-        return std::nullopt;
+    if (text.size() % 4 != 0) return std::nullopt;
     std::vector<std::uint8_t> out;
     out.reserve(text.size() / 4 * 3);
     for (std::size_t i = 0; i < text.size(); i += 4) {
@@ -71,15 +63,12 @@ std::optional<std::vector<std::uint8_t>> fromBase64(const std::string& text) {
                 continue;
             }
             int digit = base64Digit(c);
-            if (digit < 0 || padding > 0)
-                return std::nullopt;
+            if (digit < 0 || padding > 0) return std::nullopt;
             chunk = (chunk << 6) | static_cast<std::uint32_t>(digit);
         }
         out.push_back(static_cast<std::uint8_t>(chunk >> 16));
-        if (padding < 2)
-            out.push_back(static_cast<std::uint8_t>(chunk >> 8));
-        if (padding < 1)
-            out.push_back(static_cast<std::uint8_t>(chunk));
+        if (padding < 2) out.push_back(static_cast<std::uint8_t>(chunk >> 8));
+        if (padding < 1) out.push_back(static_cast<std::uint8_t>(chunk));
     }
     return out;
 }
@@ -98,32 +87,25 @@ Json toJson(const Value& value);
 
 Json dictionaryToJson(const Value::Dictionary& dictionary) {
     Json object = Json::object();
-    for (const auto& [key, member] : dictionary)
-        object[key] = toJson(member);
+    for (const auto& [key, member] : dictionary) object[key] = toJson(member);
     return object;
 }
 
 Json toJson(const Value& value) {
-    if (auto b = value.get<bool>())
-        return *b;
-    if (auto i = value.get<std::int64_t>())
-        return *i;
+    if (auto b = value.get<bool>()) return *b;
+    if (auto i = value.get<std::int64_t>()) return *i;
     if (auto d = value.get<double>()) {
-        if (std::isfinite(*d))
-            return *d;
+        if (std::isfinite(*d)) return *d;
         return tagged(doubleTag, std::isnan(*d) ? "nan" : (*d > 0 ? "inf" : "-inf"));
     }
     if (auto s = value.get<std::string>()) {
-        if (isValidUtf8(*s))
-            return *s;
+        if (isValidUtf8(*s)) return *s;
         return tagged(stringTag, base64(reinterpret_cast<const std::uint8_t*>(s->data()), s->size()));
     }
-    if (auto data = value.get<Data>())
-        return tagged(dataTag, base64(data->bytes.data(), data->bytes.size()));
+    if (auto data = value.get<Data>()) return tagged(dataTag, base64(data->bytes.data(), data->bytes.size()));
     if (auto list = value.get<Value::List>()) {
         Json array = Json::array();
-        for (const auto& element : *list)
-            array.push_back(toJson(element));
+        for (const auto& element : *list) array.push_back(toJson(element));
         return array;
     }
     const auto& dictionary = *value.get<Value::Dictionary>();
@@ -137,11 +119,9 @@ std::optional<Value> fromJson(const Json& json, int depth);
 std::optional<Value::Dictionary> dictionaryFromJson(const Json& json, int depth) {
     Value::Dictionary dictionary;
     for (const auto& [key, member] : json.items()) {
-        if (member.is_null())
-            continue;
+        if (member.is_null()) continue;
         auto value = fromJson(member, depth + 1);
-        if (!value)
-            return std::nullopt;
+        if (!value) return std::nullopt;
         dictionary.emplace(key, std::move(*value));
     }
     return dictionary;
@@ -149,43 +129,34 @@ std::optional<Value::Dictionary> dictionaryFromJson(const Json& json, int depth)
 
 // The value a one-member tagged object stands for; nothing when it is an ordinary dictionary.
 std::optional<Value> untagged(const Json& json, int depth) {
-    if (json.size() != 1)
-        return std::nullopt;
+    if (json.size() != 1) return std::nullopt;
     auto member = json.begin();
     const std::string& tag = member.key();
     const Json& inner = member.value();
     if (tag == dictionaryTag && inner.is_object()) {
         auto dictionary = dictionaryFromJson(inner, depth + 1);
-        if (dictionary)
-            return Value(std::move(*dictionary));
+        if (dictionary) return Value(std::move(*dictionary));
         return std::nullopt;
     }
-    if (!inner.is_string())
-        return std::nullopt;
+    if (!inner.is_string()) return std::nullopt;
     const auto& text = inner.get_ref<const std::string&>();
     if (tag == doubleTag) {
-        if (text == "nan")
-            return Value(std::numeric_limits<double>::quiet_NaN());
-        if (text == "inf")
-            return Value(std::numeric_limits<double>::infinity());
-        if (text == "-inf")
-            return Value(-std::numeric_limits<double>::infinity());
+        if (text == "nan") return Value(std::numeric_limits<double>::quiet_NaN());
+        if (text == "inf") return Value(std::numeric_limits<double>::infinity());
+        if (text == "-inf") return Value(-std::numeric_limits<double>::infinity());
         return std::nullopt;
     }
     if (tag == dataTag) {
-        if (auto bytes = fromBase64(text))
-            return Value(Data{std::move(*bytes)});
+        if (auto bytes = fromBase64(text)) return Value(Data{std::move(*bytes)});
     }
     if (tag == stringTag) {
-        if (auto bytes = fromBase64(text))
-            return Value(std::string(bytes->begin(), bytes->end()));
+        if (auto bytes = fromBase64(text)) return Value(std::string(bytes->begin(), bytes->end()));
     }
     return std::nullopt;
 }
 
 std::optional<Value> fromJson(const Json& json, int depth) {
-    if (depth > maximumDepth)
-        return std::nullopt;
+    if (depth > maximumDepth) return std::nullopt;
     switch (json.type()) {
     case Json::value_t::boolean:
         return Value(json.get<bool>());
@@ -206,21 +177,17 @@ std::optional<Value> fromJson(const Json& json, int depth) {
         Value::List list;
         list.reserve(json.size());
         for (const auto& element : json) {
-            if (element.is_null())
-                continue;
+            if (element.is_null()) continue;
             auto value = fromJson(element, depth + 1);
-            if (!value)
-                return std::nullopt;
+            if (!value) return std::nullopt;
             list.push_back(std::move(*value));
         }
         return Value(std::move(list));
     }
     case Json::value_t::object: {
-        if (auto value = untagged(json, depth))
-            return value;
+        if (auto value = untagged(json, depth)) return value;
         auto dictionary = dictionaryFromJson(json, depth);
-        if (!dictionary)
-            return std::nullopt;
+        if (!dictionary) return std::nullopt;
         return Value(std::move(*dictionary));
     }
     default:
@@ -242,8 +209,7 @@ bool nestsTooDeep(std::string_view text) {
         } else if (c == '"') {
             inString = true;
         } else if (c == '[' || c == '{') {
-            if (++depth > maximumDepth)
-                return true;
+            if (++depth > maximumDepth) return true;
         } else if (c == ']' || c == '}') {
             --depth;
         }
@@ -251,32 +217,27 @@ bool nestsTooDeep(std::string_view text) {
     return false;
 }
 
-} // namespace
+}  // namespace
 
 std::string encodeSettings(const StoredValues& values) {
     Json object = Json::object();
-    for (const auto& [key, value] : values)
-        object[key] = toJson(value);
+    for (const auto& [key, value] : values) object[key] = toJson(value);
     // Keys are ours and valid UTF-8; the replacement only guards against a foreign one.
     return object.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 std::optional<StoredValues> decodeSettings(std::string_view text) {
-    if (nestsTooDeep(text))
-        return std::nullopt;
+    if (nestsTooDeep(text)) return std::nullopt;
     Json json = Json::parse(text.begin(), text.end(), nullptr, false);
-    if (json.is_discarded() || !json.is_object())
-        return std::nullopt;
+    if (json.is_discarded() || !json.is_object()) return std::nullopt;
     StoredValues values;
     for (const auto& [key, member] : json.items()) {
-        if (member.is_null())
-            continue;
+        if (member.is_null()) continue;
         auto value = fromJson(member, 1);
-        if (!value)
-            return std::nullopt;
+        if (!value) return std::nullopt;
         values.emplace(key, std::move(*value));
     }
     return values;
 }
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

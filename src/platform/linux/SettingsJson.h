@@ -23,4 +23,4 @@ std::string encodeSettings(const StoredValues& values);
 // JSON null, which no value of ours becomes, is skipped.
 std::optional<StoredValues> decodeSettings(std::string_view text);
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

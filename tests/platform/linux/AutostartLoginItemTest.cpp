@@ -29,19 +29,16 @@ std::optional<std::string> startedProgram(const std::string& exec) {
             unescaped += exec[i];
         }
     }
-    if (unescaped.size() < 2 || unescaped.front() != '"' || unescaped.back() != '"')
-        return std::nullopt;
+    if (unescaped.size() < 2 || unescaped.front() != '"' || unescaped.back() != '"') return std::nullopt;
     std::string argument;
     for (std::size_t i = 1; i + 1 < unescaped.size(); ++i) {
         char c = unescaped[i];
         if (c == '%') {
-            if (unescaped[i + 1] != '%')
-                return std::nullopt;
+            if (unescaped[i + 1] != '%') return std::nullopt;
             ++i;
         } else if (c == '\\') {
             char next = unescaped[++i];
-            if (next != '"' && next != '`' && next != '$' && next != '\\')
-                return std::nullopt;
+            if (next != '"' && next != '`' && next != '$' && next != '\\') return std::nullopt;
             c = next;
         } else if (c == '"' || c == '`' || c == '$') {
             return std::nullopt;
@@ -53,8 +50,7 @@ std::optional<std::string> startedProgram(const std::string& exec) {
 
 std::string execLineOf(const std::string& entry) {
     auto start = entry.find("\nExec=");
-    if (start == std::string::npos)
-        return {};
+    if (start == std::string::npos) return {};
     start += 6;
     return entry.substr(start, entry.find('\n', start) - start);
 }
@@ -79,8 +75,7 @@ TEST_F(AutostartLoginItemTest, RegisteringTwiceKeepsOneEntry) {
     ASSERT_TRUE(item.registerItem());
     ASSERT_TRUE(item.registerItem());
     int files = 0;
-    for (auto& entry : std::filesystem::directory_iterator(config / "autostart"))
-        files += entry.exists();
+    for (auto& entry : std::filesystem::directory_iterator(config / "autostart")) files += entry.exists();
     EXPECT_EQ(files, 1);
 }
 
@@ -168,4 +163,4 @@ TEST(AutostartLocation, FollowsXdgConfigHomeAndTheRunningProgram) {
     EXPECT_TRUE(std::filesystem::equivalent(*program, "/proc/self/exe"));
 }
 
-} // namespace
+}  // namespace

@@ -14,8 +14,7 @@ namespace {
 class ScopedVariable {
   public:
     ScopedVariable(const char* name, std::optional<std::string> value) : name(name) {
-        if (const char* old = std::getenv(name))
-            saved = old;
+        if (const char* old = std::getenv(name)) saved = old;
         if (value)
             ::setenv(name, value->c_str(), 1);
         else
@@ -67,4 +66,4 @@ TEST(AutostartLocationFromEnvironment, IsTheAutostartFolderOfTheSameConfigHome) 
     EXPECT_EQ(AutostartLoginItem().entryFile(), "/home/anna/.config/autostart/larkspire.desktop");
 }
 
-} // namespace
+}  // namespace

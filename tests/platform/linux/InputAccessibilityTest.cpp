@@ -106,4 +106,4 @@ TEST(InputAccessibilityPrompt, HandsOverToTheShellEachTimeAndIsHarmlessWithoutIt
     EXPECT_EQ(shown, 2);
 }
 
-} // namespace
+}  // namespace

@@ -24,7 +24,7 @@ namespace {
 
 struct FixedClock : Clock {
     double uptime() const override { return 5; }
-    double wallTime() const override { return 1'796'000'000.0; } // 2026-11-30 00:53:20 UTC
+    double wallTime() const override { return 1'796'000'000.0; }  // 2026-11-30 00:53:20 UTC
 };
 
 class JsonDefaultsTest : public ::testing::Test {
@@ -45,8 +45,7 @@ class JsonDefaultsTest : public ::testing::Test {
     }
     int errorsLogged() const {
         int n = 0;
-        for (auto& line : log.lines)
-            n += line.category == "settings" && line.level == LogLevel::error;
+        for (auto& line : log.lines) n += line.category == "settings" && line.level == LogLevel::error;
         return n;
     }
 
@@ -114,8 +113,7 @@ TEST_F(JsonDefaultsTest, ValuesKeepTheirTypesAcrossARestart) {
     };
     {
         auto store = start();
-        for (auto& [key, value] : values)
-            store->set(key, value);
+        for (auto& [key, value] : values) store->set(key, value);
     }
     auto store = start();
     for (auto& [key, value] : values) {
@@ -287,8 +285,7 @@ TEST_F(JsonDefaultsTest, TemporaryFilesOfKilledWritersAreRemovedAndThoseOfRunnin
     auto dead = dir / ".settings.json.tmp-4194305-abcdef";
     auto running = dir / (".settings.json.tmp-" + std::to_string(::getpid()) + "-abcdef");
     auto unrelated = dir / ".other.json.tmp-4194305-abcdef";
-    for (auto& f : {dead, running, unrelated})
-        writeText(f, "{");
+    for (auto& f : {dead, running, unrelated}) writeText(f, "{");
     start();
     EXPECT_FALSE(std::filesystem::exists(dead));
     EXPECT_TRUE(std::filesystem::exists(running));
@@ -299,8 +296,7 @@ TEST_F(JsonDefaultsTest, TwoProcessesWritingAtOnceNeverLeaveATornFile) {
     start()->setBool("ready", true);
     auto writer = [&](const std::string& prefix) {
         pid_t child = ::fork();
-        if (child != 0)
-            return child;
+        if (child != 0) return child;
         JsonDefaults store(file(), log, clock);
         for (int i = 0; i < 150; ++i)
             store.set(prefix + std::to_string(i % 10), Value(std::string(500, 'x')));
@@ -315,12 +311,11 @@ TEST_F(JsonDefaultsTest, TwoProcessesWritingAtOnceNeverLeaveATornFile) {
         torn += !json.is_object();
         for (pid_t child : {first, second}) {
             int status = 0;
-            if (::waitpid(child, &status, WNOHANG) == child)
-                --running;
+            if (::waitpid(child, &status, WNOHANG) == child) --running;
         }
     }
     EXPECT_EQ(torn, 0) << "of " << reads << " reads";
     EXPECT_EQ(filesBesideTheStore(), std::vector<std::filesystem::path>{file()});
 }
 
-} // namespace
+}  // namespace
