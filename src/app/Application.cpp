@@ -15,10 +15,11 @@ void Application::applicationDidFinishLaunching() {
         return self ? self->menuNeedsUpdate() : Menu{};
     });
     updateStatusIcon();
-    cutStateObservation = notifications.observe("CutPasteMonitor.cutStateChanged", weakly(weak_from_this(), [](Application& self) {
-        self.updateStatusIcon();
-        self.statusItem->menuContentChanged();
-    }));
+    cutStateObservation = notifications.observe("CutPasteMonitor.cutStateChanged",
+                                                weakly(weak_from_this(), [](Application& self) {
+                                                    self.updateStatusIcon();
+                                                    self.statusItem->menuContentChanged();
+                                                }));
 
     auto& defaults = ports.defaults;
     defaults.registerDefaults(Settings::registeredDefaults());
@@ -27,15 +28,18 @@ void Application::applicationDidFinishLaunching() {
     registerLoginItemOnce(Settings::didSetupLoginKey);
     registerLoginItemOnce(Settings::didMigrateToLarkspireKey);
 
-    bool featureNeedsTrust = defaults.boolForKey(Settings::cutPasteKey) || defaults.boolForKey(Settings::selectionSizeKey);
-    if (featureNeedsTrust && !ports.accessibility.isTrusted() && !defaults.boolForKey(Settings::didAskAccessibilityKey)) {
+    bool featureNeedsTrust =
+        defaults.boolForKey(Settings::cutPasteKey) || defaults.boolForKey(Settings::selectionSizeKey);
+    if (featureNeedsTrust && !ports.accessibility.isTrusted() &&
+        !defaults.boolForKey(Settings::didAskAccessibilityKey)) {
         // The flag goes first, so the request is never repeated by a later start whatever the user answers.
         defaults.setBool(Settings::didAskAccessibilityKey, true);
         ports.accessibility.prompt();
     }
 
     if (!ports.finderExtension.isEnabled()) {
-        ports.main.postAfter(0.5, weakly(weak_from_this(), [](Application& self) { self.settingsWindow.show(0); }));
+        ports.main.postAfter(
+            0.5, weakly(weak_from_this(), [](Application& self) { self.settingsWindow.show(0); }));
     }
 }
 
@@ -60,4 +64,4 @@ void Application::openUrl(const std::string& text) {
     // Hosts without a handler yet are skipped like unknown ones.
 }
 
-} // namespace larkspire
+}  // namespace larkspire

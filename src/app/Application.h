@@ -14,7 +14,7 @@ namespace larkspire {
 // The composition root and the application delegate: owns one instance of each feature,
 // runs the start-up sequence, routes URL requests and keeps the status item.
 class Application : public std::enable_shared_from_this<Application> {
-public:
+  public:
     static constexpr const char* urlScheme = "quirefold";
 
     explicit Application(Ports ports);
@@ -32,7 +32,7 @@ public:
     SettingsWindowController& settingsWindowController() { return settingsWindow; }
     StatusItem* statusItemForTesting() { return statusItem.get(); }
 
-private:
+  private:
     void openUrl(const std::string& text);
     void registerLoginItemOnce(const char* flagKey);
 
@@ -43,4 +43,4 @@ private:
     std::shared_ptr<void> cutStateObservation;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -31,7 +31,7 @@ struct Color {
 };
 
 struct GradientStop {
-    double location = 0; // 0 … 1 along the gradient
+    double location = 0;  // 0 … 1 along the gradient
     Color color;
 };
 
@@ -54,8 +54,8 @@ enum class FontWeight { light = 300, regular = 400, medium = 500, semibold = 600
 struct FontDescription {
     double size = 13;
     FontWeight weight = FontWeight::regular;
-    bool compressed = false;       // a narrower width of the same face
-    bool monospacedDigits = false; // every digit takes the width of the widest one
+    bool compressed = false;        // a narrower width of the same face
+    bool monospacedDigits = false;  // every digit takes the width of the widest one
     bool operator==(const FontDescription&) const = default;
 };
 
@@ -112,4 +112,4 @@ struct DisplayItem {
 // What a view shows, in painting order.
 using DisplayList = std::vector<DisplayItem>;
 
-} // namespace larkspire
+}  // namespace larkspire

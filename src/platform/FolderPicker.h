@@ -8,8 +8,8 @@
 namespace larkspire {
 
 struct FolderPickerOptions {
-    std::string startFolder;  // an absolute path; the home folder when it does not exist
-    std::string confirmTitle; // the title of the confirm button
+    std::string startFolder;   // an absolute path; the home folder when it does not exist
+    std::string confirmTitle;  // the title of the confirm button
 };
 
 // A modal panel choosing folders only, several at once.
@@ -20,4 +20,4 @@ class FolderPicker {
     virtual std::vector<Url> chooseFolders(const FolderPickerOptions& options) = 0;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -38,4 +38,4 @@ struct Ports {
     TextMetrics& textMetrics;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

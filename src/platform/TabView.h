@@ -30,7 +30,7 @@ struct TabGroup {
 struct TabRow {
     TabElements items;
     double spacing = 8;
-    bool tinted = false; // on a tinted rounded background
+    bool tinted = false;  // on a tinted rounded background
 };
 
 // Elements one below the other.
@@ -63,8 +63,8 @@ struct TabButton {
     std::string title;
     std::function<void()> action;
     TabButtonStyle style = TabButtonStyle::regular;
-    std::string image; // a named system image; empty for none
-    std::string help;  // tooltip
+    std::string image;  // a named system image; empty for none
+    std::string help;   // tooltip
 };
 
 // A dot, green while `flag` is set and orange otherwise, then the text; the button shows only while
@@ -83,7 +83,7 @@ struct TabTextField {
 };
 
 struct TabImage {
-    std::string image; // a named system image, or "larkspire" for the application icon
+    std::string image;  // a named system image, or "larkspire" for the application icon
     double size = 16;
     TabColor tint = TabColor::primary;
 };
@@ -104,7 +104,7 @@ struct TabElement {
     TabElement(T element, bool visible = true) : content(std::move(element)), visible(visible) {}
 
     Content content;
-    bool visible = true; // hidden elements keep their place in the description, so focus survives
+    bool visible = true;  // hidden elements keep their place in the description, so focus survives
 };
 
 // One settings tab: a column of elements (usually groups) 16 points apart with a margin of 20 points.
@@ -112,4 +112,4 @@ struct TabView {
     TabElements elements;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

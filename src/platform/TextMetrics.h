@@ -8,8 +8,8 @@ namespace larkspire {
 
 struct TextSize {
     double width = 0;
-    double ascent = 0;  // above the baseline
-    double descent = 0; // below the baseline, positive
+    double ascent = 0;   // above the baseline
+    double descent = 0;  // below the baseline, positive
 };
 
 // Measures single lines of text as the shell will draw them.
@@ -19,4 +19,4 @@ class TextMetrics {
     virtual TextSize measure(std::string_view text, const FontDescription& font) const = 0;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

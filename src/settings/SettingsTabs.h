@@ -7,4 +7,4 @@ namespace larkspire {
 // What the settings tab at `index` shows. Tabs whose features have not filled them show their title.
 TabView settingsTabContent(int index);
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -35,21 +35,17 @@ void SettingsWindowController::createWindow() {
 }
 
 void SettingsWindowController::refreshTabs() {
-    if (!window)
-        return;
+    if (!window) return;
     for (int index = 0; index < static_cast<int>(tabs().size()); ++index)
         window->setTabContent(index, settingsTabContent(index));
 }
 
 void SettingsWindowController::show(std::optional<int> tab) {
-    if (!window)
-        createWindow();
-    if (tab)
-        window->selectTab(*tab);
+    if (!window) createWindow();
+    if (tab) window->selectTab(*tab);
     application.activateIgnoringOtherApps();
-    if (!window->isVisible())
-        window->center();
+    if (!window->isVisible()) window->center();
     window->makeKeyAndOrderFront();
 }
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -38,4 +38,4 @@ class SettingsWindowController {
     std::unique_ptr<SettingsWindow> window;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -23,8 +23,7 @@ QColor qColor(const Color& color) {
 }
 
 QBrush qBrush(const Fill& fill) {
-    if (auto* color = std::get_if<Color>(&fill))
-        return QBrush(qColor(*color));
+    if (auto* color = std::get_if<Color>(&fill)) return QBrush(qColor(*color));
     const auto& gradient = std::get<LinearGradient>(fill);
     QLinearGradient linear(finite(gradient.start.x), finite(gradient.start.y), finite(gradient.end.x),
                            finite(gradient.end.y));
@@ -47,18 +46,15 @@ void paintShadow(QPainter& painter, const QPainterPath& path, const Shadow& shad
         pen.setJoinStyle(Qt::RoundJoin);
         painter.setPen(blur > 0 ? pen : Qt::NoPen);
         painter.fillPath(path, color);
-        if (blur > 0)
-            painter.drawPath(path);
+        if (blur > 0) painter.drawPath(path);
     }
     painter.restore();
 }
 
 void paintRoundedRect(QPainter& painter, const RoundedRect& item) {
     auto path = roundedRectPath(item.rect, item.cornerRadius, item.continuousCorners);
-    if (item.shadow)
-        paintShadow(painter, path, *item.shadow);
-    if (item.fill)
-        painter.fillPath(path, qBrush(*item.fill));
+    if (item.shadow) paintShadow(painter, path, *item.shadow);
+    if (item.fill) painter.fillPath(path, qBrush(*item.fill));
     if (item.stroke) {
         QPen pen(qColor(*item.stroke), std::max(0.0, finite(item.strokeWidth, 1)));
         painter.strokePath(path, pen);
@@ -79,10 +75,8 @@ void paintText(QPainter& painter, const Text& text) {
     auto string = QString::fromUtf8(text.text.data(), static_cast<qsizetype>(text.text.size()));
     auto layout = layoutText(string, text.font);
     double left = finite(text.origin.x);
-    if (text.alignment == TextAlignment::center)
-        left -= layout.width / 2;
-    if (text.alignment == TextAlignment::right)
-        left -= layout.width;
+    if (text.alignment == TextAlignment::center) left -= layout.width / 2;
+    if (text.alignment == TextAlignment::right) left -= layout.width;
     double baseline = finite(text.origin.y);
     painter.setFont(qFont(text.font));
     auto draw = [&](const QColor& color, double dx, double dy) {
@@ -96,8 +90,7 @@ void paintText(QPainter& painter, const Text& text) {
         color.setAlphaF(color.alphaF() / (blur > 0 ? 2.0f : 1.0f));
         double dx = finite(text.shadow->offset.x), dy = finite(text.shadow->offset.y);
         draw(color, dx, dy);
-        if (blur > 0)
-            draw(color, dx + blur / 2, dy + blur / 2);
+        if (blur > 0) draw(color, dx + blur / 2, dy + blur / 2);
     }
     draw(qColor(text.color), 0, 0);
 }
@@ -118,20 +111,16 @@ void paintItems(QPainter& painter, const std::vector<DisplayItem>& items) {
         std::visit(
             [&](const auto& content) {
                 using T = std::decay_t<decltype(content)>;
-                if constexpr (std::is_same_v<T, RoundedRect>)
-                    paintRoundedRect(painter, content);
-                if constexpr (std::is_same_v<T, Line>)
-                    paintLine(painter, content);
-                if constexpr (std::is_same_v<T, Text>)
-                    paintText(painter, content);
-                if constexpr (std::is_same_v<T, DisplayGroup>)
-                    paintGroup(painter, content);
+                if constexpr (std::is_same_v<T, RoundedRect>) paintRoundedRect(painter, content);
+                if constexpr (std::is_same_v<T, Line>) paintLine(painter, content);
+                if constexpr (std::is_same_v<T, Text>) paintText(painter, content);
+                if constexpr (std::is_same_v<T, DisplayGroup>) paintGroup(painter, content);
             },
             item.content);
     }
 }
 
-} // namespace
+}  // namespace
 
 QPainterPath roundedRectPath(const Rect& rect, double radius, bool continuousCorners) {
     double x = finite(rect.x), y = finite(rect.y);
@@ -171,4 +160,4 @@ void paintDisplayList(QPainter& painter, const DisplayList& list) {
     painter.restore();
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -14,4 +14,4 @@ void paintDisplayList(QPainter& painter, const DisplayList& list);
 // A rounded rectangle; continuous corners start earlier on the edges and bend in gently.
 QPainterPath roundedRectPath(const Rect& rect, double radius, bool continuousCorners);
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -21,4 +21,4 @@ void QtAlerts::showWarning(const std::string& message, const std::string& inform
     box.exec();
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -15,4 +15,4 @@ class QtAlerts : public Alerts {
     ApplicationControl& application;
 };
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -12,11 +12,10 @@ void QtApplicationControl::terminate() {
 
 void QtApplicationControl::activateIgnoringOtherApps() {
     for (auto* window : QApplication::topLevelWidgets()) {
-        if (!window->isVisible())
-            continue;
+        if (!window->isVisible()) continue;
         window->raise();
         window->activateWindow();
     }
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

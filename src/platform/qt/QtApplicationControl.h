@@ -6,8 +6,8 @@ namespace larkspire::qt {
 
 class QtApplicationControl : public ApplicationControl {
   public:
-    void terminate() override;                 // leaves the event loop once the current work is done
-    void activateIgnoringOtherApps() override; // raises the application's visible windows
+    void terminate() override;                  // leaves the event loop once the current work is done
+    void activateIgnoringOtherApps() override;  // raises the application's visible windows
 };
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

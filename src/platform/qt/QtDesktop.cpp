@@ -23,4 +23,4 @@ Ports QtDesktop::ports() {
     };
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -38,4 +38,4 @@ class QtDesktop {
     QtTextMetrics textMetrics;
 };
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

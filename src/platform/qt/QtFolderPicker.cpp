@@ -19,17 +19,15 @@ std::vector<Url> QtFolderPicker::chooseFolders(const FolderPickerOptions& option
     auto start = QString::fromStdString(options.startFolder);
     dialog.setDirectory(QFileInfo(start).isDir() ? start : QDir::homePath());
     dialog.setLabelText(QFileDialog::Accept, QString::fromStdString(options.confirmTitle));
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
+    if (dialog.exec() != QDialog::Accepted) return {};
 
     std::vector<Url> folders;
     for (const auto& path : dialog.selectedFiles()) {
         QFileInfo info(path);
-        if (!info.isDir())
-            continue;
+        if (!info.isDir()) continue;
         folders.push_back(Url::fileUrl(info.absoluteFilePath().toStdString()));
     }
     return folders;
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

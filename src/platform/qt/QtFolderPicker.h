@@ -14,4 +14,4 @@ class QtFolderPicker : public FolderPicker {
     ApplicationControl& application;
 };
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

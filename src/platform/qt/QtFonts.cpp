@@ -11,8 +11,7 @@ QFont qFont(const FontDescription& font) {
     double size = std::isfinite(font.size) ? std::clamp(font.size, 1.0, 2000.0) : 13.0;
     result.setPixelSize(std::max(1, static_cast<int>(std::lround(size))));
     result.setWeight(static_cast<QFont::Weight>(static_cast<int>(font.weight)));
-    if (font.compressed)
-        result.setStretch(QFont::Condensed);
+    if (font.compressed) result.setStretch(QFont::Condensed);
     return result;
 }
 
@@ -30,8 +29,7 @@ TextLayout layoutText(const QString& text, const FontDescription& font) {
     double x = 0;
     QString run;
     auto flush = [&] {
-        if (run.isEmpty())
-            return;
+        if (run.isEmpty()) return;
         double width = metrics.horizontalAdvance(run);
         layout.pieces.push_back({run, x, width});
         x += width;
@@ -52,4 +50,4 @@ TextLayout layoutText(const QString& text, const FontDescription& font) {
     return layout;
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

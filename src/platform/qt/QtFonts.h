@@ -25,4 +25,4 @@ struct TextLayout {
 };
 TextLayout layoutText(const QString& text, const FontDescription& font);
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

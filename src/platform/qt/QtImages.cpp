@@ -37,7 +37,7 @@ QString resourcePath(const std::string& image) {
     return QString(":/larkspire/icons/%1.svg").arg(QString::fromStdString(image));
 }
 
-} // namespace
+}  // namespace
 
 std::string themeIconName(const std::string& image) {
     auto found = themeNames().find(image);
@@ -50,13 +50,11 @@ bool hasBundledImage(const std::string& image) {
 
 QPixmap bundledImage(const std::string& image, int size, const QColor& tint) {
     QFile file(resourcePath(image));
-    if (image.empty() || !file.open(QIODevice::ReadOnly))
-        return {};
+    if (image.empty() || !file.open(QIODevice::ReadOnly)) return {};
     auto svg = file.readAll();
     svg.replace("currentColor", tint.name().toUtf8());
     QSvgRenderer renderer(svg);
-    if (!renderer.isValid())
-        return {};
+    if (!renderer.isValid()) return {};
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -68,8 +66,7 @@ QPixmap bundledImage(const std::string& image, int size, const QColor& tint) {
 QIcon namedImage(const std::string& image, const QColor& tint) {
     static std::map<std::pair<std::string, QRgb>, QIcon> cache;
     auto key = std::make_pair(image, tint.rgba());
-    if (auto found = cache.find(key); found != cache.end())
-        return found->second;
+    if (auto found = cache.find(key); found != cache.end()) return found->second;
 
     QIcon icon;
     auto theme = QString::fromStdString(themeIconName(image));
@@ -80,8 +77,7 @@ QIcon namedImage(const std::string& image, const QColor& tint) {
             icon = QIcon::fromTheme(theme);
     }
     if (icon.isNull() && hasBundledImage(image)) {
-        for (int size : {16, 22, 24, 32, 48, 64, 128})
-            icon.addPixmap(bundledImage(image, size, tint));
+        for (int size : {16, 22, 24, 32, 48, 64, 128}) icon.addPixmap(bundledImage(image, size, tint));
     }
     cache[key] = icon;
     return icon;
@@ -91,4 +87,4 @@ QIcon namedImage(const std::string& image) {
     return namedImage(image, QApplication::palette().color(QPalette::WindowText));
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

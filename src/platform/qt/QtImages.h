@@ -14,10 +14,10 @@ std::string themeIconName(const std::string& image);
 // The icon for a named system image: the theme's icon when the theme has one, else the bundled
 // picture drawn in `tint`. "larkspire" is the application icon. Unknown names give a null icon.
 QIcon namedImage(const std::string& image, const QColor& tint);
-QIcon namedImage(const std::string& image); // tinted with the palette's text colour
+QIcon namedImage(const std::string& image);  // tinted with the palette's text colour
 
 // The bundled picture alone, for surfaces that must look the same on every theme.
 QPixmap bundledImage(const std::string& image, int size, const QColor& tint);
 bool hasBundledImage(const std::string& image);
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

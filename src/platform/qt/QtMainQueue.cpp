@@ -9,12 +9,11 @@ namespace larkspire::qt {
 namespace {
 
 int milliseconds(double seconds) {
-    if (!std::isfinite(seconds) || seconds <= 0)
-        return 0;
+    if (!std::isfinite(seconds) || seconds <= 0) return 0;
     return static_cast<int>(std::min(std::llround(seconds * 1000.0), static_cast<long long>(INT32_MAX)));
 }
 
-} // namespace
+}  // namespace
 
 void QtMainQueue::post(std::function<void()> work) {
     QMetaObject::invokeMethod(&context, std::move(work), Qt::QueuedConnection);
@@ -24,8 +23,7 @@ TaskToken QtMainQueue::postAfter(double seconds, std::function<void()> work) {
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     QTimer::singleShot(milliseconds(seconds), Qt::PreciseTimer, &context,
                        [cancelled, work = std::move(work)] {
-                           if (!cancelled->load())
-                               work();
+                           if (!cancelled->load()) work();
                        });
     return TaskToken(cancelled);
 }
@@ -52,4 +50,4 @@ void QtMainQueue::postFromAnyThread(std::function<void()> work) {
     QMetaObject::invokeMethod(&context, std::move(work), Qt::QueuedConnection);
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

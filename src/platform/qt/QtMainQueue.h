@@ -16,7 +16,7 @@ class QtMainQueue : public MainQueue {
     void postFromAnyThread(std::function<void()> work) override;
 
   private:
-    QObject context; // lives on the main thread; work queued on it runs there
+    QObject context;  // lives on the main thread; work queued on it runs there
 };
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -23,22 +23,19 @@ SettingsWindowWidget::SettingsWindowWidget()
     saveSoon.setSingleShot(true);
     saveSoon.setInterval(400);
     connect(&saveSoon, &QTimer::timeout, this, [this] {
-        if (onFrameChanged)
-            onFrameChanged();
+        if (onFrameChanged) onFrameChanged();
     });
 }
 
 void SettingsWindowWidget::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    if (isVisible())
-        saveSoon.start();
+    if (isVisible()) saveSoon.start();
 }
 
 void SettingsWindowWidget::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     saveSoon.stop();
-    if (onFrameChanged)
-        onFrameChanged();
+    if (onFrameChanged) onFrameChanged();
 }
 
 QtSettingsWindow::QtSettingsWindow(const std::vector<SettingsTab>& tabs, DefaultsStore& defaults)
@@ -76,8 +73,7 @@ QtSettingsWindow::QtSettingsWindow(const std::vector<SettingsTab>& tabs, Default
     for (double scale = 1.0; scale > 0.7 && tabBar->sizeHint().width() > tabWidth; scale -= 0.05) {
         QFont font = QApplication::font();
         font.setPointSizeF(font.pointSizeF() * scale);
-        for (auto* button : buttons)
-            button->setFont(font);
+        for (auto* button : buttons) button->setFont(font);
         bar->invalidate();
     }
     layout->addWidget(tabBar);
@@ -115,8 +111,7 @@ TabRenderer* QtSettingsWindow::renderer(int index) const {
 }
 
 void QtSettingsWindow::selectTab(int index) {
-    if (!page(index))
-        return;
+    if (!page(index)) return;
     selected = index;
     for (std::size_t i = 0; i < pages.size(); ++i) {
         bool current = static_cast<int>(i) == index;
@@ -124,18 +119,15 @@ void QtSettingsWindow::selectTab(int index) {
         pages[i]->setVisible(current);
     }
     window->setWindowTitle(QString::fromStdString(tabs[static_cast<std::size_t>(index)].label));
-    if (onSelect)
-        onSelect(index);
+    if (onSelect) onSelect(index);
     fitToTab();
 }
 
 void QtSettingsWindow::fitToTab() {
     auto* current = page(selected);
-    if (!current)
-        return;
+    if (!current) return;
     current->ensurePolished();
-    if (current->layout())
-        current->layout()->activate();
+    if (current->layout()) current->layout()->activate();
     int pageHeight =
         current->hasHeightForWidth() ? current->heightForWidth(tabWidth) : current->sizeHint().height();
     int width = std::max(tabWidth, tabBar->sizeHint().width());
@@ -153,8 +145,7 @@ bool QtSettingsWindow::isVisible() const {
 
 void QtSettingsWindow::center() {
     auto* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
+    if (!screen) return;
     QRect available = screen->availableGeometry();
     QSize frame = window->frameGeometry().size();
     // Somewhat above the middle, where a settings window is expected.
@@ -176,43 +167,35 @@ void QtSettingsWindow::setFrameAutosaveName(const std::string& name) {
 
 void QtSettingsWindow::setTabContent(int index, const TabView& content) {
     auto* renderer = this->renderer(index);
-    if (!renderer)
-        return;
+    if (!renderer) return;
     renderer->render(content);
-    if (index == selected)
-        fitToTab();
+    if (index == selected) fitToTab();
 }
 
 // The frame is stored as "x y width height" of the outer frame, as whole points.
 void QtSettingsWindow::saveFrame() {
-    if (autosaveName.empty())
-        return;
+    if (autosaveName.empty()) return;
     QRect frame = window->frameGeometry();
     auto value = QString("%1 %2 %3 %4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
     defaults.set(autosaveName, Value(value.toStdString()));
 }
 
 void QtSettingsWindow::restoreFrame() {
-    if (autosaveName.empty())
-        return;
+    if (autosaveName.empty()) return;
     auto stored = defaults.stringForKey(autosaveName);
-    if (!stored)
-        return;
+    if (!stored) return;
     auto parts = QString::fromStdString(*stored).split(' ', Qt::SkipEmptyParts);
-    if (parts.size() != 4)
-        return;
+    if (parts.size() != 4) return;
     int numbers[4];
     for (int i = 0; i < 4; ++i) {
         bool ok = false;
         numbers[i] = parts[i].toInt(&ok);
-        if (!ok)
-            return; // a damaged value is ignored; the window is centred instead
+        if (!ok) return;  // a damaged value is ignored; the window is centred instead
     }
     QRect frame(numbers[0], numbers[1], std::max(1, numbers[2]), std::max(1, numbers[3]));
     // A position on a screen that is gone would put the window out of reach.
     for (auto* screen : QGuiApplication::screens()) {
-        if (!screen->availableGeometry().intersects(frame))
-            continue;
+        if (!screen->availableGeometry().intersects(frame)) continue;
         window->move(frame.topLeft());
         return;
     }
@@ -225,4 +208,4 @@ QtSettingsWindows::createSettingsWindow(const std::vector<SettingsTab>& tabs) {
     return made;
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -38,7 +38,7 @@ class QtSettingsWindow : public SettingsWindow {
     QtSettingsWindow(const std::vector<SettingsTab>& tabs, DefaultsStore& defaults);
     ~QtSettingsWindow() override;
 
-    void selectTab(int index) override; // an index outside the tabs is ignored
+    void selectTab(int index) override;  // an index outside the tabs is ignored
     void setOnSelect(std::function<void(int index)> onSelect) override {
         this->onSelect = std::move(onSelect);
     }
@@ -75,10 +75,10 @@ class QtSettingsWindows : public SettingsWindowFactory {
   public:
     explicit QtSettingsWindows(DefaultsStore& defaults) : defaults(defaults) {}
     std::unique_ptr<SettingsWindow> createSettingsWindow(const std::vector<SettingsTab>& tabs) override;
-    QtSettingsWindow* window = nullptr; // the last window created; owned by the application
+    QtSettingsWindow* window = nullptr;  // the last window created; owned by the application
 
   private:
     DefaultsStore& defaults;
 };
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -15,8 +15,7 @@ QtStatusItem::QtStatusItem() : qmenu(std::make_unique<QMenu>()) {
     connect(qmenu.get(), &QMenu::aboutToShow, this, [this] { rebuildMenu(); });
     // Some panels only send a click; the menu is the item's only content, so a click opens it too.
     connect(&tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
-            qmenu->popup(QCursor::pos());
+        if (reason == QSystemTrayIcon::Trigger) qmenu->popup(QCursor::pos());
     });
 }
 
@@ -33,8 +32,7 @@ QImage QtStatusItem::renderIcon(const StatusIcon& icon, int size, const QColor& 
     namedImage(icon.image, tint).paint(&painter, QRect(0, 0, size, size));
 
     auto badge = QString::fromStdString(icon.title).trimmed();
-    if (badge.isEmpty())
-        return image;
+    if (badge.isEmpty()) return image;
     QFont font = QApplication::font();
     font.setBold(true);
     font.setPixelSize(std::max(6, size * 9 / 22));
@@ -60,22 +58,19 @@ void QtStatusItem::setIcon(const StatusIcon& icon) {
         composed.addPixmap(QPixmap::fromImage(renderIcon(icon, size, tint)));
     tray.setIcon(composed);
     tray.setToolTip(QString::fromStdString(icon.tooltip));
-    if (!tray.isVisible())
-        tray.show();
-    if (onIconSet)
-        onIconSet();
+    if (!tray.isVisible()) tray.show();
+    if (onIconSet) onIconSet();
 }
 
 void QtStatusItem::setMenuProvider(std::function<Menu()> menuNeedsUpdate) {
     provider = std::move(menuNeedsUpdate);
-    menuContentChanged(); // panels that export the menu read it before it is ever opened
+    menuContentChanged();  // panels that export the menu read it before it is ever opened
 }
 
 void QtStatusItem::menuContentChanged() {
     // Queued and coalesced: the change may come from inside a menu action, whose QAction must
     // outlive its own signal.
-    if (rebuildQueued)
-        return;
+    if (rebuildQueued) return;
     rebuildQueued = true;
     QMetaObject::invokeMethod(
         this,
@@ -96,16 +91,14 @@ void QtStatusItem::rebuildMenu() {
             continue;
         }
         auto* action = qmenu->addAction(QString::fromStdString(item.title));
-        if (!item.image.empty())
-            action->setIcon(namedImage(item.image));
+        if (!item.image.empty()) action->setIcon(namedImage(item.image));
         action->setEnabled(item.enabled);
         action->setCheckable(item.checked);
         action->setChecked(item.checked);
         if (!item.keyEquivalent.empty())
             action->setShortcut(QKeySequence("Ctrl+" + QString::fromStdString(item.keyEquivalent).toUpper()));
-        action->setShortcutContext(Qt::WidgetShortcut); // shown in the menu, not grabbed from other windows
-        if (!item.action)
-            continue;
+        action->setShortcutContext(Qt::WidgetShortcut);  // shown in the menu, not grabbed from other windows
+        if (!item.action) continue;
         connect(action, &QAction::triggered, this, [this, item] {
             // Run after the menu's own handling, so an action may change what the menu shows.
             QMetaObject::invokeMethod(
@@ -117,8 +110,7 @@ void QtStatusItem::rebuildMenu() {
 bool QtStatusItem::choose(const std::string& title) {
     Menu items = provider ? provider() : Menu{};
     for (const auto& item : items) {
-        if (item.isSeparator || item.title != title || !item.enabled || !item.action)
-            continue;
+        if (item.isSeparator || item.title != title || !item.enabled || !item.action) continue;
         item.action(item);
         return true;
     }
@@ -131,4 +123,4 @@ std::unique_ptr<StatusItem> QtStatusBar::createStatusItem() {
     return created;
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -20,7 +20,7 @@ class QtStatusItem : public QObject, public StatusItem {
     ~QtStatusItem() override;
 
     bool hasButton() const override { return true; }
-    void setImageLeading() override {} // the badge always sits on the image
+    void setImageLeading() override {}  // the badge always sits on the image
     void setIcon(const StatusIcon& icon) override;
     void setMenuProvider(std::function<Menu()> menuNeedsUpdate) override;
     void menuContentChanged() override;
@@ -52,7 +52,7 @@ class QtStatusItem : public QObject, public StatusItem {
 class QtStatusBar : public StatusBar {
   public:
     std::unique_ptr<StatusItem> createStatusItem() override;
-    QtStatusItem* item = nullptr; // the last item created; owned by the application
+    QtStatusItem* item = nullptr;  // the last item created; owned by the application
 };
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

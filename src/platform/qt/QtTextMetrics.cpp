@@ -9,4 +9,4 @@ TextSize QtTextMetrics::measure(std::string_view text, const FontDescription& fo
     return TextSize{.width = layout.width, .ascent = layout.ascent, .descent = layout.descent};
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -9,4 +9,4 @@ class QtTextMetrics : public TextMetrics {
     TextSize measure(std::string_view text, const FontDescription& font) const override;
 };
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -20,8 +20,7 @@ void QtWorkQueue::runSerial(const std::string& label, std::function<void()> work
     std::lock_guard lock(mutex);
     auto& serial = serials[label];
     serial.pending.push_back(std::move(work));
-    if (serial.draining)
-        return;
+    if (serial.draining) return;
     serial.draining = true;
     pool.start([this, label] { drain(label); });
 }
@@ -43,4 +42,4 @@ void QtWorkQueue::drain(const std::string& label) {
     }
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -13,7 +13,7 @@ namespace larkspire::qt {
 class QtWorkQueue : public WorkQueue {
   public:
     QtWorkQueue();
-    ~QtWorkQueue() override; // waits for work in flight
+    ~QtWorkQueue() override;  // waits for work in flight
     using WorkQueue::runConcurrent;
     void runConcurrent(std::function<void()> work) override;
     void runSerial(const std::string& label, std::function<void()> work) override;
@@ -30,4 +30,4 @@ class QtWorkQueue : public WorkQueue {
     std::map<std::string, Serial> serials;
 };
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

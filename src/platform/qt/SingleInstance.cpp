@@ -15,7 +15,7 @@ constexpr char magic[4] = {'L', 'K', 'S', '1'};
 constexpr int connectTimeout = 1000;
 constexpr int answerTimeout = 5000;
 
-} // namespace
+}  // namespace
 
 SingleInstance::SingleInstance(QString socketPath) : socketPath(std::move(socketPath)) {
     server.setSocketOptions(QLocalServer::UserAccessOption);
@@ -28,8 +28,7 @@ SingleInstance::~SingleInstance() {
 
 QString SingleInstance::defaultSocketPath() {
     auto runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists())
-        return QDir(runtime).filePath("larkspire.socket");
+    if (!runtime.isEmpty() && QDir(runtime).exists()) return QDir(runtime).filePath("larkspire.socket");
     return QDir(QDir::tempPath()).filePath(QString("larkspire-%1.socket").arg(::getuid()));
 }
 
@@ -37,8 +36,7 @@ QString SingleInstance::defaultSocketPath() {
 QByteArray SingleInstance::encode(const QStringList& request) {
     QByteArray payload;
     for (qsizetype i = 0; i < request.size(); ++i) {
-        if (i > 0)
-            payload.append('\0');
+        if (i > 0) payload.append('\0');
         payload.append(request[i].toUtf8());
     }
     QByteArray message(magic, 4);
@@ -51,24 +49,19 @@ QByteArray SingleInstance::encode(const QStringList& request) {
 SingleInstance::Delivery SingleInstance::forward(const QStringList& request) const {
     QLocalSocket socket;
     socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(connectTimeout))
-        return Delivery::noInstance;
+    if (!socket.waitForConnected(connectTimeout)) return Delivery::noInstance;
     socket.write(encode(request));
-    if (!socket.waitForBytesWritten(answerTimeout))
-        return Delivery::noAnswer;
+    if (!socket.waitForBytesWritten(answerTimeout)) return Delivery::noAnswer;
     while (socket.bytesAvailable() < 1) {
-        if (!socket.waitForReadyRead(answerTimeout))
-            return Delivery::noAnswer;
+        if (!socket.waitForReadyRead(answerTimeout)) return Delivery::noAnswer;
     }
     return socket.read(1) == "k" ? Delivery::delivered : Delivery::noAnswer;
 }
 
 SingleInstance::Claim SingleInstance::claimOrForward(const QStringList& request) {
     auto delivery = forward(request);
-    if (delivery == Delivery::delivered)
-        return Claim::forwarded;
-    if (delivery == Delivery::noAnswer)
-        return Claim::noAnswer;
+    if (delivery == Delivery::delivered) return Claim::forwarded;
+    if (delivery == Delivery::noAnswer) return Claim::noAnswer;
 
     // Only one starter at a time may look again and take the socket; a lock left by a crashed
     // starter is taken over once its process is gone.
@@ -76,16 +69,13 @@ SingleInstance::Claim SingleInstance::claimOrForward(const QStringList& request)
     lock.setStaleLockTime(10000);
     bool locked = lock.tryLock(10000);
     delivery = forward(request);
-    if (delivery == Delivery::delivered)
-        return Claim::forwarded;
-    if (delivery == Delivery::noAnswer)
-        return Claim::noAnswer;
+    if (delivery == Delivery::delivered) return Claim::forwarded;
+    if (delivery == Delivery::noAnswer) return Claim::noAnswer;
 
     // Nobody answers on the socket, so whatever file is there was left by an instance that is gone.
     QLocalServer::removeServer(socketPath);
     server.listen(socketPath);
-    if (locked)
-        lock.unlock();
+    if (locked) lock.unlock();
     return Claim::primary;
 }
 
@@ -98,21 +88,18 @@ void SingleInstance::accept() {
         expiry->start(answerTimeout);
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (socket->bytesAvailable() < 8)
-                return;
+            if (socket->bytesAvailable() < 8) return;
             auto header = socket->peek(8);
             quint32 length = qFromBigEndian<quint32>(header.constData() + 4);
             if (header.left(4) != QByteArray(magic, 4) || length > maximumRequestSize) {
-                socket->abort(); // not one of ours; nothing is handled
+                socket->abort();  // not one of ours; nothing is handled
                 return;
             }
-            if (socket->bytesAvailable() < 8 + static_cast<qint64>(length))
-                return;
+            if (socket->bytesAvailable() < 8 + static_cast<qint64>(length)) return;
             socket->read(8);
             auto payload = socket->read(length);
             QStringList request;
-            for (const auto& field : payload.split('\0'))
-                request.append(QString::fromUtf8(field));
+            for (const auto& field : payload.split('\0')) request.append(QString::fromUtf8(field));
             socket->write("k");
             socket->flush();
             socket->disconnectFromServer();
@@ -126,16 +113,14 @@ void SingleInstance::accept() {
 // A request that shows a dialog runs an event loop of its own; later requests wait until it is done.
 void SingleInstance::handle(QStringList request) {
     pending.push_back(std::move(request));
-    if (handling)
-        return;
+    if (handling) return;
     handling = true;
     while (!pending.empty()) {
         auto next = std::move(pending.front());
         pending.pop_front();
-        if (handler)
-            handler(next);
+        if (handler) handler(next);
     }
     handling = false;
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

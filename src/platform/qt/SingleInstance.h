@@ -48,4 +48,4 @@ class SingleInstance : public QObject {
     bool handling = false;
 };
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

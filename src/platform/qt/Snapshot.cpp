@@ -49,7 +49,7 @@ QImage iconSheet(const StatusIcon& icon) {
     return sheet;
 }
 
-} // namespace
+}  // namespace
 
 SnapshotResult writeSnapshots(const QString& folder) {
     SnapshotResult result;
@@ -92,16 +92,14 @@ SnapshotResult writeSnapshots(const QString& folder) {
         app->settingsWindowController().show(index);
         QApplication::processEvents();
         auto* window = desktop.settingsWindows.window;
-        if (!window)
-            break;
+        if (!window) break;
         save(window->widget().grab().toImage(),
              QString("settings-%1-%2.png")
                  .arg(index)
                  .arg(fileLabel(tabs[static_cast<std::size_t>(index)].label)));
     }
-    if (auto* window = desktop.settingsWindows.window)
-        window->widget().hide();
+    if (auto* window = desktop.settingsWindows.window) window->widget().hide();
     return result;
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

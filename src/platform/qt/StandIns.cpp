@@ -9,4 +9,4 @@ bool QtWorkspace::open(const Url& url) {
     return QDesktopServices::openUrl(QUrl(QString::fromStdString(url.string()), QUrl::StrictMode));
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -43,4 +43,4 @@ class DroppedDistributedNotifications : public DistributedNotifications {
     void post(const std::string&) override {}
 };
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -64,8 +64,7 @@ void styleLabel(QLabel& label, TabTextStyle style, TabColor color, bool semibold
         font.setPointSizeF(base * 0.92);
         break;
     }
-    if (semibold || style == TabTextStyle::heading)
-        font.setWeight(QFont::DemiBold);
+    if (semibold || style == TabTextStyle::heading) font.setWeight(QFont::DemiBold);
     label.setFont(font);
     QPalette palette = label.palette();
     palette.setColor(QPalette::WindowText, colorOf(color));
@@ -94,7 +93,7 @@ QLabel* makeLabel(QWidget* parent, bool wrap) {
     return label;
 }
 
-} // namespace
+}  // namespace
 
 TabRenderer::TabRenderer(QWidget& page) : QObject(&page), page(page), layout(new QVBoxLayout(&page)) {
     layout->setContentsMargins(20, 20, 20, 20);
@@ -106,14 +105,10 @@ std::string TabRenderer::shapeOf(const TabElements& elements) {
     for (const auto& element : elements) {
         result += std::to_string(element.content.index());
         const TabElements* children = nullptr;
-        if (auto* group = std::get_if<TabGroup>(&element.content))
-            children = &group->content;
-        if (auto* row = std::get_if<TabRow>(&element.content))
-            children = &row->items;
-        if (auto* column = std::get_if<TabColumn>(&element.content))
-            children = &column->items;
-        if (children)
-            result += "(" + shapeOf(*children) + ")";
+        if (auto* group = std::get_if<TabGroup>(&element.content)) children = &group->content;
+        if (auto* row = std::get_if<TabRow>(&element.content)) children = &row->items;
+        if (auto* column = std::get_if<TabColumn>(&element.content)) children = &column->items;
+        if (children) result += "(" + shapeOf(*children) + ")";
         result += ",";
     }
     return result;
@@ -122,12 +117,9 @@ std::string TabRenderer::shapeOf(const TabElements& elements) {
 void TabRenderer::flatten(const TabElements& list) {
     for (const auto& element : list) {
         elements.push_back(&element);
-        if (auto* group = std::get_if<TabGroup>(&element.content))
-            flatten(group->content);
-        if (auto* row = std::get_if<TabRow>(&element.content))
-            flatten(row->items);
-        if (auto* column = std::get_if<TabColumn>(&element.content))
-            flatten(column->items);
+        if (auto* group = std::get_if<TabGroup>(&element.content)) flatten(group->content);
+        if (auto* row = std::get_if<TabRow>(&element.content)) flatten(row->items);
+        if (auto* column = std::get_if<TabColumn>(&element.content)) flatten(column->items);
     }
 }
 
@@ -142,8 +134,7 @@ void TabRenderer::render(const TabView& next) {
     flatten(view.elements);
 
     if (root && nextShape == shape) {
-        for (std::size_t i = 0; i < nodes.size() && i < elements.size(); ++i)
-            apply(nodes[i], *elements[i]);
+        for (std::size_t i = 0; i < nodes.size() && i < elements.size(); ++i) apply(nodes[i], *elements[i]);
         return;
     }
 
@@ -153,8 +144,7 @@ void TabRenderer::render(const TabView& next) {
     int fieldIndex = 0;
     for (auto& node : nodes) {
         auto* edit = qobject_cast<QLineEdit*>(node.widget.data());
-        if (!edit)
-            continue;
+        if (!edit) continue;
         if (edit->hasFocus()) {
             focusedField = fieldIndex;
             cursor = edit->cursorPosition();
@@ -175,21 +165,17 @@ void TabRenderer::render(const TabView& next) {
     auto* column = new QVBoxLayout(root);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(16);
-    for (const auto& element : view.elements)
-        column->addWidget(build(element, root));
+    for (const auto& element : view.elements) column->addWidget(build(element, root));
     layout->addWidget(root);
-    for (std::size_t i = 0; i < nodes.size() && i < elements.size(); ++i)
-        apply(nodes[i], *elements[i]);
-    root->show(); // a child added to a page already on screen stays hidden otherwise
+    for (std::size_t i = 0; i < nodes.size() && i < elements.size(); ++i) apply(nodes[i], *elements[i]);
+    root->show();  // a child added to a page already on screen stays hidden otherwise
 
     if (focusedField >= 0) {
         fieldIndex = 0;
         for (auto& node : nodes) {
             auto* edit = qobject_cast<QLineEdit*>(node.widget.data());
-            if (!edit)
-                continue;
-            if (fieldIndex++ != focusedField)
-                continue;
+            if (!edit) continue;
+            if (fieldIndex++ != focusedField) continue;
             edit->setFocus(Qt::OtherFocusReason);
             edit->setCursorPosition(std::min(cursor, static_cast<int>(edit->text().size())));
             break;
@@ -220,23 +206,20 @@ QWidget* TabRenderer::build(const TabElement& element, QWidget* parent) {
                 auto* inner = new QVBoxLayout(box);
                 inner->setContentsMargins(12, 10, 12, 10);
                 inner->setSpacing(8);
-                for (const auto& child : content.content)
-                    inner->addWidget(build(child, box));
+                for (const auto& child : content.content) inner->addWidget(build(child, box));
                 outer->addWidget(box);
             } else if constexpr (std::is_same_v<T, TabRow>) {
                 widget = new QFrame(parent);
                 auto* row = new QHBoxLayout(widget);
                 row->setContentsMargins(0, 0, 0, 0);
                 row->setSpacing(static_cast<int>(content.spacing));
-                for (const auto& child : content.items)
-                    row->addWidget(build(child, widget));
+                for (const auto& child : content.items) row->addWidget(build(child, widget));
             } else if constexpr (std::is_same_v<T, TabColumn>) {
                 widget = new QWidget(parent);
                 auto* column = new QVBoxLayout(widget);
                 column->setContentsMargins(0, 0, 0, 0);
                 column->setSpacing(static_cast<int>(content.spacing));
-                for (const auto& child : content.items)
-                    column->addWidget(build(child, widget));
+                for (const auto& child : content.items) column->addWidget(build(child, widget));
             } else if constexpr (std::is_same_v<T, TabText> || std::is_same_v<T, TabHint>) {
                 widget = makeLabel(parent, true);
             } else if constexpr (std::is_same_v<T, TabSwitch>) {
@@ -297,8 +280,7 @@ QWidget* TabRenderer::build(const TabElement& element, QWidget* parent) {
 
 void TabRenderer::apply(Node& node, const TabElement& element) {
     QWidget* widget = node.widget;
-    if (!widget)
-        return;
+    if (!widget) return;
     std::visit(
         [&](const auto& content) {
             using T = std::decay_t<decltype(content)>;
@@ -318,8 +300,7 @@ void TabRenderer::apply(Node& node, const TabElement& element) {
                     row->setContentsMargins(margin, margin / 2, margin, margin / 2);
                 }
             } else if constexpr (std::is_same_v<T, TabColumn>) {
-                if (widget->layout())
-                    widget->layout()->setSpacing(static_cast<int>(content.spacing));
+                if (widget->layout()) widget->layout()->setSpacing(static_cast<int>(content.spacing));
             } else if constexpr (std::is_same_v<T, TabText>) {
                 auto* label = static_cast<QLabel*>(widget);
                 label->setText(text(content.text));
@@ -345,10 +326,8 @@ void TabRenderer::apply(Node& node, const TabElement& element) {
                 button->setCursor(content.style == TabButtonStyle::link ? Qt::PointingHandCursor
                                                                         : Qt::ArrowCursor);
                 QFont font = QApplication::font();
-                if (content.style == TabButtonStyle::small)
-                    font.setPointSizeF(font.pointSizeF() * 0.88);
-                if (content.style == TabButtonStyle::link)
-                    font.setUnderline(true);
+                if (content.style == TabButtonStyle::small) font.setPointSizeF(font.pointSizeF() * 0.88);
+                if (content.style == TabButtonStyle::link) font.setUnderline(true);
                 button->setFont(font);
                 button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
             } else if constexpr (std::is_same_v<T, TabStatusRow>) {
@@ -388,4 +367,4 @@ void TabRenderer::apply(Node& node, const TabElement& element) {
     widget->setVisible(element.visible);
 }
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -24,9 +24,9 @@ class TabRenderer : public QObject {
   private:
     struct Node {
         std::size_t kind = 0;
-        QPointer<QWidget> widget; // the element's own widget
-        QPointer<QWidget> label;  // a title, dot or text beside it, where the kind has one
-        QPointer<QWidget> button; // the button of a status row
+        QPointer<QWidget> widget;  // the element's own widget
+        QPointer<QWidget> label;   // a title, dot or text beside it, where the kind has one
+        QPointer<QWidget> button;  // the button of a status row
     };
 
     static std::string shapeOf(const TabElements& elements);
@@ -40,9 +40,9 @@ class TabRenderer : public QObject {
     QPointer<QWidget> root;
     TabView view;
     std::string shape;
-    std::vector<const TabElement*> elements; // pre-order, pointing into `view`
-    std::vector<Node> nodes;                 // same order
+    std::vector<const TabElement*> elements;  // pre-order, pointing into `view`
+    std::vector<Node> nodes;                  // same order
     int buildCount = 0;
 };
 
-} // namespace larkspire::qt
+}  // namespace larkspire::qt

@@ -16,8 +16,8 @@ using namespace larkspire;
 namespace {
 
 struct Arguments {
-    QString snapshotFolder; // --snapshot DIR
-    QString chooseMenuItem; // --choose-menu-item TITLE: a hook for tests, handed to the running instance
+    QString snapshotFolder;  // --snapshot DIR
+    QString chooseMenuItem;  // --choose-menu-item TITLE: a hook for tests, handed to the running instance
     std::vector<std::string> urls;
     bool broken = false;
 };
@@ -45,13 +45,11 @@ QtMessageHandler defaultMessageHandler = nullptr;
 // Drawing offscreen makes Qt warn about every window operation it cannot do there; only real
 // errors are worth showing while taking snapshots.
 void quietOffscreen(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg)
-        return;
-    if (defaultMessageHandler)
-        defaultMessageHandler(type, context, message);
+    if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg) return;
+    if (defaultMessageHandler) defaultMessageHandler(type, context, message);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
@@ -62,21 +60,19 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!arguments.snapshotFolder.isEmpty()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         defaultMessageHandler = qInstallMessageHandler(quietOffscreen);
     }
 
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("Larkspire");
     QApplication::setDesktopFileName("larkspire");
-    QApplication::setQuitOnLastWindowClosed(false); // the status item stays when the window closes
+    QApplication::setQuitOnLastWindowClosed(false);  // the status item stays when the window closes
     QApplication::setWindowIcon(qt::namedImage("larkspire"));
 
     if (!arguments.snapshotFolder.isEmpty()) {
         auto result = qt::writeSnapshots(arguments.snapshotFolder);
-        for (const auto& path : result.written)
-            std::printf("%s\n", qPrintable(path));
+        for (const auto& path : result.written) std::printf("%s\n", qPrintable(path));
         for (const auto& path : result.failed)
             std::fprintf(stderr, "Nicht geschrieben: %s\n", qPrintable(path));
         return result.failed.isEmpty() && !result.written.isEmpty() ? 0 : 1;
@@ -85,14 +81,12 @@ int main(int argc, char** argv) {
     qt::SingleInstance instance;
     if (!arguments.chooseMenuItem.isEmpty()) {
         auto delivery = instance.forward({"choose", arguments.chooseMenuItem});
-        if (delivery == qt::SingleInstance::Delivery::delivered)
-            return 0;
+        if (delivery == qt::SingleInstance::Delivery::delivered) return 0;
         std::fprintf(stderr, "Larkspire läuft nicht oder antwortet nicht.\n");
         return 1;
     }
     QStringList request{arguments.urls.empty() ? "reopen" : "open"};
-    for (const auto& url : arguments.urls)
-        request.append(QString::fromStdString(url));
+    for (const auto& url : arguments.urls) request.append(QString::fromStdString(url));
     switch (instance.claimOrForward(request)) {
     case qt::SingleInstance::Claim::forwarded:
         return 0;
@@ -114,15 +108,12 @@ int main(int argc, char** argv) {
     instance.setHandler(
         [weak = std::weak_ptr<Application>(application), statusBar, &shellLog](const QStringList& received) {
             auto app = weak.lock();
-            if (!app || received.isEmpty())
-                return;
+            if (!app || received.isEmpty()) return;
             if (received[0] == "open") {
                 std::vector<std::string> urls;
-                for (qsizetype i = 1; i < received.size(); ++i)
-                    urls.push_back(received[i].toStdString());
+                for (qsizetype i = 1; i < received.size(); ++i) urls.push_back(received[i].toStdString());
                 shellLog.info("URL-Anfrage erhalten: " + std::to_string(urls.size()) + " URL(s)");
-                for (const auto& url : urls)
-                    shellLog.info("URL: " + url);
+                for (const auto& url : urls) shellLog.info("URL: " + url);
                 app->openUrls(urls);
             } else if (received[0] == "reopen") {
                 shellLog.info("Erneut geöffnet");
@@ -136,8 +127,7 @@ int main(int argc, char** argv) {
     if (statusBar->item)
         shellLog.info("Statussymbol gesetzt nach " + std::to_string(sinceStart.elapsed()) + " ms");
     if (!arguments.urls.empty()) {
-        for (const auto& url : arguments.urls)
-            shellLog.info("URL: " + url);
+        for (const auto& url : arguments.urls) shellLog.info("URL: " + url);
         application->openUrls(arguments.urls);
     }
     return QApplication::exec();

@@ -23,4 +23,4 @@ Ports Desktop::ports() {
     };
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -12,7 +12,7 @@ namespace larkspire::sim {
 
 // The simulated desktop: every port in memory, time in the test's hands.
 class Desktop {
-public:
+  public:
     Ports ports();
 
     // Moves the virtual clock, running everything that falls due on the way.
@@ -36,4 +36,4 @@ public:
     SimTextMetrics textMetrics;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

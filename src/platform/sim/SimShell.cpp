@@ -4,8 +4,7 @@ namespace larkspire::sim {
 
 bool SimStatusItem::choose(const std::string& title) {
     for (const auto& item : openMenu()) {
-        if (item.title != title || item.isSeparator || !item.enabled || !item.action)
-            continue;
+        if (item.title != title || item.isSeparator || !item.enabled || !item.action) continue;
         item.action(item);
         return true;
     }
@@ -20,8 +19,7 @@ std::unique_ptr<StatusItem> SimStatusBar::createStatusItem() {
 
 void SimSettingsWindow::selectTab(int index) {
     selectedTab = index;
-    if (onSelect)
-        onSelect(index);
+    if (onSelect) onSelect(index);
 }
 
 std::unique_ptr<SettingsWindow>
@@ -36,14 +34,12 @@ SimSettingsWindows::createSettingsWindow(const std::vector<SettingsTab>& tabs) {
 TextSize SimTextMetrics::measure(std::string_view text, const FontDescription& font) const {
     std::size_t characters = 0;
     for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80)
-            ++characters; // count UTF-8 lead bytes only
+        if ((c & 0xC0) != 0x80) ++characters;  // count UTF-8 lead bytes only
     double em = font.compressed ? 0.5 : 0.6;
-    if (font.weight >= FontWeight::bold)
-        em *= 1.05;
+    if (font.weight >= FontWeight::bold) em *= 1.05;
     return TextSize{.width = static_cast<double>(characters) * em * font.size,
                     .ascent = 0.8 * font.size,
                     .descent = 0.2 * font.size};
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

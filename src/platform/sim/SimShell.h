@@ -37,7 +37,7 @@ class SimStatusItem : public StatusItem {
 class SimStatusBar : public StatusBar {
   public:
     std::unique_ptr<StatusItem> createStatusItem() override;
-    SimStatusItem* item = nullptr; // the last item created; owned by the application
+    SimStatusItem* item = nullptr;  // the last item created; owned by the application
 };
 
 class SimApplicationControl : public ApplicationControl {
@@ -58,7 +58,7 @@ class SimSettingsWindow : public SettingsWindow {
         visible = true;
         ++broughtToFront;
     }
-    void close() { visible = false; } // closing only hides
+    void close() { visible = false; }  // closing only hides
     void setFrameAutosaveName(const std::string& name) override { frameAutosaveName = name; }
     void setTabContent(int index, const TabView& content) override { tabContents[index] = content; }
 
@@ -68,7 +68,7 @@ class SimSettingsWindow : public SettingsWindow {
     int broughtToFront = 0;
     std::vector<SettingsTab> tabs;
     std::string frameAutosaveName;
-    std::map<int, TabView> tabContents; // what each tab shows, as last described
+    std::map<int, TabView> tabContents;  // what each tab shows, as last described
 
   private:
     std::function<void(int)> onSelect;
@@ -77,7 +77,7 @@ class SimSettingsWindow : public SettingsWindow {
 class SimSettingsWindows : public SettingsWindowFactory {
   public:
     std::unique_ptr<SettingsWindow> createSettingsWindow(const std::vector<SettingsTab>& tabs) override;
-    SimSettingsWindow* window = nullptr; // owned by the application
+    SimSettingsWindow* window = nullptr;  // owned by the application
     int created = 0;
 };
 
@@ -99,4 +99,4 @@ class SimTextMetrics : public TextMetrics {
     TextSize measure(std::string_view text, const FontDescription& font) const override;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -25,8 +25,8 @@ const Color blue{0, 0, 1, 1};
 TEST(DisplayListPainter, FillsRoundedRectanglesInsideTheirCornersOnly) {
     auto image = paint({RoundedRect{.rect = {10, 10, 80, 40}, .cornerRadius = 12, .fill = Fill(red)}});
     EXPECT_EQ(image.pixelColor(50, 30), QColor(Qt::red));
-    EXPECT_EQ(image.pixelColor(11, 11).alpha(), 0); // cut off by the corner
-    EXPECT_EQ(image.pixelColor(5, 30).alpha(), 0);  // outside
+    EXPECT_EQ(image.pixelColor(11, 11).alpha(), 0);  // cut off by the corner
+    EXPECT_EQ(image.pixelColor(5, 30).alpha(), 0);   // outside
     EXPECT_EQ(image.pixelColor(11, 30), QColor(Qt::red));
 }
 
@@ -77,8 +77,7 @@ TEST(DisplayListPainter, DrawsTextAndSurvivesNonsenseNumbers) {
                         Text{.text = "x", .origin = {nan, inf}, .font = {.size = nan}, .color = red}});
     int inked = 0;
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            inked += image.pixelColor(x, y).blue() > 100;
+        for (int x = 0; x < image.width(); ++x) inked += image.pixelColor(x, y).blue() > 100;
     EXPECT_GT(inked, 30);
 }
 
@@ -102,4 +101,4 @@ TEST(QtTextMetrics, CompressedTextIsNarrowerAndHeavyTextWider) {
     EXPECT_GT(metrics.measure(text, {.size = 40}).width, regular * 1.8);
 }
 
-} // namespace
+}  // namespace

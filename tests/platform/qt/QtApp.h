@@ -17,8 +17,7 @@ inline bool runUntil(const std::function<bool()>& done, int milliseconds = 3000)
     QElapsedTimer elapsed;
     elapsed.start();
     while (!done()) {
-        if (elapsed.elapsed() > milliseconds)
-            return false;
+        if (elapsed.elapsed() > milliseconds) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
     }
     return true;
@@ -41,9 +40,8 @@ struct QtApp {
         return *desktop.settingsWindows.window;
     }
     ~QtApp() {
-        if (desktop.settingsWindows.window)
-            desktop.settingsWindows.window->widget().hide();
+        if (desktop.settingsWindows.window) desktop.settingsWindows.window->widget().hide();
     }
 };
 
-} // namespace larkspire::testing
+}  // namespace larkspire::testing

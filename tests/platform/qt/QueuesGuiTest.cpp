@@ -39,8 +39,7 @@ TEST(QtMainQueue, HandsWorkFromOtherThreadsToTheMainThreadInOrder) {
     });
     worker.join();
     ASSERT_TRUE(runUntil([&] { return received.size() == 50; }));
-    for (int i = 0; i < 50; ++i)
-        EXPECT_EQ(received[static_cast<std::size_t>(i)], i);
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(received[static_cast<std::size_t>(i)], i);
     EXPECT_EQ(std::count(onMain.begin(), onMain.end(), true), 50);
 }
 
@@ -53,8 +52,7 @@ TEST(QtMainQueue, RepeatingTimersKeepFiringWhileAMenuIsOpenAndStopWhenDropped) {
     // exec() runs the menu's own event loop, as an open status menu does.
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, &menu, [&] {
-        if (ticks >= 3)
-            menu.close();
+        if (ticks >= 3) menu.close();
     });
     closer.start(5);
     menu.exec(QPoint(0, 0));
@@ -84,10 +82,9 @@ TEST(QtWorkQueue, RunsEachLabelInOrderAndHandsResultsBack) {
         work.runConcurrent([] { return 6 * 7; },
                            main.bind(std::weak_ptr<int>(owner), [&](int&, int value) { result = value; }));
         ASSERT_TRUE(runUntil([&] { return result == 42; }));
-    } // waits for work in flight
+    }  // waits for work in flight
     ASSERT_EQ(order.size(), 200u);
-    for (int i = 0; i < 200; ++i)
-        EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
+    for (int i = 0; i < 200; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
 }
 
-} // namespace
+}  // namespace

@@ -11,15 +11,14 @@ namespace {
 TabView tallTab() {
     TabView view;
     TabGroup group{.title = "Viele Zeilen"};
-    for (int i = 0; i < 12; ++i)
-        group.content.push_back(TabHint{"Zeile " + std::to_string(i)});
+    for (int i = 0; i < 12; ++i) group.content.push_back(TabHint{"Zeile " + std::to_string(i)});
     view.elements.push_back(group);
     return view;
 }
 
 struct Launched : QtApp {
     Launched() {
-        desktop.finderExtension.enabled = true; // no settings window of its own at start-up
+        desktop.finderExtension.enabled = true;  // no settings window of its own at start-up
         launch();
     }
 };
@@ -29,7 +28,7 @@ TEST(QtSettingsWindow, ShowsTheSevenTabsInOrderWithLabelsAndImages) {
     auto& window = sim.openSettings();
     std::vector<std::pair<QString, QString>> tabs;
     for (auto* button : window.tabButtons()) {
-        EXPECT_EQ(button->accessibleDescription(), button->text()); // the label describes the image
+        EXPECT_EQ(button->accessibleDescription(), button->text());  // the label describes the image
         EXPECT_FALSE(button->icon().isNull()) << button->text().toStdString();
         tabs.emplace_back(button->text(), button->property("imageName").toString());
     }
@@ -109,7 +108,7 @@ TEST(QtSettingsWindow, ClosingOnlyHidesAndReopeningCentresAgain) {
     window.widget().move(0, 0);
     sim.app->applicationShouldHandleReopen();
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(&window, sim.desktop.settingsWindows.window); // the same window, not a new one
+    EXPECT_EQ(&window, sim.desktop.settingsWindows.window);  // the same window, not a new one
     EXPECT_NE(window.widget().pos(), QPoint(0, 0));
 }
 
@@ -149,4 +148,4 @@ TEST(QtSettingsWindow, IgnoresATabIndexOutsideTheTabs) {
     EXPECT_EQ(sim.defaults.integerForKey("settingsSelectedTab"), 2);
 }
 
-} // namespace
+}  // namespace

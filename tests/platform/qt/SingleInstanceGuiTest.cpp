@@ -105,4 +105,4 @@ TEST_F(Instances, ForeignOrOversizedDataIsDroppedAndTheInstanceKeepsServing) {
     EXPECT_EQ(received[0], (QStringList{"open", "quirefold://create"}));
 }
 
-} // namespace
+}  // namespace

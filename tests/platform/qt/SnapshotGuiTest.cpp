@@ -17,8 +17,7 @@ TEST(Snapshot, WritesEverySurfaceAsAPictureIntoTheBuildFolder) {
     EXPECT_TRUE(result.failed.isEmpty()) << result.failed.join(", ").toStdString();
 
     QStringList names;
-    for (const auto& path : result.written)
-        names.append(QFileInfo(path).fileName());
+    for (const auto& path : result.written) names.append(QFileInfo(path).fileName());
     EXPECT_EQ(names,
               (QStringList{"status-icon-nothing-cut.png", "status-icon-two-cut.png", "status-menu.png",
                            "settings-0-allgemein.png", "settings-1-neue-datei.png", "settings-2-finder.png",
@@ -40,4 +39,4 @@ TEST(Snapshot, ReportsAFolderItCannotCreate) {
     EXPECT_FALSE(result.failed.isEmpty());
 }
 
-} // namespace
+}  // namespace

@@ -14,8 +14,7 @@ namespace {
 
 QStringList titlesOf(QMenu& menu) {
     QStringList titles;
-    for (auto* action : menu.actions())
-        titles.append(action->isSeparator() ? "—" : action->text());
+    for (auto* action : menu.actions()) titles.append(action->isSeparator() ? "—" : action->text());
     return titles;
 }
 
@@ -33,8 +32,7 @@ int badgePixels(const QImage& image) {
     for (int y = image.height() / 2; y < image.height(); ++y)
         for (int x = image.width() / 2; x < image.width(); ++x) {
             QColor c = image.pixelColor(x, y);
-            if (c.red() > 180 && c.green() < 90 && c.blue() < 90 && c.alpha() > 200)
-                ++count;
+            if (c.red() > 180 && c.green() < 90 && c.blue() < 90 && c.alpha() > 200) ++count;
         }
     return count;
 }
@@ -146,8 +144,7 @@ TEST(QtStatusItem, EveryImageTheMenuAndTabsNameHasAPicture) {
         auto picture = qt::bundledImage(name, 32, Qt::black).toImage();
         int drawn = 0;
         for (int y = 0; y < picture.height(); ++y)
-            for (int x = 0; x < picture.width(); ++x)
-                drawn += qAlpha(picture.pixel(x, y)) > 128;
+            for (int x = 0; x < picture.width(); ++x) drawn += qAlpha(picture.pixel(x, y)) > 128;
         EXPECT_GT(drawn, 20) << name;
     }
     EXPECT_NE(qt::bundledImage("externaldrive", 32, Qt::black).toImage(),
@@ -155,4 +152,4 @@ TEST(QtStatusItem, EveryImageTheMenuAndTabsNameHasAPicture) {
     EXPECT_TRUE(qt::namedImage("kein.bild").isNull());
 }
 
-} // namespace
+}  // namespace

@@ -37,8 +37,7 @@ struct Page {
                          .buttonTitle = "Erlauben…",
                          .buttonAction = [this] { ++buttonPresses; }});
         TabView view{.elements = {group}};
-        if (withWarning)
-            view.elements.push_back(TabHint{"Noch ein Hinweis"});
+        if (withWarning) view.elements.push_back(TabHint{"Noch ein Hinweis"});
         return view;
     }
     Page() {
@@ -81,7 +80,7 @@ TEST(TabRenderer, ANewShapeBuildsAnewButTheFieldKeepsFocusAndCursor) {
     ASSERT_TRUE(field);
     EXPECT_TRUE(field->hasFocus());
     EXPECT_EQ(field->cursorPosition(), 2);
-    EXPECT_EQ(page.all<QLineEdit>().size(), 1); // the old widgets are gone
+    EXPECT_EQ(page.all<QLineEdit>().size(), 1);  // the old widgets are gone
 }
 
 TEST(TabRenderer, AChangeMadeElsewhereReachesTheField) {
@@ -109,8 +108,7 @@ TEST(TabRenderer, VisibilityAndStatusRowButtonFollowTheDescription) {
     Page page;
     auto findLabel = [&](const QString& text) -> QLabel* {
         for (auto* label : page.all<QLabel>())
-            if (label->text() == text)
-                return label;
+            if (label->text() == text) return label;
         return nullptr;
     };
     auto* warning = findLabel("Ungültiger Name");
@@ -152,4 +150,4 @@ TEST(TabRenderer, AnActionThatRendersANewShapeFromInsideAClickDoesNotCrash) {
     EXPECT_EQ(pageWidget->findChildren<QPushButton*>().size(), 2);
 }
 
-} // namespace
+}  // namespace
