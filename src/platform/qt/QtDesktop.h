@@ -14,21 +14,24 @@
 
 namespace larkspire::qt {
 
-// The real desktop: every port on Qt and Linux. Create it on the main thread after the QApplication.
+// The ports on Qt, with the Linux adapters the caller chose for the rest. Create it on the main
+// thread after the QApplication.
 class QtDesktop {
   public:
-    QtDesktop(DefaultsStore& defaults, Log& log) : defaults(defaults), log(log), settingsWindows(defaults) {}
+    QtDesktop(DefaultsStore& defaults, Log& log, LoginItem& loginItem, Accessibility& accessibility)
+        : defaults(defaults), log(log), loginItem(loginItem), accessibility(accessibility),
+          settingsWindows(defaults) {}
     Ports ports();
 
     DefaultsStore& defaults;
     Log& log;
+    LoginItem& loginItem;
+    Accessibility& accessibility;
     QtMainQueue main;
     linux_desktop::SystemClock clock;
     QtWorkQueue work;
     DroppedDistributedNotifications distributedNotifications;
     QtWorkspace workspace;
-    UnavailableLoginItem loginItem;
-    UntrustedAccessibility accessibility;
     AbsentFinderExtension finderExtension;
     QtApplicationControl application;
     QtAlerts alerts{application};

@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/sim/MemoryDefaults.h"
+#include "platform/sim/SimSystem.h"
 
 #include <QApplication>
 #include <QDir>
@@ -68,7 +69,10 @@ SnapshotResult writeSnapshots(const QString& folder) {
 
     sim::MemoryDefaults defaults;
     SilentLog log;
-    QtDesktop desktop(defaults, log);
+    sim::SimLoginItem loginItem;
+    sim::SimAccessibility accessibility;
+    accessibility.trusted = true;  // no permission explanation over the pictures
+    QtDesktop desktop(defaults, log, loginItem, accessibility);
     auto app = std::make_shared<Application>(desktop.ports());
     app->applicationDidFinishLaunching();
     QApplication::processEvents();

@@ -1,9 +1,7 @@
 #pragma once
 
-#include "platform/Accessibility.h"
 #include "platform/DistributedNotifications.h"
 #include "platform/FinderExtension.h"
-#include "platform/LoginItem.h"
 #include "platform/Workspace.h"
 
 namespace larkspire::qt {
@@ -14,20 +12,7 @@ class QtWorkspace : public Workspace {
     bool open(const Url& url) override;
 };
 
-// Stand-ins for ports whose Linux adapters are still being written: they report plainly that
-// nothing is available and change nothing.
-class UnavailableLoginItem : public LoginItem {
-  public:
-    bool registerItem() override { return false; }
-    bool unregisterItem() override { return false; }
-    LoginItemStatus status() const override { return LoginItemStatus::notRegistered; }
-};
-
-class UntrustedAccessibility : public Accessibility {
-  public:
-    bool isTrusted() const override { return false; }
-    void prompt() override {}
-};
+// Stand-ins for ports whose Linux adapters do not exist yet.
 
 // No file-manager extension exists on Linux yet; `enabled` lets a test leave the start-up window out.
 class AbsentFinderExtension : public FinderExtension {

@@ -1,10 +1,12 @@
 #include "app/Application.h"
+#include "platform/linux/AutostartLoginItem.h"
+#include "platform/linux/InputAccessibility.h"
+#include "platform/linux/JsonDefaults.h"
 #include "platform/linux/SystemLog.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtImages.h"
 #include "platform/qt/SingleInstance.h"
 #include "platform/qt/Snapshot.h"
-#include "platform/sim/MemoryDefaults.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -99,9 +101,18 @@ int main(int argc, char** argv) {
 
     linux_desktop::SystemLog log;
     Logger shellLog(log, "shell");
-    // Stand-in until the JSON settings file lands: settings last as long as the process.
-    sim::MemoryDefaults defaults;
-    qt::QtDesktop desktop(defaults, log);
+    linux_desktop::SystemClock clock;
+    linux_desktop::JsonDefaults defaults(log, clock);
+    linux_desktop::AutostartLoginItem loginItem;
+    linux_desktop::InputAccessibility accessibility;
+    qt::QtDesktop desktop(defaults, log, loginItem, accessibility);
+    // No system dialog grants input access; the explanation shows once start-up is done.
+    accessibility.setPromptHandler([&desktop] {
+        desktop.main.post([&desktop] {
+            desktop.alerts.showWarning(linux_desktop::InputAccessibility::permissionMessage,
+                                       linux_desktop::InputAccessibility::permissionExplanation);
+        });
+    });
     auto application = std::make_shared<Application>(desktop.ports());
 
     auto* statusBar = &desktop.statusBar;

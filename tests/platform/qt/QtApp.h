@@ -4,6 +4,7 @@
 #include "platform/qt/QtDesktop.h"
 #include "platform/sim/MemoryDefaults.h"
 #include "platform/sim/Recorders.h"
+#include "platform/sim/SimSystem.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -27,7 +28,9 @@ inline bool runUntil(const std::function<bool()>& done, int milliseconds = 3000)
 struct QtApp {
     sim::MemoryDefaults defaults;
     sim::RecordingLog log;
-    qt::QtDesktop desktop{defaults, log};
+    sim::SimLoginItem loginItem;
+    sim::SimAccessibility accessibility;
+    qt::QtDesktop desktop{defaults, log, loginItem, accessibility};
     std::shared_ptr<Application> app;
 
     Application& launch() {
