@@ -14,8 +14,9 @@ std::vector<Url> QtFolderPicker::chooseFolders(const FolderPickerOptions& option
     dialog.setFileMode(QFileDialog::Directory);
     // The desktop's own dialogs choose one folder only; Qt's own lets the views select several.
     dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
-    for (auto* view : dialog.findChildren<QAbstractItemView*>())
-        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    for (const char* name : {"listView", "treeView"})
+        if (auto* view = dialog.findChild<QAbstractItemView*>(name))
+            view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     auto start = QString::fromStdString(options.startFolder);
     dialog.setDirectory(QFileInfo(start).isDir() ? start : QDir::homePath());
     dialog.setLabelText(QFileDialog::Accept, QString::fromStdString(options.confirmTitle));
