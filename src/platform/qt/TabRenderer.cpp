@@ -213,7 +213,14 @@ QWidget* TabRenderer::build(const TabElement& element, QWidget* parent) {
                 auto* row = new QHBoxLayout(widget);
                 row->setContentsMargins(0, 0, 0, 0);
                 row->setSpacing(static_cast<int>(content.spacing));
-                for (const auto& child : content.items) row->addWidget(build(child, widget));
+                for (const auto& child : content.items) {
+                    // Texts and fields take the room a row has left; buttons keep their size.
+                    bool fills = std::holds_alternative<TabText>(child.content) ||
+                                 std::holds_alternative<TabHint>(child.content) ||
+                                 std::holds_alternative<TabTextField>(child.content) ||
+                                 std::holds_alternative<TabColumn>(child.content);
+                    row->addWidget(build(child, widget), fills ? 1 : 0);
+                }
             } else if constexpr (std::is_same_v<T, TabColumn>) {
                 widget = new QWidget(parent);
                 auto* column = new QVBoxLayout(widget);

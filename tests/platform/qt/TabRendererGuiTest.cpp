@@ -151,3 +151,74 @@ TEST(TabRenderer, AnActionThatRendersANewShapeFromInsideAClickDoesNotCrash) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every kind of element in one tab, drawn into the build folder for a look at the result.
+TEST(TabRenderer, DrawsEveryKindOfElementWithinTheTabWidth) {
+    QWidget page;
+    page.setFixedWidth(460);
+    qt::TabRenderer renderer(page);
+    bool on = true;
+    std::string name = "Bericht.md";
+    TabGroup start{.title = "Start"};
+    start.content.push_back(
+        TabSwitch{.title = "Beim Anmelden starten", .isOn = {[&] { return on; }, [&](bool v) { on = v; }}});
+    start.content.push_back(TabButton{.title = "Anmeldeobjekt in den Systemeinstellungen erlauben…",
+                                      .style = TabButtonStyle::small});
+    TabGroup permissions{.title = "Berechtigungen"};
+    permissions.content.push_back(TabStatusRow{
+        .flag = true, .text = "Finder-Erweiterung aktiv", .buttonTitle = "Aktivieren…", .buttonAction = [] {
+        }});
+    permissions.content.push_back(TabStatusRow{.flag = false,
+                                               .text = "Gerätesteuerung nicht erlaubt",
+                                               .buttonTitle = "Erlauben…",
+                                               .buttonAction = [] {}});
+    permissions.content.push_back(
+        TabHint{"Die Finder-Erweiterung liefert die Rechtsklick-Einträge. Die Gerätesteuerung braucht "
+                "Larkspire für ⌘X, die Auswahlgröße und das flüssige Scrollen."});
+    TabGroup file{.title = "Rechtsklick im Finder → „Neue Datei“"};
+    file.content.push_back(TabRow{
+        .items = {TabTextField{.text = {[&] { return name; }, [&](std::string v) { name = v; }}},
+                  TabButton{.title = "Standard"}, TabButton{.title = ".md"}, TabButton{.title = ".txt"}}});
+    file.content.push_back(TabText{.text = "Ungültiger Name – es wird „Neu.txt“ verwendet.",
+                                   .style = TabTextStyle::caption,
+                                   .color = TabColor::red});
+    file.content.push_back(TabDivider{});
+    file.content.push_back(TabRow{
+        .items = {TabImage{.image = "scissors", .size = 16},
+                  TabText{.text = "Ausgeschnitten: a, b, c und 2 weitere", .style = TabTextStyle::caption},
+                  TabSpacer{}, TabButton{.title = "Verwerfen"}},
+        .tinted = true});
+    file.content.push_back(
+        TabRow{.items = {TabDot{.color = TabColor::green, .help = "Verbunden"},
+                         TabButton{.title = "Projekte", .style = TabButtonStyle::link}, TabSpacer{},
+                         TabButton{.style = TabButtonStyle::borderless,
+                                   .image = "minus.circle",
+                                   .help = "Aus der Seitenleiste entfernen"}}});
+    TabView view{
+        .elements = {
+            start, permissions, file, TabRow{.items = {TabSpacer{}, TabButton{.title = "Larkspire beenden"}}},
+            TabRow{.items = {
+                       TabImage{.image = "larkspire", .size = 64},
+                       TabColumn{
+                           .items = {
+                               TabText{.text = "Larkspire", .style = TabTextStyle::title, .semibold = true},
+                               TabText{.text = "Version ? (?)"},
+                               TabText{.text = "Kleine Verbesserungen für Finder und Maus."}}}}}}};
+    renderer.render(view);
+    page.adjustSize();
+    page.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(page.width(), 460);
+    EXPECT_GT(page.height(), 300);
+    for (auto* child : page.findChildren<QWidget*>()) {
+        if (!child->isVisible()) continue;
+        auto inPage = QRect(child->mapTo(&page, QPoint(0, 0)), child->size());
+        EXPECT_LE(inPage.right(), page.width()) << child->metaObject()->className();
+    }
+    auto picture = page.grab();
+    EXPECT_TRUE(picture.save(QString(LARKSPIRE_BUILD_DIR) + "/snapshots/tab-elements.png"));
+}
+
+}  // namespace
