@@ -9,16 +9,18 @@ Application::Application(Ports ports)
 
 void Application::applicationDidFinishLaunching() {
     statusItem = ports.statusBar.createStatusItem();
-    if (statusItem->hasButton()) statusItem->setImageLeading();
+    if (statusItem->hasButton())
+        statusItem->setImageLeading();
     statusItem->setMenuProvider([weak = weak_from_this()] {
         auto self = weak.lock();
         return self ? self->menuNeedsUpdate() : Menu{};
     });
     updateStatusIcon();
-    cutStateObservation = notifications.observe("CutPasteMonitor.cutStateChanged", weakly(weak_from_this(), [](Application& self) {
-        self.updateStatusIcon();
-        self.statusItem->menuContentChanged();
-    }));
+    cutStateObservation = notifications.observe("CutPasteMonitor.cutStateChanged",
+                                                weakly(weak_from_this(), [](Application& self) {
+                                                    self.updateStatusIcon();
+                                                    self.statusItem->menuContentChanged();
+                                                }));
 
     auto& defaults = ports.defaults;
     defaults.registerDefaults(Settings::registeredDefaults());
@@ -27,8 +29,10 @@ void Application::applicationDidFinishLaunching() {
     registerLoginItemOnce(Settings::didSetupLoginKey);
     registerLoginItemOnce(Settings::didMigrateToLarkspireKey);
 
-    bool featureNeedsTrust = defaults.boolForKey(Settings::cutPasteKey) || defaults.boolForKey(Settings::selectionSizeKey);
-    if (featureNeedsTrust && !ports.accessibility.isTrusted() && !defaults.boolForKey(Settings::didAskAccessibilityKey)) {
+    bool featureNeedsTrust =
+        defaults.boolForKey(Settings::cutPasteKey) || defaults.boolForKey(Settings::selectionSizeKey);
+    if (featureNeedsTrust && !ports.accessibility.isTrusted() &&
+        !defaults.boolForKey(Settings::didAskAccessibilityKey)) {
         // The flag goes first, so the request is never repeated by a later start whatever the user answers.
         defaults.setBool(Settings::didAskAccessibilityKey, true);
         ports.accessibility.prompt();
@@ -37,13 +41,15 @@ void Application::applicationDidFinishLaunching() {
     smoothScroller().update();
 
     if (!ports.finderExtension.isEnabled()) {
-        ports.main.postAfter(0.5, weakly(weak_from_this(), [](Application& self) { self.settingsWindow.show(0); }));
+        ports.main.postAfter(
+            0.5, weakly(weak_from_this(), [](Application& self) { self.settingsWindow.show(0); }));
     }
 }
 
 void Application::registerLoginItemOnce(const char* flagKey) {
-    if (ports.defaults.boolForKey(flagKey)) return;
-    ports.loginItem.registerItem();  // a failure is not retried; the General tab shows the state
+    if (ports.defaults.boolForKey(flagKey))
+        return;
+    ports.loginItem.registerItem(); // a failure is not retried; the General tab shows the state
     ports.defaults.setBool(flagKey, true);
 }
 
@@ -71,12 +77,14 @@ bool Application::applicationShouldHandleReopen() {
 }
 
 void Application::openUrls(const std::vector<std::string>& urls) {
-    for (const auto& url : urls) openUrl(url);
+    for (const auto& url : urls)
+        openUrl(url);
 }
 
 void Application::openUrl(const std::string& text) {
     auto url = Url::parse(text);
-    if (!url || url->scheme() != urlScheme || !url->host()) return;
+    if (!url || url->scheme() != urlScheme || !url->host())
+        return;
     // Hosts without a handler yet are skipped like unknown ones.
 }
 

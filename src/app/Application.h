@@ -15,14 +15,14 @@ namespace larkspire {
 // The composition root and the application delegate: owns one instance of each feature,
 // runs the start-up sequence, routes URL requests and keeps the status item.
 class Application : public std::enable_shared_from_this<Application> {
-public:
+  public:
     static constexpr const char* urlScheme = "quirefold";
 
     explicit Application(Ports ports);
 
     void applicationDidFinishLaunching();
-    bool applicationShouldHandleReopen();  // shows the settings window; the platform does nothing more
-    void openUrls(const std::vector<std::string>& urls);  // handled one after the other, in order
+    bool applicationShouldHandleReopen(); // shows the settings window; the platform does nothing more
+    void openUrls(const std::vector<std::string>& urls); // handled one after the other, in order
 
     // Status item and menu.
     void updateStatusIcon();
@@ -31,11 +31,11 @@ public:
 
     NotificationCenter& notificationCenter() { return notifications; }
     SettingsWindowController& settingsWindowController() { return settingsWindow; }
-    SmoothScroller& smoothScroller();  // made on first use
+    SmoothScroller& smoothScroller(); // made on first use
     void toggleSmoothScroll();
     StatusItem* statusItemForTesting() { return statusItem.get(); }
 
-private:
+  private:
     void openUrl(const std::string& text);
     void registerLoginItemOnce(const char* flagKey);
 

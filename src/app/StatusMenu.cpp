@@ -1,11 +1,11 @@
 #include "app/Application.h"
-
 #include "app/Settings.h"
 
 namespace larkspire {
 
 void Application::updateStatusIcon() {
-    if (!statusItem || !statusItem->hasButton()) return;
+    if (!statusItem || !statusItem->hasButton())
+        return;
     statusItem->setIcon(StatusIcon{
         .image = "macwindow",
         .accessibilityDescription = "Larkspire",
@@ -22,17 +22,21 @@ Menu Application::menuNeedsUpdate() {
                             .image = "arrow.up.arrow.down",
                             .checked = ports.defaults.boolForKey(Settings::smoothScrollKey),
                             .action = [weak = weak_from_this()](const MenuItem&) {
-                                if (auto self = weak.lock()) self->toggleSmoothScroll();
+                                if (auto self = weak.lock())
+                                    self->toggleSmoothScroll();
                             }});
     menu.push_back(MenuItem::separator());
     menu.push_back(MenuItem{.title = "Einstellungen…",
-                            .action = [weak = weak_from_this()](const MenuItem&) {
-                                if (auto self = weak.lock()) self->openSettings();
-                            },
+                            .action =
+                                [weak = weak_from_this()](const MenuItem&) {
+                                    if (auto self = weak.lock())
+                                        self->openSettings();
+                                },
                             .keyEquivalent = ","});
-    menu.push_back(MenuItem{.title = "Larkspire beenden",
-                            .action = [&application = ports.application](const MenuItem&) { application.terminate(); },
-                            .keyEquivalent = "q"});
+    menu.push_back(
+        MenuItem{.title = "Larkspire beenden",
+                 .action = [&application = ports.application](const MenuItem&) { application.terminate(); },
+                 .keyEquivalent = "q"});
     return menu;
 }
 
@@ -40,10 +44,13 @@ void Application::toggleSmoothScroll() {
     auto& defaults = ports.defaults;
     bool on = !defaults.boolForKey(Settings::smoothScrollKey);
     defaults.setBool(Settings::smoothScrollKey, on);
-    if (on && !ports.accessibility.isTrusted()) ports.accessibility.prompt();
+    if (on && !ports.accessibility.isTrusted())
+        ports.accessibility.prompt();
     smoothScroller().update();
 }
 
-void Application::openSettings() { settingsWindow.show(std::nullopt); }
+void Application::openSettings() {
+    settingsWindow.show(std::nullopt);
+}
 
 } // namespace larkspire

@@ -4,7 +4,7 @@ namespace larkspire {
 
 // The size of the main display in pixels, read afresh on every call.
 class MainDisplay {
-public:
+  public:
     virtual ~MainDisplay() = default;
     virtual double pixelsWide() const = 0;
     virtual double pixelsHigh() const = 0;

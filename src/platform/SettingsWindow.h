@@ -7,10 +7,10 @@ namespace larkspire {
 
 // The settings window as the desktop shows it; its tabs are those the controller describes.
 class SettingsWindow {
-public:
+  public:
     virtual ~SettingsWindow() = default;
-    virtual void selectTab(int index) = 0;  // like a click on the tab: the selection callback runs, if set
-    virtual void setOnSelect(std::function<void(int index)> onSelect) = 0;  // runs on every tab change
+    virtual void selectTab(int index) = 0; // like a click on the tab: the selection callback runs, if set
+    virtual void setOnSelect(std::function<void(int index)> onSelect) = 0; // runs on every tab change
     virtual bool isVisible() const = 0;
     virtual void center() = 0;
     virtual void makeKeyAndOrderFront() = 0;
@@ -18,7 +18,7 @@ public:
 
 // Creates the one settings window when it is first needed.
 class SettingsWindowFactory {
-public:
+  public:
     virtual ~SettingsWindowFactory() = default;
     virtual std::unique_ptr<SettingsWindow> createSettingsWindow() = 0;
 };

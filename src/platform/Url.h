@@ -9,21 +9,23 @@ namespace larkspire {
 
 struct QueryItem {
     std::string name;
-    std::optional<std::string> value;  // nothing for an item without "="
+    std::optional<std::string> value; // nothing for an item without "="
     bool operator==(const QueryItem&) const = default;
 };
 
 // An absolute URL split into the parts this program reads. Parsing never throws.
 class Url {
-public:
+  public:
     // Nothing for text that is not a URL: no scheme, a malformed percent escape, spaces or control bytes.
     static std::optional<Url> parse(std::string_view text);
-    static Url fileUrl(std::string_view absolutePath);  // "file://" + the path, percent-encoded
+    static Url fileUrl(std::string_view absolutePath); // "file://" + the path, percent-encoded
 
     const std::string& string() const { return text; }
-    const std::string& scheme() const { return schemePart; }       // as written; compare case-sensitively
-    const std::optional<std::string>& host() const { return hostPart; }  // decoded; nothing when empty or absent
-    const std::string& path() const { return pathPart; }           // decoded
+    const std::string& scheme() const { return schemePart; } // as written; compare case-sensitively
+    const std::optional<std::string>& host() const {
+        return hostPart;
+    }                                                    // decoded; nothing when empty or absent
+    const std::string& path() const { return pathPart; } // decoded
     bool isFileUrl() const { return schemePart == "file"; }
 
     // Decoded items in their order. An item whose name or value does not decode to valid UTF-8
@@ -34,12 +36,12 @@ public:
 
     bool operator==(const Url& other) const { return text == other.text; }
 
-private:
+  private:
     std::string text;
     std::string schemePart;
     std::optional<std::string> hostPart;
     std::string pathPart;
-    std::optional<std::string> query;  // still encoded
+    std::optional<std::string> query; // still encoded
 };
 
 // Percent-decoding; nothing for a malformed escape.

@@ -17,7 +17,7 @@ struct Data {
 
 // A property-list value: what the defaults store keeps under one key.
 class Value {
-public:
+  public:
     using List = std::vector<Value>;
     using Dictionary = std::map<std::string, Value>;
     using Storage = std::variant<bool, std::int64_t, double, std::string, Data, List, Dictionary>;
@@ -41,11 +41,11 @@ public:
     std::optional<bool> asBool() const;
     std::optional<std::int64_t> asInteger() const;
     std::optional<double> asDouble() const;
-    std::optional<std::vector<std::string>> asStringList() const;  // only when every element is a string
+    std::optional<std::vector<std::string>> asStringList() const; // only when every element is a string
 
     bool operator==(const Value&) const = default;
 
-private:
+  private:
     Storage storage;
 };
 

@@ -10,10 +10,10 @@ namespace {
 
 // The drag slows the speed v by dv/dt = −40·v^0.7 down to the stop speed of 30 pixels per second;
 // these are its integrals, written out as fixed literals so that every build computes the same curve.
-constexpr double stopSpeedPow13 = 83.22573344016544;    // 30^1.3
-constexpr double stopSpeedPow03 = 2.7741911146721816;   // 30^0.3
-constexpr double dragDistanceDivisor = 52;              // 40 × 1.3
-constexpr double dragTimeDivisor = 12.000000000000002;  // 40 × 0.3
+constexpr double stopSpeedPow13 = 83.22573344016544;   // 30^1.3
+constexpr double stopSpeedPow03 = 2.7741911146721816;  // 30^0.3
+constexpr double dragDistanceDivisor = 52;             // 40 × 1.3
+constexpr double dragTimeDivisor = 12.000000000000002; // 40 × 0.3
 constexpr double exponent03 = 0.30000000000000004;
 constexpr double stopSpeed = 30;
 constexpr double constantSection = 0.22;
@@ -23,34 +23,42 @@ constexpr double swipePause = 0.6;
 constexpr double swipeRate = 12.0;
 constexpr double shortestMean = 0.015;
 constexpr double shortestInterval = 0.001;
-constexpr double rateRange = 60.41666666666667;  // 1/0.015 − 1/0.16
+constexpr double rateRange = 60.41666666666667; // 1/0.015 − 1/0.16
 constexpr double swipeWeight = 0.3161429072173152;
 
-std::int64_t signOf(std::int64_t value) { return (value > 0) - (value < 0); }
+std::int64_t signOf(std::int64_t value) {
+    return (value > 0) - (value < 0);
+}
 
 } // namespace
 
 std::optional<WheelTick> classifyWheel(std::int64_t verticalDelta, std::int64_t horizontalDelta, bool shift) {
     std::int64_t v = signOf(verticalDelta);
     std::int64_t h = signOf(horizontalDelta);
-    if (v == 0 && h == 0) return std::nullopt;
-    if (v == 0) return WheelTick{.direction = 2 * h, .horizontal = true, .sign = static_cast<double>(h)};
+    if (v == 0 && h == 0)
+        return std::nullopt;
+    if (v == 0)
+        return WheelTick{.direction = 2 * h, .horizontal = true, .sign = static_cast<double>(h)};
     // Shift turns a plain vertical wheel sideways, as a trackpad user would expect.
-    if (shift && h == 0) return WheelTick{.direction = 2 * v, .horizontal = true, .sign = static_cast<double>(v)};
+    if (shift && h == 0)
+        return WheelTick{.direction = 2 * v, .horizontal = true, .sign = static_cast<double>(v)};
     return WheelTick{.direction = v, .horizontal = false, .sign = static_cast<double>(v)};
 }
 
 double baseStep(double rate, double displayPixels, bool horizontal) {
-    if (rate <= 6.25) return 90;
+    if (rate <= 6.25)
+        return 90;
     double reference = horizontal ? 1920 : 1080;
     // A display that reports no usable size scrolls like one of the reference size.
-    if (!std::isfinite(displayPixels) || displayPixels <= 0) displayPixels = reference;
+    if (!std::isfinite(displayPixels) || displayPixels <= 0)
+        displayPixels = reference;
     return (rate - 6.25) * ((displayPixels / reference) * 18 + 162 - 90) / rateRange + 90;
 }
 
 double swipeMultiplier(std::int64_t consecutiveSwipes) {
     std::int64_t n = consecutiveSwipes + 1;
-    if (n < 2) return 1;
+    if (n < 2)
+        return 1;
     return std::min(100000.0,
                     std::pow(1.1, static_cast<double>(n - 2) * 7.5) * swipeWeight + 1 - swipeWeight);
 }
@@ -103,10 +111,10 @@ void ScrollEngine::tick(double at, std::int64_t direction, bool horizontal, doub
     double interval = std::max(shortestInterval, now - s.previousTick);
     double meanInterval;
     if (interval > slowTickInterval) {
-        bool continuesSwipe =
-            s.consecutiveTicks >= 2 && interval <= swipePause &&
-            static_cast<double>(s.ticksInSwipeSequence) / std::max(shortestInterval, now - s.swipeSequenceStart) >=
-                swipeRate;
+        bool continuesSwipe = s.consecutiveTicks >= 2 && interval <= swipePause &&
+                              static_cast<double>(s.ticksInSwipeSequence) /
+                                      std::max(shortestInterval, now - s.swipeSequenceStart) >=
+                                  swipeRate;
         if (continuesSwipe) {
             s.consecutiveSwipes += 1;
         } else {
@@ -122,7 +130,8 @@ void ScrollEngine::tick(double at, std::int64_t direction, bool horizontal, doub
         s.consecutiveTicks += 1;
         s.previousTick = now;
         s.tickIntervals.push_back(interval);
-        if (s.tickIntervals.size() == 4) s.tickIntervals.erase(s.tickIntervals.begin());
+        if (s.tickIntervals.size() == 4)
+            s.tickIntervals.erase(s.tickIntervals.begin());
         double sum = std::accumulate(s.tickIntervals.begin(), s.tickIntervals.end(), 0.0);
         meanInterval = std::max(shortestMean, sum / static_cast<double>(s.tickIntervals.size()));
     }
@@ -155,12 +164,14 @@ void ScrollEngine::tick(double at, std::int64_t direction, bool horizontal, doub
     s.animationStart = now;
     s.emitted = 0;
 
-    if (!host.frameClockRuns()) host.startFrameClock();
+    if (!host.frameClockRuns())
+        host.startFrameClock();
     frame();
 }
 
 void ScrollEngine::frame() {
-    if (!s.animation) return;
+    if (!s.animation)
+        return;
     const Animation curve = *s.animation;
     double t = clock.uptime() - s.animationStart;
     double end = curve.dragDuration + curve.baseDuration;
@@ -174,7 +185,8 @@ void ScrollEngine::frame() {
         double tau = t - curve.baseDuration;
         double h = tau * (-dragTimeDivisor) + std::pow(curve.dragStartSpeed, exponent03);
         double v = std::pow(h <= 0 ? 0 : h, 3.333333333333333);
-        position = curve.baseDistance + (std::pow(curve.dragStartSpeed, 1.3) - std::pow(v, 1.3)) / dragDistanceDivisor;
+        position = curve.baseDistance +
+                   (std::pow(curve.dragStartSpeed, 1.3) - std::pow(v, 1.3)) / dragDistanceDivisor;
     }
 
     double delta = position - s.emitted;
@@ -195,7 +207,8 @@ void ScrollEngine::frame() {
         }
         post(delta, 0, momentum);
         if (before == Phase::momentum) {
-            if (t >= end) finishAnimation(false);
+            if (t >= end)
+                finishAnimation(false);
         } else if (t >= end) {
             post(0, 0, 3);
             s.phase = Phase::momentum;
@@ -225,7 +238,8 @@ void ScrollEngine::post(double delta, std::int64_t phase, std::int64_t momentum)
 
     // Any movement below one line still scrolls a full line for applications that count lines.
     double lineValue = whole;
-    if (std::abs(lines) <= 1) lineValue = lines > 0 ? std::ceil(lines) : std::floor(lines);
+    if (std::abs(lines) <= 1)
+        lineValue = lines > 0 ? std::ceil(lines) : std::floor(lines);
 
     host.postScroll(SyntheticScroll{
         .scrollPhase = phase,
@@ -239,8 +253,10 @@ void ScrollEngine::post(double delta, std::int64_t phase, std::int64_t momentum)
 
 void ScrollEngine::finishAnimation(bool sendEnd) {
     if (sendEnd) {
-        if (s.phase == Phase::gesture) post(0, 4, 0);
-        if (s.phase == Phase::momentum) post(0, 0, 3);
+        if (s.phase == Phase::gesture)
+            post(0, 4, 0);
+        if (s.phase == Phase::momentum)
+            post(0, 0, 3);
     }
     host.stopFrameClock();
     s.animation.reset();

@@ -16,13 +16,15 @@ SmoothScroller::SmoothScroller(SmoothScrollerPorts ports)
     : ports(ports), log(ports.log, "scroll"), scrollEngine(ports.clock, *this) {}
 
 SmoothScroller::~SmoothScroller() {
-    if (gameModeRegistered) ports.gameMode.cancel(gameModeToken);
+    if (gameModeRegistered)
+        ports.gameMode.cancel(gameModeToken);
     // Nothing may call back into a scroller that is gone.
     if (tap) {
         tap->setEnabled(false);
         tap->invalidate();
     }
-    if (displayLink) displayLink->stop();
+    if (displayLink)
+        displayLink->stop();
 }
 
 void SmoothScroller::registerForGameMode() {
@@ -45,17 +47,19 @@ void SmoothScroller::update() {
 }
 
 void SmoothScroller::start() {
-    if (tap) return;
+    if (tap)
+        return;
     if (!ports.accessibility.isTrusted()) {
         // Unlike cut and paste, the wait is silent.
         permissionTimer.start(ports.main, ports.accessibility,
                               weakly(weak_from_this(), [](SmoothScroller& self) { self.update(); }));
         return;
     }
-    auto created = ports.wheelEvents.createWheelTap([weak = weak_from_this()](TapEventType type, const WheelEvent& event) {
-        auto self = weak.lock();
-        return self ? self->handle(type, event) : TapDecision::pass;
-    });
+    auto created = ports.wheelEvents.createWheelTap(
+        [weak = weak_from_this()](TapEventType type, const WheelEvent& event) {
+            auto self = weak.lock();
+            return self ? self->handle(type, event) : TapDecision::pass;
+        });
     if (!created) {
         log.error("Scroll-Tap konnte nicht angelegt werden");
         return;
@@ -73,7 +77,8 @@ void SmoothScroller::stop() {
         tap->setEnabled(false);
         tap->invalidate();
     }
-    if (runLoopSource && tap) tap->removeFromMainRunLoop();
+    if (runLoopSource && tap)
+        tap->removeFromMainRunLoop();
     tap.reset();
     runLoopSource = false;
     scrollEngine.finishAnimation(true);
@@ -81,16 +86,24 @@ void SmoothScroller::stop() {
 
 TapDecision SmoothScroller::handle(TapEventType type, const WheelEvent& event) {
     if (type == TapEventType::tapDisabledByTimeout || type == TapEventType::tapDisabledByUserInput) {
-        if (tap) tap->setEnabled(true);
+        if (tap)
+            tap->setEnabled(true);
         return TapDecision::pass;
     }
-    if (type != TapEventType::scrollWheel) return TapDecision::pass;
-    if (event.userData == ownEventMarker) return TapDecision::pass;
-    if (event.isContinuous != 0) return TapDecision::pass;
-    if (gameModeIsActive) return TapDecision::pass;
-    if ((event.flags & modifiersLeftAlone) != 0) return TapDecision::pass;
-    auto taken = classifyWheel(event.verticalDelta, event.horizontalDelta, (event.flags & WheelEvent::shiftMask) != 0);
-    if (!taken) return TapDecision::pass;
+    if (type != TapEventType::scrollWheel)
+        return TapDecision::pass;
+    if (event.userData == ownEventMarker)
+        return TapDecision::pass;
+    if (event.isContinuous != 0)
+        return TapDecision::pass;
+    if (gameModeIsActive)
+        return TapDecision::pass;
+    if ((event.flags & modifiersLeftAlone) != 0)
+        return TapDecision::pass;
+    auto taken =
+        classifyWheel(event.verticalDelta, event.horizontalDelta, (event.flags & WheelEvent::shiftMask) != 0);
+    if (!taken)
+        return TapDecision::pass;
     scrollEngine.tick(ports.clock.uptime(), taken->direction, taken->horizontal, taken->sign);
     return TapDecision::swallow;
 }
@@ -98,11 +111,13 @@ TapDecision SmoothScroller::handle(TapEventType type, const WheelEvent& event) {
 void SmoothScroller::readGameMode() {
     std::uint64_t state = ports.gameMode.state(gameModeToken);
     bool active = state != 0;
-    if (active == gameModeIsActive) return;
+    if (active == gameModeIsActive)
+        return;
     gameModeIsActive = active;
     log.info(std::string("Spielemodus ") + (active ? "an" : "aus") + " (" + std::to_string(state) +
              ") – flüssiges Scrollen " + (active ? "pausiert" : "wieder aktiv"));
-    if (active && scrollEngine.state().animation) scrollEngine.finishAnimation(true);
+    if (active && scrollEngine.state().animation)
+        scrollEngine.finishAnimation(true);
 }
 
 double SmoothScroller::displayPixels(bool horizontal) {
@@ -110,7 +125,8 @@ double SmoothScroller::displayPixels(bool horizontal) {
 }
 
 void SmoothScroller::postScroll(const SyntheticScroll& scroll) {
-    ScrollEventFields event{.userData = ownEventMarker, .isContinuous = 1, .invertedFromDevice = 1, .flags = 0};
+    ScrollEventFields event{
+        .userData = ownEventMarker, .isContinuous = 1, .invertedFromDevice = 1, .flags = 0};
     event.scrollPhase = scroll.scrollPhase;
     event.momentumPhase = scroll.momentumPhase;
     if (scroll.horizontal) {
@@ -122,12 +138,13 @@ void SmoothScroller::postScroll(const SyntheticScroll& scroll) {
         event.pointDeltaAxis1 = scroll.pointDelta;
         event.fixedPtDeltaAxis1 = scroll.fixedLineDelta;
     }
-    ports.scrollEvents.postScrollEvent(event);  // one that cannot be made is skipped
+    ports.scrollEvents.postScrollEvent(event); // one that cannot be made is skipped
 }
 
 void SmoothScroller::startDisplayLink() {
     auto link = ports.displayLinks.createWithActiveDisplays();
-    if (!link) return;
+    if (!link)
+        return;
     // The handler runs on the link's own thread: it only hands the frame to the main queue.
     link->setOutputHandler([&main = ports.main, weak = weak_from_this()] {
         main.postFromAnyThread(weakly(weak, [](SmoothScroller& self) { self.scrollEngine.frame(); }));
@@ -137,7 +154,8 @@ void SmoothScroller::startDisplayLink() {
 }
 
 void SmoothScroller::stopFrameClock() {
-    if (!displayLink) return;
+    if (!displayLink)
+        return;
     displayLink->stop();
     displayLink.reset();
 }

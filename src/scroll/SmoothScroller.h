@@ -35,7 +35,7 @@ struct SmoothScrollerPorts {
 // Takes the wheel events of ordinary mice and replaces each tick by a smooth animation, paused
 // while the system's game mode is on.
 class SmoothScroller : public std::enable_shared_from_this<SmoothScroller>, private ScrollEngineHost {
-public:
+  public:
     static constexpr std::int64_t ownEventMarker = 0x4C4B5343;
     static constexpr std::int64_t invertedFromDeviceField = 137;
     static constexpr std::uint64_t modifiersLeftAlone =
@@ -45,7 +45,7 @@ public:
     static std::shared_ptr<SmoothScroller> create(SmoothScrollerPorts ports);
     ~SmoothScroller() override;
 
-    void update();  // starts or stops by the "smoothScroll" setting
+    void update(); // starts or stops by the "smoothScroll" setting
     void start();
     void stop();
     TapDecision handle(TapEventType type, const WheelEvent& event);
@@ -57,7 +57,7 @@ public:
     const ScrollEngine& engine() const { return scrollEngine; }
     ScrollEngine& engine() { return scrollEngine; }
 
-private:
+  private:
     explicit SmoothScroller(SmoothScrollerPorts ports);
     void registerForGameMode();
 

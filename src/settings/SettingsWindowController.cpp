@@ -24,16 +24,20 @@ SettingsWindowController::SettingsWindowController(SettingsWindowFactory& factor
 void SettingsWindowController::createWindow() {
     window = factory.createSettingsWindow();
     auto last = static_cast<std::int64_t>(tabs().size()) - 1;
-    window->selectTab(static_cast<int>(std::clamp<std::int64_t>(defaults.integerForKey(selectedTabKey), 0, last)));
+    window->selectTab(
+        static_cast<int>(std::clamp<std::int64_t>(defaults.integerForKey(selectedTabKey), 0, last)));
     // Set after restoring, so that restoring does not write the key.
     window->setOnSelect([&defaults = defaults](int index) { defaults.set(selectedTabKey, Value(index)); });
 }
 
 void SettingsWindowController::show(std::optional<int> tab) {
-    if (!window) createWindow();
-    if (tab) window->selectTab(*tab);
+    if (!window)
+        createWindow();
+    if (tab)
+        window->selectTab(*tab);
     application.activateIgnoringOtherApps();
-    if (!window->isVisible()) window->center();
+    if (!window->isVisible())
+        window->center();
     window->makeKeyAndOrderFront();
 }
 

@@ -1,9 +1,8 @@
 #include "app/Settings.h"
 #include "support/SimApp.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 using namespace larkspire;
 using larkspire::testing::SimApp;
@@ -11,7 +10,8 @@ using larkspire::testing::SimApp;
 namespace {
 
 const MenuItem* findItem(const Menu& menu, const std::string& title) {
-    auto it = std::find_if(menu.begin(), menu.end(), [&](const MenuItem& item) { return item.title == title; });
+    auto it =
+        std::find_if(menu.begin(), menu.end(), [&](const MenuItem& item) { return item.title == title; });
     return it == menu.end() ? nullptr : &*it;
 }
 
@@ -19,7 +19,8 @@ TEST(SmoothScrollingStory, TheMenuEntrySitsBetweenSeparatorsWithItsImageAndCheck
     SimApp sim;
     sim.launch();
     Menu menu = sim.statusItem().openMenu();
-    auto it = std::find_if(menu.begin(), menu.end(), [](const MenuItem& item) { return item.title == "Flüssig scrollen"; });
+    auto it = std::find_if(menu.begin(), menu.end(),
+                           [](const MenuItem& item) { return item.title == "Flüssig scrollen"; });
     ASSERT_NE(it, menu.end());
     ASSERT_NE(it, menu.begin());
     EXPECT_TRUE((it - 1)->isSeparator);

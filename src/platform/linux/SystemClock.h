@@ -6,7 +6,7 @@ namespace larkspire::linux_desktop {
 
 // The kernel's monotonic clock and the wall clock.
 class SystemClock : public Clock {
-public:
+  public:
     double uptime() const override;
     double wallTime() const override;
 };

@@ -8,14 +8,14 @@
 #include "platform/sim/SimMainLoop.h"
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
-#include "platform/sim/SimWorkQueue.h"
 #include "platform/sim/SimWheelInput.h"
+#include "platform/sim/SimWorkQueue.h"
 
 namespace larkspire::sim {
 
 // The simulated desktop: every port in memory, time in the test's hands.
 class Desktop {
-public:
+  public:
     Ports ports();
 
     // Moves the virtual clock, running everything that falls due on the way.

@@ -10,14 +10,20 @@ void MemoryDefaults::registerDefaults(const std::vector<std::pair<std::string, V
 }
 
 std::optional<Value> MemoryDefaults::object(const std::string& key) const {
-    if (auto it = persistent.find(key); it != persistent.end()) return it->second;
-    if (auto it = registered.find(key); it != registered.end()) return it->second;
+    if (auto it = persistent.find(key); it != persistent.end())
+        return it->second;
+    if (auto it = registered.find(key); it != registered.end())
+        return it->second;
     return std::nullopt;
 }
 
-void MemoryDefaults::set(const std::string& key, const Value& value) { persistent.insert_or_assign(key, value); }
+void MemoryDefaults::set(const std::string& key, const Value& value) {
+    persistent.insert_or_assign(key, value);
+}
 
-void MemoryDefaults::remove(const std::string& key) { persistent.erase(key); }
+void MemoryDefaults::remove(const std::string& key) {
+    persistent.erase(key);
+}
 
 void MemoryDefaults::restart() {
     registered.clear();

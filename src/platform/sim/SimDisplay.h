@@ -9,7 +9,7 @@
 namespace larkspire::sim {
 
 class SimMainDisplay : public MainDisplay {
-public:
+  public:
     double pixelsWide() const override { return width; }
     double pixelsHigh() const override { return height; }
     double width = 1920;
@@ -18,17 +18,17 @@ public:
 
 // Display links that refresh on the virtual clock at `refreshRate` per second.
 class SimDisplayLinks : public DisplayLinks {
-public:
+  public:
     explicit SimDisplayLinks(SimMainLoop& loop) : loop(loop) {}
     std::unique_ptr<DisplayLink> createWithActiveDisplays() override;
 
     double refreshRate = 60;
     bool fails = false;
     int created = 0;
-    int running = 0;  // started and not yet stopped
+    int running = 0; // started and not yet stopped
     long refreshes = 0;
 
-private:
+  private:
     SimMainLoop& loop;
 };
 

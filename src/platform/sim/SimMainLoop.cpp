@@ -4,7 +4,9 @@
 
 namespace larkspire::sim {
 
-void SimMainLoop::schedule(double at, Task task) { tasks.emplace(std::make_pair(at, sequence++), std::move(task)); }
+void SimMainLoop::schedule(double at, Task task) {
+    tasks.emplace(std::make_pair(at, sequence++), std::move(task));
+}
 
 void SimMainLoop::post(std::function<void()> work) {
     schedule(now, Task{std::move(work), std::make_shared<std::atomic<bool>>(false)});
@@ -46,7 +48,8 @@ void SimMainLoop::takeInbox() {
         idle.wait(lock, [this] { return inFlight == 0; });
         arrived.swap(inbox);
     }
-    for (auto& work : arrived) post(std::move(work));
+    for (auto& work : arrived)
+        post(std::move(work));
 }
 
 void SimMainLoop::advance(double seconds) {
@@ -54,21 +57,23 @@ void SimMainLoop::advance(double seconds) {
     while (true) {
         takeInbox();
         auto next = tasks.begin();
-        if (next == tasks.end() || next->first.first > target) break;
+        if (next == tasks.end() || next->first.first > target)
+            break;
         now = std::max(now, next->first.first);
         Task task = std::move(next->second);
         tasks.erase(next);
-        if (task.cancelled->load()) continue;
-        if (task.repeatInterval > 0) schedule(now + task.repeatInterval, Task{task.work, task.cancelled, task.repeatInterval});
+        if (task.cancelled->load())
+            continue;
+        if (task.repeatInterval > 0)
+            schedule(now + task.repeatInterval, Task{task.work, task.cancelled, task.repeatInterval});
         task.work();
     }
     now = target;
 }
 
 std::size_t SimMainLoop::pendingTaskCount() const {
-    return static_cast<std::size_t>(std::count_if(tasks.begin(), tasks.end(), [](const auto& entry) {
-        return !entry.second.cancelled->load();
-    }));
+    return static_cast<std::size_t>(std::count_if(
+        tasks.begin(), tasks.end(), [](const auto& entry) { return !entry.second.cancelled->load(); }));
 }
 
 } // namespace larkspire::sim

@@ -4,7 +4,8 @@ namespace larkspire::sim {
 
 bool SimStatusItem::choose(const std::string& title) {
     for (const auto& item : openMenu()) {
-        if (item.title != title || item.isSeparator || !item.enabled || !item.action) continue;
+        if (item.title != title || item.isSeparator || !item.enabled || !item.action)
+            continue;
         item.action(item);
         return true;
     }
@@ -19,7 +20,8 @@ std::unique_ptr<StatusItem> SimStatusBar::createStatusItem() {
 
 void SimSettingsWindow::selectTab(int index) {
     selectedTab = index;
-    if (onSelect) onSelect(index);
+    if (onSelect)
+        onSelect(index);
 }
 
 std::unique_ptr<SettingsWindow> SimSettingsWindows::createSettingsWindow() {

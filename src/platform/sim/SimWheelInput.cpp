@@ -10,7 +10,7 @@ namespace {
 constexpr std::size_t deviceEvent = std::numeric_limits<std::size_t>::max();
 
 class SimWheelTap : public WheelEventTap {
-public:
+  public:
     explicit SimWheelTap(std::shared_ptr<SimWheelInput::TapState> state) : state(std::move(state)) {}
     ~SimWheelTap() override { state->valid = false; }
     void addToMainRunLoop() override { state->inRunLoop = true; }
@@ -19,7 +19,7 @@ public:
     bool isEnabled() const override { return state->enabled; }
     void invalidate() override { state->valid = false; }
 
-private:
+  private:
     std::shared_ptr<SimWheelInput::TapState> state;
 };
 
@@ -34,7 +34,8 @@ WheelEvent asWheelEvent(const ScrollEventFields& fields) {
 } // namespace
 
 std::unique_ptr<WheelEventTap> SimWheelInput::createWheelTap(Callback callback) {
-    if (refusesTaps) return nullptr;
+    if (refusesTaps)
+        return nullptr;
     ++tapsCreated;
     auto state = std::make_shared<TapState>();
     state->callback = std::move(callback);
@@ -43,7 +44,8 @@ std::unique_ptr<WheelEventTap> SimWheelInput::createWheelTap(Callback callback) 
 }
 
 bool SimWheelInput::postScrollEvent(const ScrollEventFields& event) {
-    if (failsEventCreation) return false;
+    if (failsEventCreation)
+        return false;
     posted.push_back(PostedScroll{event, false});
     queue.push_back(Pending{TapEventType::scrollWheel, asWheelEvent(event), posted.size() - 1});
     drain();
@@ -55,7 +57,7 @@ bool SimWheelInput::deliver(TapEventType type, const WheelEvent& event) {
     Pending pending{type, event, deviceEvent};
     if (dispatching) {
         queue.push_back(pending);
-        return false;  // decided later; only a tap itself can get here
+        return false; // decided later; only a tap itself can get here
     }
     dispatching = true;
     bool swallowed = !dispatch(pending);
@@ -65,7 +67,8 @@ bool SimWheelInput::deliver(TapEventType type, const WheelEvent& event) {
 }
 
 void SimWheelInput::drain() {
-    if (dispatching) return;
+    if (dispatching)
+        return;
     dispatching = true;
     while (!queue.empty()) {
         Pending next = queue.front();
@@ -77,14 +80,18 @@ void SimWheelInput::drain() {
 
 bool SimWheelInput::dispatch(const Pending& pending) {
     std::erase_if(taps, [](const std::weak_ptr<TapState>& tap) { return tap.expired(); });
-    auto current = taps;  // a callback may install or release taps
+    auto current = taps; // a callback may install or release taps
     for (const auto& weak : current) {
         auto tap = weak.lock();
-        if (!tap || !tap->valid || !tap->enabled || !tap->inRunLoop) continue;
-        if (tap->callback(pending.type, pending.event) == TapDecision::swallow) return false;
+        if (!tap || !tap->valid || !tap->enabled || !tap->inRunLoop)
+            continue;
+        if (tap->callback(pending.type, pending.event) == TapDecision::swallow)
+            return false;
     }
-    if (pending.postedIndex != deviceEvent) posted[pending.postedIndex].passedTaps = true;
-    if (pending.type == TapEventType::scrollWheel) reachedApplications.push_back(pending.event);
+    if (pending.postedIndex != deviceEvent)
+        posted[pending.postedIndex].passedTaps = true;
+    if (pending.type == TapEventType::scrollWheel)
+        reachedApplications.push_back(pending.event);
     return true;
 }
 
@@ -92,9 +99,11 @@ void SimWheelInput::disableTaps(TapEventType reason) {
     auto current = taps;
     for (const auto& weak : current) {
         auto tap = weak.lock();
-        if (!tap || !tap->valid) continue;
+        if (!tap || !tap->valid)
+            continue;
         tap->enabled = false;
-        if (tap->inRunLoop) tap->callback(reason, WheelEvent{});
+        if (tap->inRunLoop)
+            tap->callback(reason, WheelEvent{});
     }
 }
 

@@ -18,7 +18,7 @@ struct PostedScroll {
 // The session's wheel events: device events and posted synthetic ones go through the installed taps,
 // newest first, and what passes reaches the applications.
 class SimWheelInput : public WheelEventHooks, public ScrollEventPoster {
-public:
+  public:
     std::unique_ptr<WheelEventTap> createWheelTap(Callback callback) override;
     bool postScrollEvent(const ScrollEventFields& event) override;
 
@@ -28,8 +28,8 @@ public:
     // The system switches every tap off and tells it so, as after a slow callback.
     void disableTaps(TapEventType reason);
 
-    int liveTaps() const;     // created and not yet released
-    int enabledTaps() const;  // those that also see events
+    int liveTaps() const;    // created and not yet released
+    int enabledTaps() const; // those that also see events
 
     std::vector<PostedScroll> posted;
     std::vector<WheelEvent> reachedApplications;
@@ -44,16 +44,16 @@ public:
         bool valid = true;
     };
 
-private:
+  private:
     struct Pending {
         TapEventType type;
         WheelEvent event;
-        std::size_t postedIndex;  // into `posted`, or npos for device events
+        std::size_t postedIndex; // into `posted`, or npos for device events
     };
     bool dispatch(const Pending& pending);
     void drain();
 
-    std::vector<std::weak_ptr<TapState>> taps;  // newest first
+    std::vector<std::weak_ptr<TapState>> taps; // newest first
     std::deque<Pending> queue;
     bool dispatching = false;
 };
