@@ -53,7 +53,7 @@ std::shared_ptr<SmoothScroller> makeScroller(sim::Desktop& desktop, WheelEventHo
 void BM_TapDecisionForATakenWheelEvent(benchmark::State& state) {
     sim::Desktop desktop;
     desktop.accessibility.trusted = true;
-    desktop.displayLinks.fails = true; // frames only at ticks: nothing else runs
+    desktop.displayLinks.fails = true;  // frames only at ticks: nothing else runs
     CountingHost poster;
     auto scroller = makeScroller(desktop, desktop.wheel, poster);
     scroller->start();
@@ -73,8 +73,7 @@ void BM_OneFrame(benchmark::State& state) {
     for (auto _ : state) {
         clock.now += 0.0001;
         engine.frame();
-        if (!engine.state().animation)
-            engine.tick(clock.now += 1, 1, false, 1.0);
+        if (!engine.state().animation) engine.tick(clock.now += 1, 1, false, 1.0);
     }
     benchmark::DoNotOptimize(host.pixels);
 }
@@ -115,7 +114,7 @@ void BM_LinuxWheelToFirstSyntheticEvent(benchmark::State& state) {
     std::size_t written = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        desktop.advance(0.5); // every notch a fresh one, after a pause
+        desktop.advance(0.5);  // every notch a fresh one, after a pause
         state.ResumeTiming();
         io.send(mouse, notch);
         input.pump();
@@ -123,9 +122,8 @@ void BM_LinuxWheelToFirstSyntheticEvent(benchmark::State& state) {
         desktop.advance(1.0 / 60);
         written += io.take(scrollDevice).size();
     }
-    if (written == 0)
-        state.SkipWithError("no synthetic event was written");
+    if (written == 0) state.SkipWithError("no synthetic event was written");
 }
 BENCHMARK(BM_LinuxWheelToFirstSyntheticEvent);
 
-} // namespace
+}  // namespace

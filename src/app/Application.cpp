@@ -9,8 +9,7 @@ Application::Application(Ports ports)
 
 void Application::applicationDidFinishLaunching() {
     statusItem = ports.statusBar.createStatusItem();
-    if (statusItem->hasButton())
-        statusItem->setImageLeading();
+    if (statusItem->hasButton()) statusItem->setImageLeading();
     statusItem->setMenuProvider([weak = weak_from_this()] {
         auto self = weak.lock();
         return self ? self->menuNeedsUpdate() : Menu{};
@@ -47,9 +46,8 @@ void Application::applicationDidFinishLaunching() {
 }
 
 void Application::registerLoginItemOnce(const char* flagKey) {
-    if (ports.defaults.boolForKey(flagKey))
-        return;
-    ports.loginItem.registerItem(); // a failure is not retried; the General tab shows the state
+    if (ports.defaults.boolForKey(flagKey)) return;
+    ports.loginItem.registerItem();  // a failure is not retried; the General tab shows the state
     ports.defaults.setBool(flagKey, true);
 }
 
@@ -77,15 +75,13 @@ bool Application::applicationShouldHandleReopen() {
 }
 
 void Application::openUrls(const std::vector<std::string>& urls) {
-    for (const auto& url : urls)
-        openUrl(url);
+    for (const auto& url : urls) openUrl(url);
 }
 
 void Application::openUrl(const std::string& text) {
     auto url = Url::parse(text);
-    if (!url || url->scheme() != urlScheme || !url->host())
-        return;
+    if (!url || url->scheme() != urlScheme || !url->host()) return;
     // Hosts without a handler yet are skipped like unknown ones.
 }
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -21,8 +21,8 @@ class Application : public std::enable_shared_from_this<Application> {
     explicit Application(Ports ports);
 
     void applicationDidFinishLaunching();
-    bool applicationShouldHandleReopen(); // shows the settings window; the platform does nothing more
-    void openUrls(const std::vector<std::string>& urls); // handled one after the other, in order
+    bool applicationShouldHandleReopen();  // shows the settings window; the platform does nothing more
+    void openUrls(const std::vector<std::string>& urls);  // handled one after the other, in order
 
     // Status item and menu.
     void updateStatusIcon();
@@ -31,7 +31,7 @@ class Application : public std::enable_shared_from_this<Application> {
 
     NotificationCenter& notificationCenter() { return notifications; }
     SettingsWindowController& settingsWindowController() { return settingsWindow; }
-    SmoothScroller& smoothScroller(); // made on first use
+    SmoothScroller& smoothScroller();  // made on first use
     void toggleSmoothScroll();
     StatusItem* statusItemForTesting() { return statusItem.get(); }
 
@@ -47,4 +47,4 @@ class Application : public std::enable_shared_from_this<Application> {
     std::shared_ptr<SmoothScroller> scroller;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

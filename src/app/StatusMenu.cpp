@@ -4,8 +4,7 @@
 namespace larkspire {
 
 void Application::updateStatusIcon() {
-    if (!statusItem || !statusItem->hasButton())
-        return;
+    if (!statusItem || !statusItem->hasButton()) return;
     statusItem->setIcon(StatusIcon{
         .image = "macwindow",
         .accessibilityDescription = "Larkspire",
@@ -22,15 +21,13 @@ Menu Application::menuNeedsUpdate() {
                             .image = "arrow.up.arrow.down",
                             .checked = ports.defaults.boolForKey(Settings::smoothScrollKey),
                             .action = [weak = weak_from_this()](const MenuItem&) {
-                                if (auto self = weak.lock())
-                                    self->toggleSmoothScroll();
+                                if (auto self = weak.lock()) self->toggleSmoothScroll();
                             }});
     menu.push_back(MenuItem::separator());
     menu.push_back(MenuItem{.title = "Einstellungen…",
                             .action =
                                 [weak = weak_from_this()](const MenuItem&) {
-                                    if (auto self = weak.lock())
-                                        self->openSettings();
+                                    if (auto self = weak.lock()) self->openSettings();
                                 },
                             .keyEquivalent = ","});
     menu.push_back(
@@ -44,8 +41,7 @@ void Application::toggleSmoothScroll() {
     auto& defaults = ports.defaults;
     bool on = !defaults.boolForKey(Settings::smoothScrollKey);
     defaults.setBool(Settings::smoothScrollKey, on);
-    if (on && !ports.accessibility.isTrusted())
-        ports.accessibility.prompt();
+    if (on && !ports.accessibility.isTrusted()) ports.accessibility.prompt();
     smoothScroller().update();
 }
 
@@ -53,4 +49,4 @@ void Application::openSettings() {
     settingsWindow.show(std::nullopt);
 }
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -6,8 +6,8 @@ namespace larkspire {
 class Accessibility {
   public:
     virtual ~Accessibility() = default;
-    virtual bool isTrusted() const = 0; // asked afresh on every call
-    virtual void prompt() = 0;          // asks the system to show its permission request; result ignored
+    virtual bool isTrusted() const = 0;  // asked afresh on every call
+    virtual void prompt() = 0;           // asks the system to show its permission request; result ignored
 };
 
-} // namespace larkspire
+}  // namespace larkspire

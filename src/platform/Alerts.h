@@ -12,4 +12,4 @@ class Alerts {
     virtual void showWarning(const std::string& message, const std::string& informativeText) = 0;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

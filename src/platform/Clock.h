@@ -6,8 +6,8 @@ namespace larkspire {
 class Clock {
   public:
     virtual ~Clock() = default;
-    virtual double uptime() const = 0;   // monotonic, since an arbitrary start
-    virtual double wallTime() const = 0; // seconds since 1970-01-01 UTC
+    virtual double uptime() const = 0;    // monotonic, since an arbitrary start
+    virtual double wallTime() const = 0;  // seconds since 1970-01-01 UTC
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -19,18 +19,15 @@ double DefaultsStore::doubleForKey(const std::string& key) const {
 
 std::optional<std::string> DefaultsStore::stringForKey(const std::string& key) const {
     auto v = object(key);
-    if (!v)
-        return std::nullopt;
-    if (auto s = v->get<std::string>())
-        return *s;
+    if (!v) return std::nullopt;
+    if (auto s = v->get<std::string>()) return *s;
     return std::nullopt;
 }
 
 std::optional<std::vector<std::string>> DefaultsStore::stringListForKey(const std::string& key) const {
     auto v = object(key);
-    if (!v)
-        return std::nullopt;
+    if (!v) return std::nullopt;
     return v->asStringList();
 }
 
-} // namespace larkspire
+}  // namespace larkspire

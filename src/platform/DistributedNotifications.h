@@ -9,7 +9,7 @@ class DistributedNotifications {
   public:
     virtual ~DistributedNotifications() = default;
     virtual void
-    post(const std::string& name) = 0; // delivered at once; quietly dropped without a session bus
+    post(const std::string& name) = 0;  // delivered at once; quietly dropped without a session bus
 };
 
-} // namespace larkspire
+}  // namespace larkspire

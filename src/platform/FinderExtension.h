@@ -7,7 +7,7 @@ class FinderExtension {
   public:
     virtual ~FinderExtension() = default;
     virtual bool isEnabled() const = 0;
-    virtual void showManagementInterface() = 0; // where the user can switch it on
+    virtual void showManagementInterface() = 0;  // where the user can switch it on
 };
 
-} // namespace larkspire
+}  // namespace larkspire

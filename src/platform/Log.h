@@ -27,4 +27,4 @@ class Logger {
     std::string category;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

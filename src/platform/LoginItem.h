@@ -9,9 +9,9 @@ enum class LoginItemStatus { notRegistered = 0, enabled = 1, requiresApproval = 
 class LoginItem {
   public:
     virtual ~LoginItem() = default;
-    virtual bool registerItem() = 0;   // false on failure
-    virtual bool unregisterItem() = 0; // false on failure
+    virtual bool registerItem() = 0;    // false on failure
+    virtual bool unregisterItem() = 0;  // false on failure
     virtual LoginItemStatus status() const = 0;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

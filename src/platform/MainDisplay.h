@@ -10,4 +10,4 @@ class MainDisplay {
     virtual double pixelsHigh() const = 0;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -13,8 +13,7 @@ class TaskToken {
     TaskToken() = default;
     explicit TaskToken(std::shared_ptr<std::atomic<bool>> cancelled) : cancelled(std::move(cancelled)) {}
     void cancel() {
-        if (cancelled)
-            cancelled->store(true);
+        if (cancelled) cancelled->store(true);
     }
 
   private:
@@ -39,8 +38,7 @@ class RepeatingTimer {
     ~RepeatingTimer() { invalidate(); }
 
     void invalidate() {
-        if (cancelled)
-            cancelled->store(true);
+        if (cancelled) cancelled->store(true);
     }
     bool isValid() const { return cancelled && !cancelled->load(); }
 
@@ -52,19 +50,18 @@ class RepeatingTimer {
 class MainQueue {
   public:
     virtual ~MainQueue() = default;
-    virtual void post(std::function<void()> work) = 0; // runs after the current work
-    virtual TaskToken postAfter(double seconds, std::function<void()> work) = 0; // runs once, cancellable
+    virtual void post(std::function<void()> work) = 0;  // runs after the current work
+    virtual TaskToken postAfter(double seconds, std::function<void()> work) = 0;  // runs once, cancellable
     virtual RepeatingTimer scheduleRepeating(double interval,
-                                             std::function<void()> work) = 0; // until invalidated
-    virtual void postFromAnyThread(std::function<void()> work) = 0;           // thread-safe hand-back
+                                             std::function<void()> work) = 0;  // until invalidated
+    virtual void postFromAnyThread(std::function<void()> work) = 0;            // thread-safe hand-back
 
     // A callable for other threads: it hands its arguments back to the main thread and calls
     // `handler(object, args...)` there, but only while the object still lives.
     template <class T, class F> auto bind(std::weak_ptr<T> object, F handler) {
         return [this, object = std::move(object), handler = std::move(handler)](auto... args) {
             postFromAnyThread([object, handler, args...]() mutable {
-                if (auto self = object.lock())
-                    handler(*self, std::move(args)...);
+                if (auto self = object.lock()) handler(*self, std::move(args)...);
             });
         };
     }
@@ -73,9 +70,8 @@ class MainQueue {
 // Work for the main queue that does nothing once its object is gone.
 template <class T, class F> std::function<void()> weakly(const std::weak_ptr<T>& object, F handler) {
     return [object, handler = std::move(handler)]() mutable {
-        if (auto self = object.lock())
-            handler(*self);
+        if (auto self = object.lock()) handler(*self);
     };
 }
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -15,11 +15,9 @@ void NotificationCenter::post(const std::string& name) {
     // A copy, so a handler may observe or post without invalidating the loop.
     auto current = observers;
     for (const auto& o : current) {
-        if (o.name != name)
-            continue;
-        if (auto handler = o.handler.lock())
-            (*handler)();
+        if (o.name != name) continue;
+        if (auto handler = o.handler.lock()) (*handler)();
     }
 }
 
-} // namespace larkspire
+}  // namespace larkspire

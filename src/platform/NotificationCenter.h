@@ -25,4 +25,4 @@ class NotificationCenter {
     std::vector<Observer> observers;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -16,11 +16,11 @@ class PermissionWait {
 
     bool isWaiting() const { return timer.has_value(); }
     void start(MainQueue& main, Accessibility& accessibility,
-               std::function<void()> granted); // no-op while waiting
+               std::function<void()> granted);  // no-op while waiting
     void stop() { timer.reset(); }
 
   private:
     std::optional<RepeatingTimer> timer;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -44,4 +44,4 @@ struct Ports {
     GameModeNotifications& gameMode;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

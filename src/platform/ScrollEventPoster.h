@@ -8,11 +8,11 @@ namespace larkspire {
 struct ScrollEventFields {
     std::int64_t userData = 0;
     std::int64_t isContinuous = 0;
-    std::int64_t deltaAxis1 = 0; // lines
+    std::int64_t deltaAxis1 = 0;  // lines
     std::int64_t deltaAxis2 = 0;
-    std::int64_t pointDeltaAxis1 = 0; // pixels
+    std::int64_t pointDeltaAxis1 = 0;  // pixels
     std::int64_t pointDeltaAxis2 = 0;
-    double fixedPtDeltaAxis1 = 0; // lines as a fixed-point value
+    double fixedPtDeltaAxis1 = 0;  // lines as a fixed-point value
     double fixedPtDeltaAxis2 = 0;
     std::int64_t scrollPhase = 0;
     std::int64_t momentumPhase = 0;
@@ -25,7 +25,7 @@ struct ScrollEventFields {
 class ScrollEventPoster {
   public:
     virtual ~ScrollEventPoster() = default;
-    virtual bool postScrollEvent(const ScrollEventFields& event) = 0; // false when no event could be made
+    virtual bool postScrollEvent(const ScrollEventFields& event) = 0;  // false when no event could be made
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -9,8 +9,8 @@ namespace larkspire {
 class SettingsWindow {
   public:
     virtual ~SettingsWindow() = default;
-    virtual void selectTab(int index) = 0; // like a click on the tab: the selection callback runs, if set
-    virtual void setOnSelect(std::function<void(int index)> onSelect) = 0; // runs on every tab change
+    virtual void selectTab(int index) = 0;  // like a click on the tab: the selection callback runs, if set
+    virtual void setOnSelect(std::function<void(int index)> onSelect) = 0;  // runs on every tab change
     virtual bool isVisible() const = 0;
     virtual void center() = 0;
     virtual void makeKeyAndOrderFront() = 0;
@@ -23,4 +23,4 @@ class SettingsWindowFactory {
     virtual std::unique_ptr<SettingsWindow> createSettingsWindow() = 0;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

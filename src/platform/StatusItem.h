@@ -10,7 +10,7 @@ namespace larkspire {
 
 // What the status item's button shows.
 struct StatusIcon {
-    std::string image; // a named system image
+    std::string image;  // a named system image
     std::string accessibilityDescription;
     std::string title;
     std::string tooltip;
@@ -21,19 +21,19 @@ struct StatusIcon {
 class StatusItem {
   public:
     virtual ~StatusItem() = default;
-    virtual bool hasButton() const = 0; // false where the desktop shows no item
-    virtual void setImageLeading() = 0; // the image stands before the title
+    virtual bool hasButton() const = 0;  // false where the desktop shows no item
+    virtual void setImageLeading() = 0;  // the image stands before the title
     virtual void setIcon(const StatusIcon& icon) = 0;
     virtual void
-    setMenuProvider(std::function<Menu()> menuNeedsUpdate) = 0; // called each time the menu opens
-    virtual void menuContentChanged() = 0;                      // an open menu asks the provider again
+    setMenuProvider(std::function<Menu()> menuNeedsUpdate) = 0;  // called each time the menu opens
+    virtual void menuContentChanged() = 0;                       // an open menu asks the provider again
 };
 
 // Creates status items.
 class StatusBar {
   public:
     virtual ~StatusBar() = default;
-    virtual std::unique_ptr<StatusItem> createStatusItem() = 0; // variable length
+    virtual std::unique_ptr<StatusItem> createStatusItem() = 0;  // variable length
 };
 
 // Ends the process the way the platform does.
@@ -41,7 +41,7 @@ class ApplicationControl {
   public:
     virtual ~ApplicationControl() = default;
     virtual void terminate() = 0;
-    virtual void activateIgnoringOtherApps() = 0; // bring the application to the front
+    virtual void activateIgnoringOtherApps() = 0;  // bring the application to the front
 };
 
-} // namespace larkspire
+}  // namespace larkspire

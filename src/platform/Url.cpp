@@ -7,30 +7,25 @@ namespace larkspire {
 namespace {
 
 int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
 bool isSchemeChar(char c, bool first) {
-    if (std::isalpha(static_cast<unsigned char>(c)))
-        return true;
+    if (std::isalpha(static_cast<unsigned char>(c))) return true;
     return !first && (std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.');
 }
 
 // Decoded text that a path or a name may safely carry.
 std::optional<std::string> decodedText(std::string_view part) {
     auto decoded = percentDecoded(part);
-    if (!decoded || !isValidUtf8(*decoded) || decoded->find('\0') != std::string::npos)
-        return std::nullopt;
+    if (!decoded || !isValidUtf8(*decoded) || decoded->find('\0') != std::string::npos) return std::nullopt;
     return decoded;
 }
 
-} // namespace
+}  // namespace
 
 bool isValidUtf8(std::string_view text) {
     std::size_t i = 0;
@@ -53,12 +48,10 @@ bool isValidUtf8(std::string_view text) {
         } else {
             return false;
         }
-        if (i + extra >= text.size())
-            return false;
+        if (i + extra >= text.size()) return false;
         for (std::size_t k = 1; k <= extra; ++k) {
             auto cc = static_cast<unsigned char>(text[i + k]);
-            if ((cc & 0xC0) != 0x80)
-                return false;
+            if ((cc & 0xC0) != 0x80) return false;
             cp = (cp << 6) | (cc & 0x3F);
         }
         // Overlong forms, surrogates and values past U+10FFFF are not text.
@@ -78,12 +71,10 @@ std::optional<std::string> percentDecoded(std::string_view text) {
             out.push_back(text[i]);
             continue;
         }
-        if (i + 2 >= text.size())
-            return std::nullopt;
+        if (i + 2 >= text.size()) return std::nullopt;
         int high = hexValue(text[i + 1]);
         int low = hexValue(text[i + 2]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
+        if (high < 0 || low < 0) return std::nullopt;
         out.push_back(static_cast<char>(high * 16 + low));
         i += 2;
     }
@@ -110,15 +101,12 @@ std::string percentEncodedPath(std::string_view path) {
 std::optional<Url> Url::parse(std::string_view input) {
     for (char ch : input) {
         auto c = static_cast<unsigned char>(ch);
-        if (c <= 0x20 || c == 0x7F)
-            return std::nullopt;
+        if (c <= 0x20 || c == 0x7F) return std::nullopt;
     }
     auto colon = input.find(':');
-    if (colon == std::string_view::npos || colon == 0)
-        return std::nullopt;
+    if (colon == std::string_view::npos || colon == 0) return std::nullopt;
     for (std::size_t i = 0; i < colon; ++i)
-        if (!isSchemeChar(input[i], i == 0))
-            return std::nullopt;
+        if (!isSchemeChar(input[i], i == 0)) return std::nullopt;
 
     Url url;
     url.text = std::string(input);
@@ -127,15 +115,13 @@ std::optional<Url> Url::parse(std::string_view input) {
 
     auto hash = rest.find('#');
     if (hash != std::string_view::npos) {
-        if (!percentDecoded(rest.substr(hash + 1)))
-            return std::nullopt;
+        if (!percentDecoded(rest.substr(hash + 1))) return std::nullopt;
         rest = rest.substr(0, hash);
     }
     auto question = rest.find('?');
     if (question != std::string_view::npos) {
         auto query = rest.substr(question + 1);
-        if (!percentDecoded(query))
-            return std::nullopt;
+        if (!percentDecoded(query)) return std::nullopt;
         url.query = std::string(query);
         rest = rest.substr(0, question);
     }
@@ -145,22 +131,18 @@ std::optional<Url> Url::parse(std::string_view input) {
         auto authority = rest.substr(0, slash);
         rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash);
         auto at = authority.rfind('@');
-        if (at != std::string_view::npos)
-            authority = authority.substr(at + 1);
+        if (at != std::string_view::npos) authority = authority.substr(at + 1);
         if (!authority.starts_with('[')) {
             auto portColon = authority.rfind(':');
-            if (portColon != std::string_view::npos)
-                authority = authority.substr(0, portColon);
+            if (portColon != std::string_view::npos) authority = authority.substr(0, portColon);
         }
         auto host = percentDecoded(authority);
-        if (!host)
-            return std::nullopt;
+        if (!host) return std::nullopt;
         if (!host->empty() && isValidUtf8(*host) && host->find('\0') == std::string::npos)
             url.hostPart = *host;
     }
     auto path = percentDecoded(rest);
-    if (!path)
-        return std::nullopt;
+    if (!path) return std::nullopt;
     url.pathPart = *path;
     return url;
 }
@@ -172,8 +154,7 @@ Url Url::fileUrl(std::string_view absolutePath) {
 
 std::vector<QueryItem> Url::queryItems() const {
     std::vector<QueryItem> items;
-    if (!query)
-        return items;
+    if (!query) return items;
     std::string_view rest = *query;
     while (true) {
         auto amp = rest.find('&');
@@ -182,12 +163,10 @@ std::vector<QueryItem> Url::queryItems() const {
         auto name = decodedText(piece.substr(0, equals));
         if (name) {
             QueryItem item{*name, std::nullopt};
-            if (equals != std::string_view::npos)
-                item.value = decodedText(piece.substr(equals + 1));
+            if (equals != std::string_view::npos) item.value = decodedText(piece.substr(equals + 1));
             items.push_back(std::move(item));
         }
-        if (amp == std::string_view::npos)
-            break;
+        if (amp == std::string_view::npos) break;
         rest = rest.substr(amp + 1);
     }
     return items;
@@ -195,9 +174,8 @@ std::vector<QueryItem> Url::queryItems() const {
 
 std::optional<std::string> Url::firstValue(std::string_view name) const {
     for (auto& item : queryItems())
-        if (item.name == name && item.value)
-            return item.value;
+        if (item.name == name && item.value) return item.value;
     return std::nullopt;
 }
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -9,7 +9,7 @@ namespace larkspire {
 
 struct QueryItem {
     std::string name;
-    std::optional<std::string> value; // nothing for an item without "="
+    std::optional<std::string> value;  // nothing for an item without "="
     bool operator==(const QueryItem&) const = default;
 };
 
@@ -18,14 +18,14 @@ class Url {
   public:
     // Nothing for text that is not a URL: no scheme, a malformed percent escape, spaces or control bytes.
     static std::optional<Url> parse(std::string_view text);
-    static Url fileUrl(std::string_view absolutePath); // "file://" + the path, percent-encoded
+    static Url fileUrl(std::string_view absolutePath);  // "file://" + the path, percent-encoded
 
     const std::string& string() const { return text; }
-    const std::string& scheme() const { return schemePart; } // as written; compare case-sensitively
+    const std::string& scheme() const { return schemePart; }  // as written; compare case-sensitively
     const std::optional<std::string>& host() const {
         return hostPart;
-    }                                                    // decoded; nothing when empty or absent
-    const std::string& path() const { return pathPart; } // decoded
+    }                                                     // decoded; nothing when empty or absent
+    const std::string& path() const { return pathPart; }  // decoded
     bool isFileUrl() const { return schemePart == "file"; }
 
     // Decoded items in their order. An item whose name or value does not decode to valid UTF-8
@@ -41,7 +41,7 @@ class Url {
     std::string schemePart;
     std::optional<std::string> hostPart;
     std::string pathPart;
-    std::optional<std::string> query; // still encoded
+    std::optional<std::string> query;  // still encoded
 };
 
 // Percent-decoding; nothing for a malformed escape.
@@ -49,4 +49,4 @@ std::optional<std::string> percentDecoded(std::string_view text);
 std::string percentEncodedPath(std::string_view path);
 bool isValidUtf8(std::string_view text);
 
-} // namespace larkspire
+}  // namespace larkspire

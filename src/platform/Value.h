@@ -41,7 +41,7 @@ class Value {
     std::optional<bool> asBool() const;
     std::optional<std::int64_t> asInteger() const;
     std::optional<double> asDouble() const;
-    std::optional<std::vector<std::string>> asStringList() const; // only when every element is a string
+    std::optional<std::vector<std::string>> asStringList() const;  // only when every element is a string
 
     bool operator==(const Value&) const = default;
 
@@ -49,4 +49,4 @@ class Value {
     Storage storage;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

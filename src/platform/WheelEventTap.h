@@ -13,11 +13,11 @@ struct WheelEvent {
     static constexpr std::uint64_t alternateMask = 0x80000;
     static constexpr std::uint64_t commandMask = 0x100000;
 
-    std::int64_t verticalDelta = 0;   // whole lines, positive away from the user
-    std::int64_t horizontalDelta = 0; // whole lines
-    std::uint64_t flags = 0;          // modifier masks above
-    std::int64_t isContinuous = 0;    // non-zero for trackpads and other continuous scrollers
-    std::int64_t userData = 0;        // the poster's mark; 0 for events of a device
+    std::int64_t verticalDelta = 0;    // whole lines, positive away from the user
+    std::int64_t horizontalDelta = 0;  // whole lines
+    std::uint64_t flags = 0;           // modifier masks above
+    std::int64_t isContinuous = 0;     // non-zero for trackpads and other continuous scrollers
+    std::int64_t userData = 0;         // the poster's mark; 0 for events of a device
     bool operator==(const WheelEvent&) const = default;
 };
 
@@ -35,11 +35,11 @@ enum class TapDecision { pass, swallow };
 class WheelEventTap {
   public:
     virtual ~WheelEventTap() = default;
-    virtual void addToMainRunLoop() = 0;       // from now on its callback runs on the main thread
-    virtual void removeFromMainRunLoop() = 0;  // the callback is no longer called
-    virtual void setEnabled(bool enabled) = 0; // a disabled tap lets every event pass untouched
+    virtual void addToMainRunLoop() = 0;        // from now on its callback runs on the main thread
+    virtual void removeFromMainRunLoop() = 0;   // the callback is no longer called
+    virtual void setEnabled(bool enabled) = 0;  // a disabled tap lets every event pass untouched
     virtual bool isEnabled() const = 0;
-    virtual void invalidate() = 0; // releases the hook for good
+    virtual void invalidate() = 0;  // releases the hook for good
 };
 
 // The session-wide hook that sees every wheel event first.
@@ -51,4 +51,4 @@ class WheelEventHooks {
     virtual std::unique_ptr<WheelEventTap> createWheelTap(Callback callback) = 0;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -11,8 +11,8 @@ namespace larkspire {
 class WorkQueue {
   public:
     virtual ~WorkQueue() = default;
-    virtual void runConcurrent(std::function<void()> work) = 0;                       // any pool thread
-    virtual void runSerial(const std::string& label, std::function<void()> work) = 0; // in order per label
+    virtual void runConcurrent(std::function<void()> work) = 0;                        // any pool thread
+    virtual void runSerial(const std::string& label, std::function<void()> work) = 0;  // in order per label
 
     // Runs `work` in the background and hands its result to `done` (typically a MainQueue::bind).
     template <class Work, class Done> void runConcurrent(Work work, Done done) {
@@ -21,4 +21,4 @@ class WorkQueue {
     }
 };
 
-} // namespace larkspire
+}  // namespace larkspire

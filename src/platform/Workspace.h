@@ -8,7 +8,7 @@ namespace larkspire {
 class Workspace {
   public:
     virtual ~Workspace() = default;
-    virtual bool open(const Url& url) = 0; // false when nothing could open it
+    virtual bool open(const Url& url) = 0;  // false when nothing could open it
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -10,10 +10,10 @@ namespace {
 
 // The drag slows the speed v by dv/dt = −40·v^0.7 down to the stop speed of 30 pixels per second;
 // these are its integrals, written out as fixed literals so that every build computes the same curve.
-constexpr double stopSpeedPow13 = 83.22573344016544;   // 30^1.3
-constexpr double stopSpeedPow03 = 2.7741911146721816;  // 30^0.3
-constexpr double dragDistanceDivisor = 52;             // 40 × 1.3
-constexpr double dragTimeDivisor = 12.000000000000002; // 40 × 0.3
+constexpr double stopSpeedPow13 = 83.22573344016544;    // 30^1.3
+constexpr double stopSpeedPow03 = 2.7741911146721816;   // 30^0.3
+constexpr double dragDistanceDivisor = 52;              // 40 × 1.3
+constexpr double dragTimeDivisor = 12.000000000000002;  // 40 × 0.3
 constexpr double exponent03 = 0.30000000000000004;
 constexpr double stopSpeed = 30;
 constexpr double constantSection = 0.22;
@@ -23,22 +23,20 @@ constexpr double swipePause = 0.6;
 constexpr double swipeRate = 12.0;
 constexpr double shortestMean = 0.015;
 constexpr double shortestInterval = 0.001;
-constexpr double rateRange = 60.41666666666667; // 1/0.015 − 1/0.16
+constexpr double rateRange = 60.41666666666667;  // 1/0.015 − 1/0.16
 constexpr double swipeWeight = 0.3161429072173152;
 
 std::int64_t signOf(std::int64_t value) {
     return (value > 0) - (value < 0);
 }
 
-} // namespace
+}  // namespace
 
 std::optional<WheelTick> classifyWheel(std::int64_t verticalDelta, std::int64_t horizontalDelta, bool shift) {
     std::int64_t v = signOf(verticalDelta);
     std::int64_t h = signOf(horizontalDelta);
-    if (v == 0 && h == 0)
-        return std::nullopt;
-    if (v == 0)
-        return WheelTick{.direction = 2 * h, .horizontal = true, .sign = static_cast<double>(h)};
+    if (v == 0 && h == 0) return std::nullopt;
+    if (v == 0) return WheelTick{.direction = 2 * h, .horizontal = true, .sign = static_cast<double>(h)};
     // Shift turns a plain vertical wheel sideways, as a trackpad user would expect.
     if (shift && h == 0)
         return WheelTick{.direction = 2 * v, .horizontal = true, .sign = static_cast<double>(v)};
@@ -46,19 +44,16 @@ std::optional<WheelTick> classifyWheel(std::int64_t verticalDelta, std::int64_t 
 }
 
 double baseStep(double rate, double displayPixels, bool horizontal) {
-    if (rate <= 6.25)
-        return 90;
+    if (rate <= 6.25) return 90;
     double reference = horizontal ? 1920 : 1080;
     // A display that reports no usable size scrolls like one of the reference size.
-    if (!std::isfinite(displayPixels) || displayPixels <= 0)
-        displayPixels = reference;
+    if (!std::isfinite(displayPixels) || displayPixels <= 0) displayPixels = reference;
     return (rate - 6.25) * ((displayPixels / reference) * 18 + 162 - 90) / rateRange + 90;
 }
 
 double swipeMultiplier(std::int64_t consecutiveSwipes) {
     std::int64_t n = consecutiveSwipes + 1;
-    if (n < 2)
-        return 1;
+    if (n < 2) return 1;
     return std::min(100000.0,
                     std::pow(1.1, static_cast<double>(n - 2) * 7.5) * swipeWeight + 1 - swipeWeight);
 }
@@ -130,8 +125,7 @@ void ScrollEngine::tick(double at, std::int64_t direction, bool horizontal, doub
         s.consecutiveTicks += 1;
         s.previousTick = now;
         s.tickIntervals.push_back(interval);
-        if (s.tickIntervals.size() == 4)
-            s.tickIntervals.erase(s.tickIntervals.begin());
+        if (s.tickIntervals.size() == 4) s.tickIntervals.erase(s.tickIntervals.begin());
         double sum = std::accumulate(s.tickIntervals.begin(), s.tickIntervals.end(), 0.0);
         meanInterval = std::max(shortestMean, sum / static_cast<double>(s.tickIntervals.size()));
     }
@@ -164,14 +158,12 @@ void ScrollEngine::tick(double at, std::int64_t direction, bool horizontal, doub
     s.animationStart = now;
     s.emitted = 0;
 
-    if (!host.frameClockRuns())
-        host.startFrameClock();
+    if (!host.frameClockRuns()) host.startFrameClock();
     frame();
 }
 
 void ScrollEngine::frame() {
-    if (!s.animation)
-        return;
+    if (!s.animation) return;
     const Animation curve = *s.animation;
     double t = clock.uptime() - s.animationStart;
     double end = curve.dragDuration + curve.baseDuration;
@@ -207,8 +199,7 @@ void ScrollEngine::frame() {
         }
         post(delta, 0, momentum);
         if (before == Phase::momentum) {
-            if (t >= end)
-                finishAnimation(false);
+            if (t >= end) finishAnimation(false);
         } else if (t >= end) {
             post(0, 0, 3);
             s.phase = Phase::momentum;
@@ -238,8 +229,7 @@ void ScrollEngine::post(double delta, std::int64_t phase, std::int64_t momentum)
 
     // Any movement below one line still scrolls a full line for applications that count lines.
     double lineValue = whole;
-    if (std::abs(lines) <= 1)
-        lineValue = lines > 0 ? std::ceil(lines) : std::floor(lines);
+    if (std::abs(lines) <= 1) lineValue = lines > 0 ? std::ceil(lines) : std::floor(lines);
 
     host.postScroll(SyntheticScroll{
         .scrollPhase = phase,
@@ -253,10 +243,8 @@ void ScrollEngine::post(double delta, std::int64_t phase, std::int64_t momentum)
 
 void ScrollEngine::finishAnimation(bool sendEnd) {
     if (sendEnd) {
-        if (s.phase == Phase::gesture)
-            post(0, 4, 0);
-        if (s.phase == Phase::momentum)
-            post(0, 0, 3);
+        if (s.phase == Phase::gesture) post(0, 4, 0);
+        if (s.phase == Phase::momentum) post(0, 0, 3);
     }
     host.stopFrameClock();
     s.animation.reset();
@@ -266,4 +254,4 @@ void ScrollEngine::finishAnimation(bool sendEnd) {
     s.lineCarry = 0;
 }
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -10,12 +10,12 @@ namespace larkspire {
 
 // The curve of one animation: a constant-speed section, then a drag section down to the stop speed.
 struct Animation {
-    double distance = 0;       // pixels
-    double baseSpeed = 0;      // pixels per second
-    double baseDuration = 0;   // seconds
-    double baseDistance = 0;   // pixels
-    double dragStartSpeed = 0; // pixels per second
-    double dragDuration = 0;   // seconds
+    double distance = 0;        // pixels
+    double baseSpeed = 0;       // pixels per second
+    double baseDuration = 0;    // seconds
+    double baseDistance = 0;    // pixels
+    double dragStartSpeed = 0;  // pixels per second
+    double dragDuration = 0;    // seconds
     bool operator==(const Animation&) const = default;
 };
 
@@ -23,10 +23,10 @@ enum class Phase { none, gesture, momentum };
 
 // One synthetic scroll event as the engine asks for it.
 struct SyntheticScroll {
-    std::int64_t scrollPhase = 0;   // 0 none, 1 began, 2 changed, 4 ended
-    std::int64_t momentumPhase = 0; // 0 none, 1 begin, 2 continue, 3 end
+    std::int64_t scrollPhase = 0;    // 0 none, 1 began, 2 changed, 4 ended
+    std::int64_t momentumPhase = 0;  // 0 none, 1 begin, 2 continue, 3 end
     bool horizontal = false;
-    std::int64_t pointDelta = 0; // pixels
+    std::int64_t pointDelta = 0;  // pixels
     std::int64_t lineDelta = 0;
     double fixedLineDelta = 0;
     bool operator==(const SyntheticScroll&) const = default;
@@ -34,7 +34,7 @@ struct SyntheticScroll {
 
 // The result of classifying a wheel event that is taken.
 struct WheelTick {
-    std::int64_t direction = 0; // ±1 vertical, ±2 horizontal
+    std::int64_t direction = 0;  // ±1 vertical, ±2 horizontal
     bool horizontal = false;
     double sign = 1.0;
     bool operator==(const WheelTick&) const = default;
@@ -51,28 +51,28 @@ Animation makeAnimation(double total);
 class ScrollEngineHost {
   public:
     virtual ~ScrollEngineHost() = default;
-    virtual double displayPixels(bool horizontal) = 0; // width for horizontal, height for vertical
+    virtual double displayPixels(bool horizontal) = 0;  // width for horizontal, height for vertical
     virtual void postScroll(const SyntheticScroll& scroll) = 0;
     virtual bool frameClockRuns() const = 0;
-    virtual void startFrameClock() = 0; // may fail silently; then frames come only with ticks
+    virtual void startFrameClock() = 0;  // may fail silently; then frames come only with ticks
     virtual void stopFrameClock() = 0;
 };
 
 // The engine's state; all of it is read and written on the main thread.
 struct ScrollEngineState {
-    double previousTick = 0; // 0 after a direction change
+    double previousTick = 0;  // 0 after a direction change
     std::int64_t previousDirection = 0;
-    std::int64_t consecutiveTicks = 0; // fast ticks since the last slow one
+    std::int64_t consecutiveTicks = 0;  // fast ticks since the last slow one
     std::int64_t consecutiveSwipes = 0;
     std::int64_t ticksInSwipeSequence = 0;
     double swipeSequenceStart = 0;
-    std::vector<double> tickIntervals;  // at most 3
-    std::optional<Animation> animation; // absent while idle
+    std::vector<double> tickIntervals;   // at most 3
+    std::optional<Animation> animation;  // absent while idle
     bool axisIsHorizontal = false;
     double sign = 1.0;
-    double emitted = 0;   // pixels of the running animation already handed to post
-    double carry = 0;     // pixels not yet posted
-    double lineCarry = 0; // lines not yet posted
+    double emitted = 0;    // pixels of the running animation already handed to post
+    double carry = 0;      // pixels not yet posted
+    double lineCarry = 0;  // lines not yet posted
     Phase phase = Phase::none;
     double animationStart = 0;
 };
@@ -96,4 +96,4 @@ class ScrollEngine {
     ScrollEngineState s;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

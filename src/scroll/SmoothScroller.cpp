@@ -16,15 +16,13 @@ SmoothScroller::SmoothScroller(SmoothScrollerPorts ports)
     : ports(ports), log(ports.log, "scroll"), scrollEngine(ports.clock, *this) {}
 
 SmoothScroller::~SmoothScroller() {
-    if (gameModeRegistered)
-        ports.gameMode.cancel(gameModeToken);
+    if (gameModeRegistered) ports.gameMode.cancel(gameModeToken);
     // Nothing may call back into a scroller that is gone.
     if (tap) {
         tap->setEnabled(false);
         tap->invalidate();
     }
-    if (displayLink)
-        displayLink->stop();
+    if (displayLink) displayLink->stop();
 }
 
 void SmoothScroller::registerForGameMode() {
@@ -47,8 +45,7 @@ void SmoothScroller::update() {
 }
 
 void SmoothScroller::start() {
-    if (tap)
-        return;
+    if (tap) return;
     if (!ports.accessibility.isTrusted()) {
         // Unlike cut and paste, the wait is silent.
         permissionTimer.start(ports.main, ports.accessibility,
@@ -77,8 +74,7 @@ void SmoothScroller::stop() {
         tap->setEnabled(false);
         tap->invalidate();
     }
-    if (runLoopSource && tap)
-        tap->removeFromMainRunLoop();
+    if (runLoopSource && tap) tap->removeFromMainRunLoop();
     tap.reset();
     runLoopSource = false;
     scrollEngine.finishAnimation(true);
@@ -86,24 +82,17 @@ void SmoothScroller::stop() {
 
 TapDecision SmoothScroller::handle(TapEventType type, const WheelEvent& event) {
     if (type == TapEventType::tapDisabledByTimeout || type == TapEventType::tapDisabledByUserInput) {
-        if (tap)
-            tap->setEnabled(true);
+        if (tap) tap->setEnabled(true);
         return TapDecision::pass;
     }
-    if (type != TapEventType::scrollWheel)
-        return TapDecision::pass;
-    if (event.userData == ownEventMarker)
-        return TapDecision::pass;
-    if (event.isContinuous != 0)
-        return TapDecision::pass;
-    if (gameModeIsActive)
-        return TapDecision::pass;
-    if ((event.flags & modifiersLeftAlone) != 0)
-        return TapDecision::pass;
+    if (type != TapEventType::scrollWheel) return TapDecision::pass;
+    if (event.userData == ownEventMarker) return TapDecision::pass;
+    if (event.isContinuous != 0) return TapDecision::pass;
+    if (gameModeIsActive) return TapDecision::pass;
+    if ((event.flags & modifiersLeftAlone) != 0) return TapDecision::pass;
     auto taken =
         classifyWheel(event.verticalDelta, event.horizontalDelta, (event.flags & WheelEvent::shiftMask) != 0);
-    if (!taken)
-        return TapDecision::pass;
+    if (!taken) return TapDecision::pass;
     scrollEngine.tick(ports.clock.uptime(), taken->direction, taken->horizontal, taken->sign);
     return TapDecision::swallow;
 }
@@ -111,13 +100,11 @@ TapDecision SmoothScroller::handle(TapEventType type, const WheelEvent& event) {
 void SmoothScroller::readGameMode() {
     std::uint64_t state = ports.gameMode.state(gameModeToken);
     bool active = state != 0;
-    if (active == gameModeIsActive)
-        return;
+    if (active == gameModeIsActive) return;
     gameModeIsActive = active;
     log.info(std::string("Spielemodus ") + (active ? "an" : "aus") + " (" + std::to_string(state) +
              ") – flüssiges Scrollen " + (active ? "pausiert" : "wieder aktiv"));
-    if (active && scrollEngine.state().animation)
-        scrollEngine.finishAnimation(true);
+    if (active && scrollEngine.state().animation) scrollEngine.finishAnimation(true);
 }
 
 double SmoothScroller::displayPixels(bool horizontal) {
@@ -138,13 +125,12 @@ void SmoothScroller::postScroll(const SyntheticScroll& scroll) {
         event.pointDeltaAxis1 = scroll.pointDelta;
         event.fixedPtDeltaAxis1 = scroll.fixedLineDelta;
     }
-    ports.scrollEvents.postScrollEvent(event); // one that cannot be made is skipped
+    ports.scrollEvents.postScrollEvent(event);  // one that cannot be made is skipped
 }
 
 void SmoothScroller::startDisplayLink() {
     auto link = ports.displayLinks.createWithActiveDisplays();
-    if (!link)
-        return;
+    if (!link) return;
     // The handler runs on the link's own thread: it only hands the frame to the main queue.
     link->setOutputHandler([&main = ports.main, weak = weak_from_this()] {
         main.postFromAnyThread(weakly(weak, [](SmoothScroller& self) { self.scrollEngine.frame(); }));
@@ -154,10 +140,9 @@ void SmoothScroller::startDisplayLink() {
 }
 
 void SmoothScroller::stopFrameClock() {
-    if (!displayLink)
-        return;
+    if (!displayLink) return;
     displayLink->stop();
     displayLink.reset();
 }
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -45,7 +45,7 @@ class SmoothScroller : public std::enable_shared_from_this<SmoothScroller>, priv
     static std::shared_ptr<SmoothScroller> create(SmoothScrollerPorts ports);
     ~SmoothScroller() override;
 
-    void update(); // starts or stops by the "smoothScroll" setting
+    void update();  // starts or stops by the "smoothScroll" setting
     void start();
     void stop();
     TapDecision handle(TapEventType type, const WheelEvent& event);
@@ -81,4 +81,4 @@ class SmoothScroller : public std::enable_shared_from_this<SmoothScroller>, priv
     bool gameModeIsActive = false;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

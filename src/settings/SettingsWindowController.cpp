@@ -31,14 +31,11 @@ void SettingsWindowController::createWindow() {
 }
 
 void SettingsWindowController::show(std::optional<int> tab) {
-    if (!window)
-        createWindow();
-    if (tab)
-        window->selectTab(*tab);
+    if (!window) createWindow();
+    if (tab) window->selectTab(*tab);
     application.activateIgnoringOtherApps();
-    if (!window->isVisible())
-        window->center();
+    if (!window->isVisible()) window->center();
     window->makeKeyAndOrderFront();
 }
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -12,8 +12,8 @@
 namespace larkspire {
 
 struct SettingsTab {
-    std::string label; // also the accessibility description of its image
-    std::string image; // a named system image
+    std::string label;  // also the accessibility description of its image
+    std::string image;  // a named system image
 };
 
 // The settings window: created on first use, kept for the life of the process, closing only hides it.
@@ -41,4 +41,4 @@ class SettingsWindowController {
     std::unique_ptr<SettingsWindow> window;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -17,8 +17,7 @@ class FileNameTest : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(FileNameTest, UsesTheCleanedStoredNameOrTheDefault) {
     sim::MemoryDefaults defaults;
-    if (GetParam().stored)
-        defaults.set(Settings::fileNameKey, Value(*GetParam().stored));
+    if (GetParam().stored) defaults.set(Settings::fileNameKey, Value(*GetParam().stored));
     EXPECT_EQ(Settings::fileName(defaults), GetParam().expected);
 }
 
@@ -36,7 +35,7 @@ TEST(FileName, IgnoresAStoredValueThatIsNotText) {
     sim::MemoryDefaults defaults;
     defaults.set(Settings::fileNameKey, Value(42));
     EXPECT_EQ(Settings::fileName(defaults), "Neu.txt");
-    EXPECT_EQ(defaults.object(Settings::fileNameKey), Value(42)); // not rewritten
+    EXPECT_EQ(defaults.object(Settings::fileNameKey), Value(42));  // not rewritten
 }
 
 TEST(Sanitized, OfNothingIsNothing) {
@@ -60,4 +59,4 @@ TEST(RegisteredDefaults, ReadAsTheUserExpectsOnAFreshStore) {
     EXPECT_TRUE(defaults.stored().empty());
 }
 
-} // namespace
+}  // namespace

@@ -12,7 +12,7 @@ TEST(Startup, FirstStartOfAFreshAccountRegistersTheLoginItemAsksOnceAndOpensSett
     SimApp sim;
     sim.launch();
 
-    EXPECT_EQ(sim.desktop.loginItem.registrations, 2); // once for the account, once more for the migration
+    EXPECT_EQ(sim.desktop.loginItem.registrations, 2);  // once for the account, once more for the migration
     EXPECT_TRUE(sim.desktop.defaults.boolForKey("didSetupLoginItem"));
     EXPECT_TRUE(sim.desktop.defaults.boolForKey("didMigrateToLarkspire"));
     EXPECT_EQ(sim.desktop.accessibility.prompts, 1);
@@ -38,7 +38,7 @@ TEST(Startup, SecondStartNeitherRegistersNorAsksEvenWithoutPermission) {
 
     EXPECT_EQ(sim.desktop.loginItem.registrations, 2);
     EXPECT_EQ(sim.desktop.accessibility.prompts, 1);
-    EXPECT_EQ(sim.desktop.settingsWindows.created, 1); // only the first start opened it
+    EXPECT_EQ(sim.desktop.settingsWindows.created, 1);  // only the first start opened it
 }
 
 TEST(Startup, AFailedLoginRegistrationIsNotRetried) {
@@ -112,4 +112,4 @@ TEST(Reopen, ShowsTheSettingsWindowOnTheTabLastShown) {
     EXPECT_EQ(sim.desktop.application.activations, 1);
 }
 
-} // namespace
+}  // namespace

@@ -13,7 +13,7 @@ TEST(PermissionWait, CallsBackOnceWithinTwoSecondsOfTheGrant) {
     PermissionWait wait;
     int granted = 0;
     wait.start(desktop.loop, desktop.accessibility, [&] { ++granted; });
-    wait.start(desktop.loop, desktop.accessibility, [&] { granted += 100; }); // already waiting: ignored
+    wait.start(desktop.loop, desktop.accessibility, [&] { granted += 100; });  // already waiting: ignored
     desktop.advance(10);
     EXPECT_EQ(granted, 0);
     EXPECT_TRUE(wait.isWaiting());
@@ -39,4 +39,4 @@ TEST(PermissionWait, StopEndsTheWait) {
     EXPECT_EQ(granted, 0);
 }
 
-} // namespace
+}  // namespace

@@ -65,10 +65,10 @@ TEST(Url, FileUrlsRoundTripAnyPath) {
 
 TEST(Url, Utf8Validation) {
     EXPECT_TRUE(isValidUtf8("Grüße €𝄞"));
-    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));         // overlong slash
-    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));     // surrogate
-    EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80")); // past U+10FFFF
-    EXPECT_FALSE(isValidUtf8("abc\xE2\x82"));      // cut short
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));          // overlong slash
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));      // surrogate
+    EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));  // past U+10FFFF
+    EXPECT_FALSE(isValidUtf8("abc\xE2\x82"));       // cut short
 }
 
-} // namespace
+}  // namespace

@@ -57,8 +57,7 @@ struct EngineFixture : ::testing::Test {
     // Runs frames every `period` seconds until the animation ends.
     void runToEnd(double period) {
         double t = clock.now;
-        for (int i = 0; engine.state().animation && i < 100000; ++i)
-            frameAt(t += period);
+        for (int i = 0; engine.state().animation && i < 100000; ++i) frameAt(t += period);
     }
     std::int64_t postedPixels() const {
         return std::accumulate(host.posted.begin(), host.posted.end(), std::int64_t{0},
@@ -86,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
     Engine, WheelClassification,
     ::testing::Values(WheelCase{0, 0, false, std::nullopt}, WheelCase{0, 0, true, std::nullopt},
                       WheelCase{-1, 0, false, WheelTick{-1, false, -1.0}},
-                      WheelCase{3, -7, false, WheelTick{1, false, 1.0}}, // magnitudes do not count
+                      WheelCase{3, -7, false, WheelTick{1, false, 1.0}},  // magnitudes do not count
                       WheelCase{0, -2, false, WheelTick{-2, true, -1.0}},
                       WheelCase{5, 0, true, WheelTick{2, true, 1.0}},
                       WheelCase{-1, 0, true, WheelTick{-2, true, -1.0}},
@@ -102,9 +101,9 @@ TEST_F(EngineFixture, FirstTickOnAnyDisplayIsNinetyPixelsOnTheKnownCurve) {
         clock.now = 500;
         fresh.tick(500, 1, false, 1.0);
         const auto& a = *fresh.state().animation;
-        EXPECT_EQ(a.distance, 90); // rate 6.25, base 90, multiplier 1
+        EXPECT_EQ(a.distance, 90);  // rate 6.25, base 90, multiplier 1
         EXPECT_NEAR(a.baseSpeed, 409.0909, 1e-4);
-        EXPECT_NEAR(a.distance - a.baseDistance, 46.192, 1e-3); // the drag section
+        EXPECT_NEAR(a.distance - a.baseDistance, 46.192, 1e-3);  // the drag section
         EXPECT_NEAR(a.baseDistance, 43.8077, 1e-4);
         EXPECT_NEAR(a.baseDuration, 0.10709, 1e-5);
         EXPECT_NEAR(a.dragDuration, 0.27507, 1e-5);
@@ -149,8 +148,7 @@ TEST_F(EngineFixture, TickIntervalsAfterAPauseAndTheBaseTheyGive) {
     rest = undeliveredAt(100.15);
     tickAt(100.15);
     ASSERT_EQ(engine.state().tickIntervals.size(), 3u);
-    for (double interval : engine.state().tickIntervals)
-        EXPECT_NEAR(interval, 0.05, 1e-9);
+    for (double interval : engine.state().tickIntervals) EXPECT_NEAR(interval, 0.05, 1e-9);
     // 20 ticks per second on a display of the reference size: 110.48 pixels.
     EXPECT_NEAR(engine.state().animation->distance - rest, 110, 1e-9);
     EXPECT_NEAR(baseStep(20, 1080, false), 110.48, 0.005);
@@ -159,14 +157,12 @@ TEST_F(EngineFixture, TickIntervalsAfterAPauseAndTheBaseTheyGive) {
 TEST_F(EngineFixture, VeryFastTicksReachTheTopBaseOfTheDisplay) {
     host.height = 2160;
     tickAt(100);
-    for (double at : {100.0004, 100.0008, 100.0012})
-        tickAt(at);
+    for (double at : {100.0004, 100.0008, 100.0012}) tickAt(at);
     // Intervals under a millisecond count as one.
-    for (double interval : engine.state().tickIntervals)
-        EXPECT_EQ(interval, 0.001);
+    for (double interval : engine.state().tickIntervals) EXPECT_EQ(interval, 0.001);
     double rest = undeliveredAt(100.0016);
     tickAt(100.0016);
-    EXPECT_NEAR(engine.state().animation->distance - rest, 198, 1e-9); // 162 + 18 × 2160 / 1080
+    EXPECT_NEAR(engine.state().animation->distance - rest, 198, 1e-9);  // 162 + 18 × 2160 / 1080
     EXPECT_NEAR(baseStep(1 / 0.015, 1080, false), 180, 1e-9);
     EXPECT_NEAR(baseStep(1 / 0.015, 1920, true), 180, 1e-9);
     EXPECT_EQ(baseStep(6.25, 5000, true), 90);
@@ -210,28 +206,26 @@ TEST_F(EngineFixture, BurstsThatAreTooSlowTooShortOrTooFarApartAreNoSwipes) {
     // Three ticks 0.03 s apart with 0.2 s pauses stay under 12 ticks per second.
     double t = 100;
     for (int burst = 0; burst < 4; ++burst) {
-        for (int i = 0; i < 3; ++i, t += 0.03)
-            tickAt(t);
+        for (int i = 0; i < 3; ++i, t += 0.03) tickAt(t);
         t += 0.2 - 0.03;
         EXPECT_EQ(engine.state().consecutiveSwipes, 0);
     }
 
     auto fiveQuick = [&](double start) {
-        for (int i = 0; i < 5; ++i)
-            tickAt(start + 0.02 * i);
+        for (int i = 0; i < 5; ++i) tickAt(start + 0.02 * i);
         return start + 0.08;
     };
     t = fiveQuick(200);
     t = fiveQuick(t + 0.17);
     EXPECT_EQ(engine.state().consecutiveSwipes, 1);
-    t = fiveQuick(t + 0.61); // too long a pause
+    t = fiveQuick(t + 0.61);  // too long a pause
     EXPECT_EQ(engine.state().consecutiveSwipes, 0);
 
     t = fiveQuick(300);
     t = fiveQuick(t + 0.17);
     ASSERT_EQ(engine.state().consecutiveSwipes, 1);
     tickAt(t + 0.17);
-    tickAt(t + 0.19); // a burst of two ticks
+    tickAt(t + 0.19);  // a burst of two ticks
     tickAt(t + 0.36);
     EXPECT_EQ(engine.state().consecutiveSwipes, 0);
 }
@@ -245,7 +239,7 @@ TEST_F(EngineFixture, ReversalEndsTheScrollAndTheNextTickStartsAfresh) {
 
     tickAt(100.1, -1, false, -1.0);
     ASSERT_EQ(host.posted.size(), 1u);
-    EXPECT_EQ(host.posted[0].scrollPhase, 4); // gesture ended
+    EXPECT_EQ(host.posted[0].scrollPhase, 4);  // gesture ended
     EXPECT_FALSE(engine.state().animation);
     EXPECT_FALSE(host.frameClock);
 
@@ -287,7 +281,7 @@ TEST_F(EngineFixture, TickDuringTheGestureContinuesIt) {
     host.posted.clear();
     tickAt(100.1);
     ASSERT_EQ(host.posted.size(), 1u);
-    EXPECT_EQ(host.posted[0].scrollPhase, 2); // changed, not a second began
+    EXPECT_EQ(host.posted[0].scrollPhase, 2);  // changed, not a second began
 }
 
 TEST_F(EngineFixture, SlowTickThatIsNoSwipeDropsTheUndeliveredRestAndTheCarries) {
@@ -311,7 +305,7 @@ TEST_F(EngineFixture, FastTickCarriesTheUndeliveredRestOver) {
 TEST_F(EngineFixture, ChangingTheAxisEndsTheScrollAndStartsAfresh) {
     tickAt(100, 1, false, 1.0);
     frameAt(100.03);
-    tickAt(100.05, 2, true, 1.0); // direction change: ends the scroll
+    tickAt(100.05, 2, true, 1.0);  // direction change: ends the scroll
     tickAt(100.07, 2, true, 1.0);
     EXPECT_EQ(engine.state().animation->distance, 90);
     EXPECT_TRUE(engine.state().axisIsHorizontal);
@@ -330,22 +324,19 @@ TEST_F(EngineFixture, UndisturbedAnimationPostsGestureThenMomentumAndStops) {
     const auto& p = host.posted;
     ASSERT_GE(p.size(), 6u);
     EXPECT_EQ(p.front().scrollPhase, 1);
-    EXPECT_EQ(p.front().pointDelta, 0); // the tick's own frame comes at t = 0
+    EXPECT_EQ(p.front().pointDelta, 0);  // the tick's own frame comes at t = 0
     std::size_t i = 1;
-    while (i < p.size() && p[i].scrollPhase == 2)
-        ++i;
+    while (i < p.size() && p[i].scrollPhase == 2) ++i;
     ASSERT_LT(i + 2, p.size());
     EXPECT_EQ(p[i].scrollPhase, 4);
     EXPECT_EQ(p[i].pointDelta, 0);
     EXPECT_EQ(p[i + 1].momentumPhase, 1);
-    for (std::size_t j = i + 2; j + 1 < p.size(); ++j)
-        EXPECT_EQ(p[j].momentumPhase, 2) << j;
+    for (std::size_t j = i + 2; j + 1 < p.size(); ++j) EXPECT_EQ(p[j].momentumPhase, 2) << j;
     EXPECT_EQ(p.back().momentumPhase, 3);
-    EXPECT_GT(p.back().pointDelta, 0); // the last delta comes with the end
-    for (const auto& s : p)
-        EXPECT_EQ(s.scrollPhase != 0 && s.momentumPhase != 0, false);
+    EXPECT_GT(p.back().pointDelta, 0);  // the last delta comes with the end
+    for (const auto& s : p) EXPECT_EQ(s.scrollPhase != 0 && s.momentumPhase != 0, false);
 
-    EXPECT_GE(postedPixels(), 89); // less a dropped fraction under one pixel
+    EXPECT_GE(postedPixels(), 89);  // less a dropped fraction under one pixel
     EXPECT_LE(postedPixels(), 90);
 }
 
@@ -356,8 +347,7 @@ TEST_F(EngineFixture, PositionsComeFromTheClockNotFromTheNumberOfFrames) {
     tickAt(100);
     otherClock.now = 100;
     other.tick(100, 1, false, 1.0);
-    for (int i = 1; i <= 30; ++i)
-        frameAt(100 + i * 0.01);
+    for (int i = 1; i <= 30; ++i) frameAt(100 + i * 0.01);
     otherClock.now = 100.3;
     other.frame();
     EXPECT_DOUBLE_EQ(engine.state().emitted, other.state().emitted);
@@ -378,7 +368,7 @@ TEST_F(EngineFixture, FinishWithEndSendsTheEndOfThePhase) {
     EXPECT_EQ(host.posted[0].momentumPhase, 3);
 
     host.posted.clear();
-    engine.finishAnimation(true); // idle: nothing to end
+    engine.finishAnimation(true);  // idle: nothing to end
     EXPECT_TRUE(host.posted.empty());
 }
 
@@ -408,12 +398,12 @@ TEST_F(EngineFixture, PostTurnsPixelsIntoLinesWithBothCarries) {
     EXPECT_EQ(host.posted.back().pointDelta, 2);
     EXPECT_NEAR(engine.state().carry, 0.75, 1e-12);
     engine.post(0.5, 2, 0);
-    EXPECT_EQ(host.posted.back().pointDelta, 1); // 0.75 + 0.5 makes a whole pixel
+    EXPECT_EQ(host.posted.back().pointDelta, 1);  // 0.75 + 0.5 makes a whole pixel
     EXPECT_NEAR(engine.state().carry, 0.25, 1e-12);
 
     engine.finishAnimation(false);
     engine.post(0, 4, 0);
-    EXPECT_EQ(host.posted.back().lineDelta, 0); // nothing at all stays nothing
+    EXPECT_EQ(host.posted.back().lineDelta, 0);  // nothing at all stays nothing
 }
 
 TEST_F(EngineFixture, NegativeSignNegatesAllThreeDeltasAndTheAxisIsKept) {
@@ -430,4 +420,4 @@ TEST_F(EngineFixture, NegativeSignNegatesAllThreeDeltasAndTheAxisIsKept) {
     EXPECT_EQ(host.posted[1].lineDelta, -1);
 }
 
-} // namespace
+}  // namespace

@@ -18,7 +18,7 @@ struct ScrollerFixture : ::testing::Test {
 
     void SetUp() override {
         desktop.accessibility.trusted = true;
-        desktop.advance(100); // a session that has been up for a while
+        desktop.advance(100);  // a session that has been up for a while
     }
     SmoothScroller& make() {
         Ports p = desktop.ports();
@@ -64,7 +64,7 @@ TEST_F(ScrollerFixture, StartTwiceInstallsOneTapAndStopReleasesIt) {
     EXPECT_FALSE(s.isOn());
     EXPECT_EQ(desktop.wheel.liveTaps(), 0);
     EXPECT_FALSE(desktop.wheel.scroll(wheelDown()));
-    s.stop(); // when off: harmless
+    s.stop();  // when off: harmless
     EXPECT_TRUE(desktop.wheel.posted.empty());
 }
 
@@ -89,7 +89,7 @@ TEST_F(ScrollerFixture, WithoutPermissionOneSilentWaitStartsOnceGranted) {
     s.start();
     s.start();
     EXPECT_TRUE(s.isWaitingForPermission());
-    EXPECT_EQ(desktop.loop.pendingTaskCount(), 1u); // one 2-second timer
+    EXPECT_EQ(desktop.loop.pendingTaskCount(), 1u);  // one 2-second timer
     desktop.advance(30);
     EXPECT_FALSE(s.isOn());
     EXPECT_TRUE(desktop.log.lines.empty());
@@ -133,7 +133,7 @@ TEST_F(ScrollerFixture, RefusedTapIsLoggedAndLeavesTheFeatureOff) {
     EXPECT_EQ(logged(activeMessage), 0);
 
     desktop.wheel.refusesTaps = false;
-    s.start(); // the next attempt may succeed
+    s.start();  // the next attempt may succeed
     EXPECT_TRUE(s.isOn());
 }
 
@@ -152,7 +152,7 @@ TEST_F(ScrollerFixture, OrdinaryWheelTicksAreSwallowedAndReplacedBySmoothEvents)
         EXPECT_EQ(p.fields.flags, 0u);
         EXPECT_EQ(p.fields.pointDeltaAxis2, 0);
         EXPECT_EQ(p.fields.deltaAxis2, 0);
-        EXPECT_TRUE(p.passedTaps); // the own events come back through the tap and pass
+        EXPECT_TRUE(p.passedTaps);  // the own events come back through the tap and pass
     }
     EXPECT_EQ(desktop.wheel.posted.front().fields.scrollPhase, 1);
     EXPECT_EQ(desktop.wheel.posted.back().fields.momentumPhase, 3);
@@ -196,8 +196,7 @@ TEST_F(ScrollerFixture, ShiftTurnsAVerticalWheelIntoHorizontalScrolling) {
     desktop.advance(1.0);
     EXPECT_EQ(postedPixels(true), 90);
     EXPECT_EQ(postedPixels(false), 0);
-    for (const auto& p : desktop.wheel.posted)
-        EXPECT_EQ(p.fields.flags, 0u); // Shift is not passed on
+    for (const auto& p : desktop.wheel.posted) EXPECT_EQ(p.fields.flags, 0u);  // Shift is not passed on
 }
 
 TEST_F(ScrollerFixture, TapDisabledByTheSystemIsSilentlyEnabledAgain) {
@@ -207,7 +206,7 @@ TEST_F(ScrollerFixture, TapDisabledByTheSystemIsSilentlyEnabledAgain) {
         EXPECT_EQ(desktop.wheel.enabledTaps(), 1);
         EXPECT_TRUE(desktop.wheel.scroll(wheelDown()));
     }
-    EXPECT_EQ(desktop.log.lines.size(), 1u); // only the start
+    EXPECT_EQ(desktop.log.lines.size(), 1u);  // only the start
 }
 
 TEST_F(ScrollerFixture, EventThatCannotBeMadeIsSkipped) {
@@ -218,7 +217,7 @@ TEST_F(ScrollerFixture, EventThatCannotBeMadeIsSkipped) {
     desktop.wheel.failsEventCreation = false;
     desktop.advance(1.0);
     EXPECT_FALSE(scroller->engine().state().animation);
-    EXPECT_GT(postedPixels(), -90); // the pixels of the skipped events are gone, nothing else broke
+    EXPECT_GT(postedPixels(), -90);  // the pixels of the skipped events are gone, nothing else broke
 }
 
 // --- Frames and refresh rates ----------------------------------------------------------------
@@ -233,7 +232,7 @@ TEST_P(RefreshRates, PostedPixelsAddUpToTheTick) {
     desktop.advance(0.2);
     EXPECT_EQ(desktop.displayLinks.running, 1);
     desktop.advance(0.3);
-    EXPECT_EQ(desktop.displayLinks.running, 0); // the link only runs with an animation
+    EXPECT_EQ(desktop.displayLinks.running, 0);  // the link only runs with an animation
     EXPECT_GE(postedPixels(), 89);
     EXPECT_LE(postedPixels(), 90);
     // Roughly one event per refresh over the 0.382 s of the curve.
@@ -251,7 +250,7 @@ TEST_F(ScrollerFixture, WithoutDisplayLinkFramesComeOnlyWithTicks) {
     EXPECT_EQ(desktop.wheel.posted.size(), 1u);
     desktop.wheel.scroll(wheelDown());
     EXPECT_GT(desktop.wheel.posted.size(), 1u);
-    EXPECT_TRUE(desktop.log.lines.size() == 1u); // nothing reported
+    EXPECT_TRUE(desktop.log.lines.size() == 1u);  // nothing reported
 }
 
 TEST_F(ScrollerFixture, StopDuringAnAnimationPostsItsEndAndStopsTheLink) {
@@ -272,7 +271,7 @@ TEST_F(ScrollerFixture, StopDuringAnAnimationPostsItsEndAndStopsTheLink) {
 TEST_F(ScrollerFixture, GameModePausesAndResumesWithoutRestart) {
     auto& s = started();
     desktop.wheel.scroll(wheelDown());
-    desktop.advance(0.25); // in the momentum section
+    desktop.advance(0.25);  // in the momentum section
     ASSERT_EQ(s.engine().state().phase, Phase::momentum);
 
     desktop.gameMode.setState(1);
@@ -287,7 +286,7 @@ TEST_F(ScrollerFixture, GameModePausesAndResumesWithoutRestart) {
     EXPECT_FALSE(desktop.wheel.scroll(wheelDown()));
     desktop.advance(1);
     EXPECT_EQ(desktop.wheel.posted.size(), count);
-    EXPECT_EQ(desktop.wheel.liveTaps(), 1); // nothing is torn down
+    EXPECT_EQ(desktop.wheel.liveTaps(), 1);  // nothing is torn down
 
     desktop.gameMode.setState(0);
     desktop.advance(0);
@@ -305,7 +304,7 @@ TEST_F(ScrollerFixture, GameModeDuringTheGestureEndsTheGesture) {
     desktop.advance(0);
     EXPECT_EQ(desktop.wheel.posted.back().fields.scrollPhase, 4);
     EXPECT_EQ(logged("Spielemodus an (7) – flüssiges Scrollen pausiert"), 1);
-    desktop.gameMode.setState(3); // still on: nothing new to say
+    desktop.gameMode.setState(3);  // still on: nothing new to say
     desktop.advance(0);
     EXPECT_EQ(desktop.log.lines.size(), 2u);
 }
@@ -337,4 +336,4 @@ TEST_F(ScrollerFixture, AScrollerThatIsGoneHearsNothingMore) {
     EXPECT_FALSE(desktop.wheel.scroll(wheelDown()));
 }
 
-} // namespace
+}  // namespace

@@ -90,4 +90,4 @@ TEST(SmoothScrollingStory, AStoredSettingTurnsScrollingOnAtLaunch) {
     EXPECT_EQ(sim.desktop.log.count("scroll", "Flüssiges Scrollen aktiv"), 1);
 }
 
-} // namespace
+}  // namespace

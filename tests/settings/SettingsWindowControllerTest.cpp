@@ -40,7 +40,7 @@ TEST(SettingsWindow, RemembersEveryTabChangeAndComesToTheFrontWithoutMoving) {
     sim.app->settingsWindowController().show(0);
     EXPECT_EQ(window->selectedTab, 0);
     EXPECT_EQ(sim.desktop.defaults.integerForKey("settingsSelectedTab"), 0);
-    EXPECT_EQ(window->centred, 1); // it was visible, so it stays where it is
+    EXPECT_EQ(window->centred, 1);  // it was visible, so it stays where it is
 
     window->close();
     sim.app->openSettings();
@@ -50,10 +50,9 @@ TEST(SettingsWindow, RemembersEveryTabChangeAndComesToTheFrontWithoutMoving) {
 
 TEST(SettingsWindow, HasTheSevenTabsInOrder) {
     std::vector<std::string> labels;
-    for (auto& tab : SettingsWindowController::tabs())
-        labels.push_back(tab.label);
+    for (auto& tab : SettingsWindowController::tabs()) labels.push_back(tab.label);
     EXPECT_EQ(labels, (std::vector<std::string>{"Allgemein", "Neue Datei", "Finder", "Netzwerk", "Scrollen",
                                                 "Widgets", "Über"}));
 }
 
-} // namespace
+}  // namespace

@@ -41,10 +41,8 @@ class FakeEventDevices : public linux_desktop::EventDeviceIo {
         dir = mkdtemp(pattern);
     }
     ~FakeEventDevices() override {
-        for (auto& d : plugged)
-            closeBoth(d.testEnd, d.deviceEnd);
-        for (auto& v : virtuals)
-            closeBoth(v.testEnd, v.destroyed ? -1 : v.fd);
+        for (auto& d : plugged) closeBoth(d.testEnd, d.deviceEnd);
+        for (auto& v : virtuals) closeBoth(v.testEnd, v.destroyed ? -1 : v.fd);
         std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);
     }
@@ -52,8 +50,7 @@ class FakeEventDevices : public linux_desktop::EventDeviceIo {
     // Plugs a device in; the index names it in the other calls.
     std::size_t plug(linux_desktop::DeviceCapabilities caps, std::vector<std::uint16_t> held = {}) {
         int ends[2];
-        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
-            std::abort();
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) std::abort();
         fcntl(ends[1], F_SETFL, O_NONBLOCK);
         std::string path = dir + "/event" + std::to_string(plugged.size());
         plugged.push_back(Plugged{path, std::move(caps), std::move(held), ends[0], ends[1], false});
@@ -76,14 +73,12 @@ class FakeEventDevices : public linux_desktop::EventDeviceIo {
         input_event e;
         int fd = virtuals[virtualIndex].testEnd;
         fcntl(fd, F_SETFL, O_NONBLOCK);
-        while (read(fd, &e, sizeof e) == static_cast<ssize_t>(sizeof e))
-            events.push_back(e);
+        while (read(fd, &e, sizeof e) == static_cast<ssize_t>(sizeof e)) events.push_back(e);
         return events;
     }
     std::optional<std::size_t> virtualNamed(const std::string& name) const {
         for (std::size_t i = 0; i < virtuals.size(); ++i)
-            if (virtuals[i].caps.name == name)
-                return i;
+            if (virtuals[i].caps.name == name) return i;
         return std::nullopt;
     }
 
@@ -97,8 +92,7 @@ class FakeEventDevices : public linux_desktop::EventDeviceIo {
     }
     int openDevice(const std::string& path) override {
         for (auto& d : plugged)
-            if (d.path == path && d.testEnd >= 0)
-                return dup(d.deviceEnd);
+            if (d.path == path && d.testEnd >= 0) return dup(d.deviceEnd);
         return -1;
     }
     void closeDevice(int fd) override { close(fd); }
@@ -108,8 +102,7 @@ class FakeEventDevices : public linux_desktop::EventDeviceIo {
     }
     bool grab(int fd, bool exclusive) override {
         auto* d = byFd(fd);
-        if (!d || (exclusive && grabFails))
-            return false;
+        if (!d || (exclusive && grabFails)) return false;
         d->grabbed = exclusive;
         return true;
     }
@@ -118,11 +111,9 @@ class FakeEventDevices : public linux_desktop::EventDeviceIo {
         return d ? d->held : std::vector<std::uint16_t>{};
     }
     int createVirtualDevice(const linux_desktop::DeviceCapabilities& caps) override {
-        if (virtualFails)
-            return -1;
+        if (virtualFails) return -1;
         int ends[2];
-        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
-            return -1;
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return -1;
         virtuals.push_back(Virtual{caps, ends[0], ends[1], false});
         return ends[1];
     }
@@ -144,8 +135,7 @@ class FakeEventDevices : public linux_desktop::EventDeviceIo {
     // The adapter holds a duplicate of the device end; both name the same socket.
     Plugged* byFd(int fd) {
         struct stat mine {};
-        if (fstat(fd, &mine) != 0)
-            return nullptr;
+        if (fstat(fd, &mine) != 0) return nullptr;
         for (auto& d : plugged) {
             struct stat theirs {};
             if (fstat(d.deviceEnd, &theirs) == 0 && theirs.st_ino == mine.st_ino &&
@@ -155,10 +145,8 @@ class FakeEventDevices : public linux_desktop::EventDeviceIo {
         return nullptr;
     }
     static void closeBoth(int a, int b) {
-        if (a >= 0)
-            close(a);
-        if (b >= 0)
-            close(b);
+        if (a >= 0) close(a);
+        if (b >= 0) close(b);
     }
     std::string dir;
 };
@@ -209,4 +197,4 @@ inline linux_desktop::DeviceCapabilities touchpad() {
     return caps;
 }
 
-} // namespace larkspire::testing
+}  // namespace larkspire::testing

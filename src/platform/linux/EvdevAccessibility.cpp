@@ -10,15 +10,12 @@ EvdevAccessibility::EvdevAccessibility(std::string inputDirectory, std::string u
     : inputDirectory(std::move(inputDirectory)), uinputPath(std::move(uinputPath)) {}
 
 bool EvdevAccessibility::isTrusted() const {
-    if (access(uinputPath.c_str(), W_OK) != 0)
-        return false;
+    if (access(uinputPath.c_str(), W_OK) != 0) return false;
     DIR* dir = opendir(inputDirectory.c_str());
-    if (!dir)
-        return false;
+    if (!dir) return false;
     bool readable = true;
     while (dirent* entry = readdir(dir)) {
-        if (std::strncmp(entry->d_name, "event", 5) != 0)
-            continue;
+        if (std::strncmp(entry->d_name, "event", 5) != 0) continue;
         std::string path = inputDirectory + "/" + entry->d_name;
         if (access(path.c_str(), R_OK) != 0) {
             readable = false;
@@ -29,4 +26,4 @@ bool EvdevAccessibility::isTrusted() const {
     return readable;
 }
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

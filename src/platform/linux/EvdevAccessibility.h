@@ -13,11 +13,11 @@ class EvdevAccessibility : public Accessibility {
     explicit EvdevAccessibility(std::string inputDirectory = "/dev/input",
                                 std::string uinputPath = "/dev/uinput");
     bool isTrusted() const override;
-    void prompt() override {} // the system has no request to show; the settings window explains the steps
+    void prompt() override {}  // the system has no request to show; the settings window explains the steps
 
   private:
     std::string inputDirectory;
     std::string uinputPath;
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -34,8 +34,7 @@ constexpr std::array<std::pair<std::uint16_t, std::uint64_t>, 8> modifierKeys = 
 
 int modifierIndex(std::uint16_t code) {
     for (std::size_t i = 0; i < modifierKeys.size(); ++i)
-        if (modifierKeys[i].first == code)
-            return static_cast<int>(i);
+        if (modifierKeys[i].first == code) return static_cast<int>(i);
     return -1;
 }
 
@@ -85,16 +84,13 @@ input_event makeEvent(std::uint16_t type, std::uint16_t code, std::int32_t value
 }
 
 bool writeAll(int fd, const std::vector<input_event>& events) {
-    if (fd < 0 || events.empty())
-        return fd >= 0;
+    if (fd < 0 || events.empty()) return fd >= 0;
     const char* data = reinterpret_cast<const char*>(events.data());
     std::size_t left = events.size() * sizeof(input_event);
     while (left > 0) {
         ssize_t written = write(fd, data, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
         data += written;
         left -= static_cast<std::size_t>(written);
     }
@@ -105,26 +101,26 @@ int signOf(std::int64_t value) {
     return (value > 0) - (value < 0);
 }
 
-} // namespace
+}  // namespace
 
 struct Device {
     std::string path;
     int fd = -1;
     bool mouse = false;
     bool keyboard = false;
-    bool classicVertical = false; // the device reports whole notches itself
+    bool classicVertical = false;  // the device reports whole notches itself
     bool classicHorizontal = false;
-    std::uint8_t modifiersDown = 0; // one bit per entry of modifierKeys
+    std::uint8_t modifiersDown = 0;  // one bit per entry of modifierKeys
 
-    std::mutex cloneMutex; // the reader passes events through while the main thread passes wheels
+    std::mutex cloneMutex;  // the reader passes events through while the main thread passes wheels
     int cloneFd = -1;
 
-    std::vector<char> partial;          // bytes of an event not yet complete
-    std::vector<input_event> frame;     // events since the last report
-    std::vector<input_event> heldWheel; // high-resolution parts of a notch not yet complete
-    std::int64_t hiResVertical = 0;     // for devices without classic notches
+    std::vector<char> partial;           // bytes of an event not yet complete
+    std::vector<input_event> frame;      // events since the last report
+    std::vector<input_event> heldWheel;  // high-resolution parts of a notch not yet complete
+    std::int64_t hiResVertical = 0;      // for devices without classic notches
     std::int64_t hiResHorizontal = 0;
-    bool dropping = false; // the kernel dropped events: skip to the next report
+    bool dropping = false;  // the kernel dropped events: skip to the next report
 
     bool writeClone(const std::vector<input_event>& events) {
         std::lock_guard lock(cloneMutex);
@@ -177,7 +173,7 @@ class EvdevWheelInput::Session : public std::enable_shared_from_this<Session> {
     int wake = -1;
     std::thread reader;
     bool closed = false;
-    mutable std::mutex devicesMutex; // only for the counts read from other threads
+    mutable std::mutex devicesMutex;  // only for the counts read from other threads
     std::map<int, std::shared_ptr<Device>> devices;
     HiResWheel verticalWheel;
     HiResWheel horizontalWheel;
@@ -185,8 +181,7 @@ class EvdevWheelInput::Session : public std::enable_shared_from_this<Session> {
 
 bool EvdevWheelInput::Session::open() {
     scrollFd = io.createVirtualDevice(scrollDeviceCapabilities());
-    if (scrollFd < 0)
-        return false;
+    if (scrollFd < 0) return false;
     wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     directoryWatch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (directoryWatch >= 0 &&
@@ -201,17 +196,14 @@ bool EvdevWheelInput::Session::open() {
 }
 
 void EvdevWheelInput::Session::scan() {
-    for (const auto& path : io.eventDevices())
-        addDevice(path);
+    for (const auto& path : io.eventDevices()) addDevice(path);
 }
 
 void EvdevWheelInput::Session::addDevice(const std::string& path) {
     for (const auto& [fd, device] : devices)
-        if (device->path == path)
-            return;
+        if (device->path == path) return;
     int fd = io.openDevice(path);
-    if (fd < 0)
-        return; // not ready yet or not ours to read: a later change of its attributes retries
+    if (fd < 0) return;  // not ready yet or not ours to read: a later change of its attributes retries
     auto caps = io.capabilities(fd);
     if (!caps || isOwnDevice(*caps) || (!isWheelMouse(*caps) && !isKeyboard(*caps))) {
         io.closeDevice(fd);
@@ -226,8 +218,7 @@ void EvdevWheelInput::Session::addDevice(const std::string& path) {
     if (device->keyboard) {
         for (auto code : io.heldKeys(fd)) {
             int index = modifierIndex(code);
-            if (index >= 0)
-                device->modifiersDown |= static_cast<std::uint8_t>(1u << index);
+            if (index >= 0) device->modifiersDown |= static_cast<std::uint8_t>(1u << index);
         }
     }
     if (isWheelMouse(*caps)) {
@@ -238,7 +229,7 @@ void EvdevWheelInput::Session::addDevice(const std::string& path) {
             device->mouse = true;
             device->cloneFd = cloneFd;
         } else if (cloneFd >= 0) {
-            io.destroyVirtualDevice(cloneFd); // someone else holds it; leave it to them
+            io.destroyVirtualDevice(cloneFd);  // someone else holds it; leave it to them
         }
     }
     if (!device->mouse && !device->keyboard) {
@@ -254,13 +245,12 @@ void EvdevWheelInput::Session::removeDevice(int fd) {
     {
         std::lock_guard lock(devicesMutex);
         auto it = devices.find(fd);
-        if (it == devices.end())
-            return;
+        if (it == devices.end()) return;
         device = it->second;
         devices.erase(it);
     }
     if (device->mouse) {
-        io.grab(fd, false); // fails harmlessly for a device that is already gone
+        io.grab(fd, false);  // fails harmlessly for a device that is already gone
         std::lock_guard lock(device->cloneMutex);
         io.destroyVirtualDevice(device->cloneFd);
         device->cloneFd = -1;
@@ -280,20 +270,16 @@ void EvdevWheelInput::Session::removePath(const std::string& path) {
 bool EvdevWheelInput::Session::readOnce(int timeoutMs) {
     std::vector<pollfd> fds;
     std::vector<std::shared_ptr<Device>> polled;
-    if (wake >= 0)
-        fds.push_back({wake, POLLIN, 0});
-    if (directoryWatch >= 0)
-        fds.push_back({directoryWatch, POLLIN, 0});
+    if (wake >= 0) fds.push_back({wake, POLLIN, 0});
+    if (directoryWatch >= 0) fds.push_back({directoryWatch, POLLIN, 0});
     std::size_t firstDevice = fds.size();
     for (const auto& [fd, device] : devices) {
         fds.push_back({fd, POLLIN, 0});
         polled.push_back(device);
     }
     int ready = poll(fds.data(), fds.size(), timeoutMs);
-    if (ready < 0)
-        return errno == EINTR;
-    if (wake >= 0 && (fds[0].revents & POLLIN))
-        return false;
+    if (ready < 0) return errno == EINTR;
+    if (wake >= 0 && (fds[0].revents & POLLIN)) return false;
     for (std::size_t i = firstDevice; i < fds.size(); ++i) {
         if (fds[i].revents & POLLNVAL) {
             removeDevice(fds[i].fd);
@@ -301,8 +287,7 @@ bool EvdevWheelInput::Session::readOnce(int timeoutMs) {
             readDevice(polled[i - firstDevice]);
         }
     }
-    if (directoryWatch >= 0 && (fds[firstDevice - 1].revents & POLLIN))
-        readDirectoryChanges();
+    if (directoryWatch >= 0 && (fds[firstDevice - 1].revents & POLLIN)) readDirectoryChanges();
     return true;
 }
 
@@ -310,10 +295,8 @@ void EvdevWheelInput::Session::readDevice(const std::shared_ptr<Device>& device)
     char buffer[64 * sizeof(input_event)];
     while (true) {
         ssize_t got = read(device->fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return;
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
         if (got <= 0) {
             // Unplugged: the kernel reports ENODEV, a closed stand-in reports the end.
             removeDevice(device->fd);
@@ -341,8 +324,7 @@ void EvdevWheelInput::Session::handleEvent(const std::shared_ptr<Device>& device
                 event.value == 0 ? (device->modifiersDown & ~bit) : (device->modifiersDown | bit);
         }
     }
-    if (!device->mouse)
-        return; // keyboards are only listened to
+    if (!device->mouse) return;  // keyboards are only listened to
     if (event.type == EV_SYN && event.code == SYN_DROPPED) {
         device->dropping = true;
         device->frame.clear();
@@ -350,13 +332,11 @@ void EvdevWheelInput::Session::handleEvent(const std::shared_ptr<Device>& device
         return;
     }
     if (device->dropping) {
-        if (event.type == EV_SYN && event.code == SYN_REPORT)
-            device->dropping = false;
+        if (event.type == EV_SYN && event.code == SYN_REPORT) device->dropping = false;
         return;
     }
     device->frame.push_back(event);
-    if (event.type == EV_SYN && event.code == SYN_REPORT)
-        finishFrame(device);
+    if (event.type == EV_SYN && event.code == SYN_REPORT) finishFrame(device);
 }
 
 void EvdevWheelInput::Session::finishFrame(const std::shared_ptr<Device>& device) {
@@ -388,19 +368,14 @@ void EvdevWheelInput::Session::finishFrame(const std::shared_ptr<Device>& device
     std::int64_t hiResVertical = 0;
     std::int64_t hiResHorizontal = 0;
     for (const auto& e : wheel) {
-        if (e.code == REL_WHEEL)
-            vertical += e.value;
-        if (e.code == REL_HWHEEL)
-            horizontal += e.value;
-        if (e.code == REL_WHEEL_HI_RES)
-            hiResVertical += e.value;
-        if (e.code == REL_HWHEEL_HI_RES)
-            hiResHorizontal += e.value;
+        if (e.code == REL_WHEEL) vertical += e.value;
+        if (e.code == REL_HWHEEL) horizontal += e.value;
+        if (e.code == REL_WHEEL_HI_RES) hiResVertical += e.value;
+        if (e.code == REL_HWHEEL_HI_RES) hiResHorizontal += e.value;
     }
     // A high-resolution wheel reports a notch in parts; only the notch itself is a tick.
     auto notchFromParts = [](std::int64_t& sum, std::int64_t part) -> std::int64_t {
-        if (signOf(part) != 0 && signOf(sum) != 0 && signOf(part) != signOf(sum))
-            sum = 0;
+        if (signOf(part) != 0 && signOf(sum) != 0 && signOf(part) != signOf(sum)) sum = 0;
         sum += part;
         if (sum >= HiResWheel::unitsPerNotch || sum <= -HiResWheel::unitsPerNotch) {
             std::int64_t notch = signOf(sum);
@@ -409,15 +384,12 @@ void EvdevWheelInput::Session::finishFrame(const std::shared_ptr<Device>& device
         }
         return 0;
     };
-    if (!device->classicVertical)
-        vertical = notchFromParts(device->hiResVertical, hiResVertical);
-    if (!device->classicHorizontal)
-        horizontal = notchFromParts(device->hiResHorizontal, hiResHorizontal);
+    if (!device->classicVertical) vertical = notchFromParts(device->hiResVertical, hiResVertical);
+    if (!device->classicHorizontal) horizontal = notchFromParts(device->hiResHorizontal, hiResHorizontal);
 
     if (!device->heldWheel.empty()) {
         std::int64_t held = 0;
-        for (const auto& e : device->heldWheel)
-            held += e.value;
+        for (const auto& e : device->heldWheel) held += e.value;
         if (signOf(held) != signOf(hiResVertical + hiResHorizontal + vertical + horizontal))
             device->heldWheel.clear();
     }
@@ -434,15 +406,13 @@ void EvdevWheelInput::Session::finishFrame(const std::shared_ptr<Device>& device
     WheelEvent event{
         .verticalDelta = signOf(vertical), .horizontalDelta = -signOf(horizontal), .flags = modifierFlags()};
     main.postFromAnyThread([weak = weak_from_this(), device, event, raw] {
-        if (auto self = weak.lock())
-            self->deliver(device, event, raw);
+        if (auto self = weak.lock()) self->deliver(device, event, raw);
     });
 }
 
 void EvdevWheelInput::Session::deliver(const std::shared_ptr<Device>& device, const WheelEvent& event,
                                        const std::vector<input_event>& raw) {
-    if (tapActive() && callback(TapEventType::scrollWheel, event) == TapDecision::swallow)
-        return;
+    if (tapActive() && callback(TapEventType::scrollWheel, event) == TapDecision::swallow) return;
     device->writeClone(raw);
 }
 
@@ -450,8 +420,7 @@ std::uint64_t EvdevWheelInput::Session::modifierFlags() const {
     std::uint64_t flags = 0;
     for (const auto& [fd, device] : devices) {
         for (std::size_t i = 0; i < modifierKeys.size(); ++i)
-            if (device->modifiersDown & (1u << i))
-                flags |= modifierKeys[i].second;
+            if (device->modifiersDown & (1u << i)) flags |= modifierKeys[i].second;
     }
     return flags;
 }
@@ -460,15 +429,12 @@ void EvdevWheelInput::Session::readDirectoryChanges() {
     alignas(inotify_event) char buffer[4096];
     while (true) {
         ssize_t got = read(directoryWatch, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return;
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return;
         for (ssize_t offset = 0; offset < got;) {
             auto* change = reinterpret_cast<const inotify_event*>(buffer + offset);
             offset += static_cast<ssize_t>(sizeof(inotify_event) + change->len);
-            if (change->len == 0 || std::strncmp(change->name, "event", 5) != 0)
-                continue;
+            if (change->len == 0 || std::strncmp(change->name, "event", 5) != 0) continue;
             std::string path = io.directory() + "/" + change->name;
             if (change->mask & (IN_DELETE | IN_MOVED_FROM)) {
                 removePath(path);
@@ -480,32 +446,25 @@ void EvdevWheelInput::Session::readDirectoryChanges() {
 }
 
 bool EvdevWheelInput::Session::post(const ScrollEventFields& fields) {
-    if (scrollFd < 0)
-        return false;
+    if (scrollFd < 0) return false;
     std::vector<input_event> events;
     if (fields.pointDeltaAxis1 != 0) {
         auto step = verticalWheel.add(fields.pointDeltaAxis1);
-        if (step.hiRes != 0)
-            events.push_back(makeEvent(EV_REL, REL_WHEEL_HI_RES, step.hiRes));
-        if (step.notches != 0)
-            events.push_back(makeEvent(EV_REL, REL_WHEEL, step.notches));
+        if (step.hiRes != 0) events.push_back(makeEvent(EV_REL, REL_WHEEL_HI_RES, step.hiRes));
+        if (step.notches != 0) events.push_back(makeEvent(EV_REL, REL_WHEEL, step.notches));
     }
     if (fields.pointDeltaAxis2 != 0) {
         auto step = horizontalWheel.add(-fields.pointDeltaAxis2);
-        if (step.hiRes != 0)
-            events.push_back(makeEvent(EV_REL, REL_HWHEEL_HI_RES, step.hiRes));
-        if (step.notches != 0)
-            events.push_back(makeEvent(EV_REL, REL_HWHEEL, step.notches));
+        if (step.hiRes != 0) events.push_back(makeEvent(EV_REL, REL_HWHEEL_HI_RES, step.hiRes));
+        if (step.notches != 0) events.push_back(makeEvent(EV_REL, REL_HWHEEL, step.notches));
     }
-    if (events.empty())
-        return true;
+    if (events.empty()) return true;
     events.push_back(makeEvent(EV_SYN, SYN_REPORT, 0));
     return writeAll(scrollFd, events);
 }
 
 void EvdevWheelInput::Session::shutdown() {
-    if (closed)
-        return;
+    if (closed) return;
     closed = true;
     enabled = false;
     if (reader.joinable()) {
@@ -515,16 +474,12 @@ void EvdevWheelInput::Session::shutdown() {
         reader.join();
     }
     std::vector<int> fds;
-    for (const auto& [fd, device] : devices)
-        fds.push_back(fd);
-    for (int fd : fds)
-        removeDevice(fd);
+    for (const auto& [fd, device] : devices) fds.push_back(fd);
+    for (int fd : fds) removeDevice(fd);
     io.destroyVirtualDevice(scrollFd);
     scrollFd = -1;
-    if (directoryWatch >= 0)
-        close(directoryWatch);
-    if (wake >= 0)
-        close(wake);
+    if (directoryWatch >= 0) close(directoryWatch);
+    if (wake >= 0) close(wake);
     directoryWatch = wake = -1;
 }
 
@@ -556,25 +511,21 @@ class EvdevTap : public WheelEventTap {
     std::shared_ptr<EvdevWheelInput::Session> session;
 };
 
-} // namespace
+}  // namespace
 
 EvdevWheelInput::EvdevWheelInput(EventDeviceIo& io, MainQueue& main, Reading reading)
     : io(io), main(main), reading(reading) {}
 
 EvdevWheelInput::~EvdevWheelInput() {
-    if (auto current = session.lock())
-        current->shutdown();
+    if (auto current = session.lock()) current->shutdown();
 }
 
 std::unique_ptr<WheelEventTap> EvdevWheelInput::createWheelTap(Callback callback) {
-    if (auto current = session.lock(); current && current->isOpen())
-        return nullptr;
+    if (auto current = session.lock(); current && current->isOpen()) return nullptr;
     auto created = std::make_shared<Session>(io, main, std::move(callback));
-    if (!created->open())
-        return nullptr;
+    if (!created->open()) return nullptr;
     session = created;
-    if (reading == Reading::ownThread)
-        created->startThread();
+    if (reading == Reading::ownThread) created->startThread();
     return std::make_unique<EvdevTap>(created);
 }
 
@@ -584,8 +535,7 @@ bool EvdevWheelInput::postScrollEvent(const ScrollEventFields& event) {
 }
 
 void EvdevWheelInput::pump() {
-    if (auto current = session.lock(); current && reading == Reading::byPump)
-        current->readOnce(0);
+    if (auto current = session.lock(); current && reading == Reading::byPump) current->readOnce(0);
 }
 
 std::size_t EvdevWheelInput::grabbedMice() const {
@@ -598,4 +548,4 @@ std::size_t EvdevWheelInput::watchedKeyboards() const {
     return current ? current->keyboards() : 0;
 }
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

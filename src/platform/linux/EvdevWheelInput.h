@@ -40,4 +40,4 @@ class EvdevWheelInput : public WheelEventHooks, public ScrollEventPoster {
     std::weak_ptr<Session> session;
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

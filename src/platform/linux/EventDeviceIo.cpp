@@ -23,16 +23,14 @@ std::vector<std::uint16_t> bitsOf(int fd, unsigned long request, std::size_t max
     std::vector<unsigned char> mask(maxCode / 8 + 1, 0);
     std::vector<std::uint16_t> codes;
     int got = ioctl(fd, request, mask.data());
-    if (got < 0)
-        return codes;
+    if (got < 0) return codes;
     for (std::size_t code = 0; code <= maxCode && code / 8 < static_cast<std::size_t>(got); ++code) {
-        if (mask[code / 8] & (1u << (code % 8)))
-            codes.push_back(static_cast<std::uint16_t>(code));
+        if (mask[code / 8] & (1u << (code % 8))) codes.push_back(static_cast<std::uint16_t>(code));
     }
     return codes;
 }
 
-} // namespace
+}  // namespace
 
 bool DeviceCapabilities::hasEventType(std::uint16_t type) const {
     return contains(eventTypes, type);
@@ -50,8 +48,7 @@ KernelEventDeviceIo::KernelEventDeviceIo(std::string directory, std::string uinp
 std::vector<std::string> KernelEventDeviceIo::eventDevices() const {
     std::vector<std::string> paths;
     DIR* dir = opendir(inputDirectory.c_str());
-    if (!dir)
-        return paths;
+    if (!dir) return paths;
     while (dirent* entry = readdir(dir)) {
         if (std::strncmp(entry->d_name, "event", 5) == 0)
             paths.push_back(inputDirectory + "/" + entry->d_name);
@@ -66,15 +63,13 @@ int KernelEventDeviceIo::openDevice(const std::string& path) {
 }
 
 void KernelEventDeviceIo::closeDevice(int fd) {
-    if (fd >= 0)
-        close(fd);
+    if (fd >= 0) close(fd);
 }
 
 std::optional<DeviceCapabilities> KernelEventDeviceIo::capabilities(int fd) {
     DeviceCapabilities caps;
     char name[256] = {};
-    if (ioctl(fd, EVIOCGNAME(sizeof name - 1), name) < 0)
-        return std::nullopt;
+    if (ioctl(fd, EVIOCGNAME(sizeof name - 1), name) < 0) return std::nullopt;
     caps.name = name;
     input_id id{};
     if (ioctl(fd, EVIOCGID, &id) == 0) {
@@ -102,20 +97,15 @@ std::vector<std::uint16_t> KernelEventDeviceIo::heldKeys(int fd) {
 
 int KernelEventDeviceIo::createVirtualDevice(const DeviceCapabilities& caps) {
     int fd = open(uinputPath.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
+    if (fd < 0) return -1;
     bool ok = true;
     auto set = [&](unsigned long request, const std::vector<std::uint16_t>& codes) {
-        for (auto code : codes)
-            ok = ok && ioctl(fd, request, static_cast<int>(code)) == 0;
+        for (auto code : codes) ok = ok && ioctl(fd, request, static_cast<int>(code)) == 0;
     };
     set(UI_SET_EVBIT, caps.eventTypes);
-    if (caps.hasEventType(EV_KEY))
-        set(UI_SET_KEYBIT, caps.keys);
-    if (caps.hasEventType(EV_REL))
-        set(UI_SET_RELBIT, caps.relativeAxes);
-    if (caps.hasEventType(EV_MSC))
-        set(UI_SET_MSCBIT, caps.miscEvents);
+    if (caps.hasEventType(EV_KEY)) set(UI_SET_KEYBIT, caps.keys);
+    if (caps.hasEventType(EV_REL)) set(UI_SET_RELBIT, caps.relativeAxes);
+    if (caps.hasEventType(EV_MSC)) set(UI_SET_MSCBIT, caps.miscEvents);
     set(UI_SET_PROPBIT, caps.properties);
 
     uinput_setup setup{};
@@ -133,10 +123,9 @@ int KernelEventDeviceIo::createVirtualDevice(const DeviceCapabilities& caps) {
 }
 
 void KernelEventDeviceIo::destroyVirtualDevice(int fd) {
-    if (fd < 0)
-        return;
+    if (fd < 0) return;
     ioctl(fd, UI_DEV_DESTROY);
     close(fd);
 }
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -14,12 +14,12 @@ struct DeviceCapabilities {
     std::uint16_t vendor = 0;
     std::uint16_t product = 0;
     std::uint16_t version = 0;
-    std::vector<std::uint16_t> eventTypes; // EV_*
-    std::vector<std::uint16_t> keys;       // KEY_* and BTN_*
+    std::vector<std::uint16_t> eventTypes;  // EV_*
+    std::vector<std::uint16_t> keys;        // KEY_* and BTN_*
     std::vector<std::uint16_t> relativeAxes;
     std::vector<std::uint16_t> absoluteAxes;
     std::vector<std::uint16_t> miscEvents;
-    std::vector<std::uint16_t> properties; // INPUT_PROP_*
+    std::vector<std::uint16_t> properties;  // INPUT_PROP_*
 
     bool hasEventType(std::uint16_t type) const;
     bool hasKey(std::uint16_t code) const;
@@ -31,13 +31,13 @@ struct DeviceCapabilities {
 class EventDeviceIo {
   public:
     virtual ~EventDeviceIo() = default;
-    virtual std::string directory() const = 0;                 // where event devices come and go
-    virtual std::vector<std::string> eventDevices() const = 0; // paths of the event devices there now
-    virtual int openDevice(const std::string& path) = 0;       // non-blocking, for reading; -1 on failure
+    virtual std::string directory() const = 0;                  // where event devices come and go
+    virtual std::vector<std::string> eventDevices() const = 0;  // paths of the event devices there now
+    virtual int openDevice(const std::string& path) = 0;        // non-blocking, for reading; -1 on failure
     virtual void closeDevice(int fd) = 0;
-    virtual std::optional<DeviceCapabilities> capabilities(int fd) = 0; // nothing when it cannot be read
-    virtual bool grab(int fd, bool exclusive) = 0;                      // false on failure
-    virtual std::vector<std::uint16_t> heldKeys(int fd) = 0;            // keys down right now
+    virtual std::optional<DeviceCapabilities> capabilities(int fd) = 0;  // nothing when it cannot be read
+    virtual bool grab(int fd, bool exclusive) = 0;                       // false on failure
+    virtual std::vector<std::uint16_t> heldKeys(int fd) = 0;             // keys down right now
     // A virtual device with these capabilities; its descriptor takes input events; -1 on failure.
     virtual int createVirtualDevice(const DeviceCapabilities& capabilities) = 0;
     virtual void destroyVirtualDevice(int fd) = 0;
@@ -63,4 +63,4 @@ class KernelEventDeviceIo : public EventDeviceIo {
     std::string uinputPath;
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -18,8 +18,7 @@ class FrameTimer : public DisplayLink {
     void setOutputHandler(std::function<void()> newHandler) override { handler = std::move(newHandler); }
 
     void start() override {
-        if (thread.joinable())
-            return;
+        if (thread.joinable()) return;
         stopping = false;
         thread = std::thread([this] { run(); });
     }
@@ -30,8 +29,7 @@ class FrameTimer : public DisplayLink {
             stopping = true;
         }
         wake.notify_all();
-        if (thread.joinable() && thread.get_id() != std::this_thread::get_id())
-            thread.join();
+        if (thread.joinable() && thread.get_id() != std::this_thread::get_id()) thread.join();
     }
 
   private:
@@ -42,13 +40,11 @@ class FrameTimer : public DisplayLink {
         std::unique_lock lock(mutex);
         while (!wake.wait_until(lock, deadline, [this] { return stopping; })) {
             lock.unlock();
-            if (handler)
-                handler();
+            if (handler) handler();
             lock.lock();
             deadline += step;
             // After a stall, carry on from now instead of firing the missed frames in a burst.
-            if (auto now = clock::now(); deadline < now)
-                deadline = now + step;
+            if (auto now = clock::now(); deadline < now) deadline = now + step;
         }
     }
 
@@ -60,13 +56,12 @@ class FrameTimer : public DisplayLink {
     std::thread thread;
 };
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<DisplayLink> FrameTimers::createWithActiveDisplays() {
     double rate = refreshRate ? refreshRate() : 60;
-    if (!std::isfinite(rate) || rate < 1 || rate > 1000)
-        rate = 60;
+    if (!std::isfinite(rate) || rate < 1 || rate > 1000) rate = 60;
     return std::make_unique<FrameTimer>(rate);
 }
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -16,4 +16,4 @@ class FrameTimers : public DisplayLinks {
     std::function<double()> refreshRate;
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

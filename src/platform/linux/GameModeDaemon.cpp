@@ -33,8 +33,7 @@ int readClientCount(sd_bus* connection, std::uint64_t& count) {
     int r = sd_bus_get_property_trivial(connection, GameModeDaemon::service, GameModeDaemon::objectPath,
                                         GameModeDaemon::service, "ClientCount", &error, 'i', &value);
     sd_bus_error_free(&error);
-    if (r < 0)
-        return r;
+    if (r < 0) return r;
     count = value > 0 ? static_cast<std::uint64_t>(value) : 0;
     return 0;
 }
@@ -44,15 +43,14 @@ int onPropertiesChanged(sd_bus_message*, void* userdata, sd_bus_error*) {
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 std::uint32_t GameModeDaemon::registerDispatch(std::int32_t& token, std::function<void()> handler) {
     if (!bus) {
         auto opened = std::make_unique<Bus>();
         int r = sd_bus_open_user(&opened->connection);
         std::uint64_t count = 0;
-        if (r >= 0)
-            r = readClientCount(opened->connection, count);
+        if (r >= 0) r = readClientCount(opened->connection, count);
         if (r >= 0) {
             r = sd_bus_match_signal(opened->connection, &opened->match, service, objectPath,
                                     "org.freedesktop.DBus.Properties", "PropertiesChanged",
@@ -60,11 +58,9 @@ std::uint32_t GameModeDaemon::registerDispatch(std::int32_t& token, std::functio
         }
         if (r >= 0) {
             wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-            if (wake < 0)
-                r = -errno;
+            if (wake < 0) r = -errno;
         }
-        if (r < 0)
-            return static_cast<std::uint32_t>(-r);
+        if (r < 0) return static_cast<std::uint32_t>(-r);
         clientCount = count;
         bus = std::move(opened);
         listener = std::thread([this] { listen(); });
@@ -81,12 +77,10 @@ void GameModeDaemon::listen() {
         int r;
         while ((r = sd_bus_process(connection, nullptr)) > 0) {
         }
-        if (r < 0)
-            return; // the bus went away: the last state stays
+        if (r < 0) return;  // the bus went away: the last state stays
         if (bus->changed.exchange(false)) {
             std::uint64_t count = 0;
-            if (readClientCount(connection, count) < 0)
-                count = 0;
+            if (readClientCount(connection, count) < 0) count = 0;
             clientCount = count;
             announce();
         }
@@ -94,12 +88,9 @@ void GameModeDaemon::listen() {
                          {wake, POLLIN, 0}};
         std::uint64_t timeout = 0;
         int waitMs = -1;
-        if (sd_bus_get_timeout(connection, &timeout) > 0 && timeout != UINT64_MAX)
-            waitMs = 100;
-        if (poll(fds, 2, waitMs) < 0 && errno != EINTR)
-            return;
-        if (fds[1].revents & POLLIN)
-            return;
+        if (sd_bus_get_timeout(connection, &timeout) > 0 && timeout != UINT64_MAX) waitMs = 100;
+        if (poll(fds, 2, waitMs) < 0 && errno != EINTR) return;
+        if (fds[1].revents & POLLIN) return;
     }
 }
 
@@ -123,8 +114,7 @@ GameModeDaemon::~GameModeDaemon() {
         (void)ignored;
         listener.join();
     }
-    if (wake >= 0)
-        close(wake);
+    if (wake >= 0) close(wake);
 }
 
 std::uint64_t GameModeDaemon::state(std::int32_t) const {
@@ -140,11 +130,9 @@ void GameModeDaemon::announce() {
     std::vector<std::function<void()>> current;
     {
         std::lock_guard lock(handlersMutex);
-        for (const auto& [token, handler] : handlers)
-            current.push_back(handler);
+        for (const auto& [token, handler] : handlers) current.push_back(handler);
     }
-    for (auto& handler : current)
-        main.postFromAnyThread(handler);
+    for (auto& handler : current) main.postFromAnyThread(handler);
 }
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -35,11 +35,11 @@ class GameModeDaemon : public GameModeNotifications {
     MainQueue& main;
     std::unique_ptr<Bus> bus;
     std::atomic<std::uint64_t> clientCount{0};
-    std::mutex handlersMutex; // registration on the main thread, announcements from the bus thread
+    std::mutex handlersMutex;  // registration on the main thread, announcements from the bus thread
     std::map<std::int32_t, std::function<void()>> handlers;
     std::int32_t nextToken = 1;
     std::thread listener;
     int wake = -1;
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -12,7 +12,7 @@ std::int32_t clamped(std::int64_t value) {
                                                               std::numeric_limits<std::int32_t>::max()));
 }
 
-} // namespace
+}  // namespace
 
 HiResWheel::Step HiResWheel::add(std::int64_t pixels) {
     // Absurd amounts would overflow the arithmetic below; no animation comes near them.
@@ -22,12 +22,11 @@ HiResWheel::Step HiResWheel::add(std::int64_t pixels) {
     remainder = scaled - units * pixelsPerNotch;
 
     // A change of direction starts the count of whole notches afresh, as the kernel does for a wheel.
-    if ((units > 0 && unsentUnits < 0) || (units < 0 && unsentUnits > 0))
-        unsentUnits = 0;
+    if ((units > 0 && unsentUnits < 0) || (units < 0 && unsentUnits > 0)) unsentUnits = 0;
     unsentUnits += units;
     std::int64_t notches = unsentUnits / unitsPerNotch;
     unsentUnits -= notches * unitsPerNotch;
     return Step{clamped(units), clamped(notches)};
 }
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -13,14 +13,14 @@ class HiResWheel {
     static constexpr std::int64_t unitsPerNotch = 120;
 
     struct Step {
-        std::int32_t hiRes = 0;   // 120ths of a notch
-        std::int32_t notches = 0; // whole notches completed by this step
+        std::int32_t hiRes = 0;    // 120ths of a notch
+        std::int32_t notches = 0;  // whole notches completed by this step
     };
     Step add(std::int64_t pixels);
 
   private:
-    std::int64_t remainder = 0;   // pixels × 120 not yet sent, in 90ths of a unit
-    std::int64_t unsentUnits = 0; // units not yet a whole notch
+    std::int64_t remainder = 0;    // pixels × 120 not yet sent, in 90ths of a unit
+    std::int64_t unsentUnits = 0;  // units not yet a whole notch
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

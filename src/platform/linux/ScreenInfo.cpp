@@ -5,16 +5,14 @@
 namespace larkspire::linux_desktop {
 
 void ScreenInfo::setPixelSize(double newWidth, double newHeight) {
-    if (!std::isfinite(newWidth) || !std::isfinite(newHeight) || newWidth <= 0 || newHeight <= 0)
-        return;
+    if (!std::isfinite(newWidth) || !std::isfinite(newHeight) || newWidth <= 0 || newHeight <= 0) return;
     width = newWidth;
     height = newHeight;
 }
 
 void ScreenInfo::setRefreshRate(double perSecond) {
-    if (!std::isfinite(perSecond) || perSecond < 1 || perSecond > 1000)
-        return;
+    if (!std::isfinite(perSecond) || perSecond < 1 || perSecond > 1000) return;
     rate = perSecond;
 }
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -23,4 +23,4 @@ class ScreenInfo : public MainDisplay {
     std::atomic<double> rate{60};
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

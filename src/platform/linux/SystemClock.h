@@ -11,4 +11,4 @@ class SystemClock : public Clock {
     double wallTime() const override;
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -17,7 +17,7 @@ bool journalRuns() {
     return ::stat("/run/systemd/journal/socket", &info) == 0;
 }
 
-} // namespace
+}  // namespace
 
 SystemLog::SystemLog(Target target, std::FILE* stream) : stream(stream) {
 #ifdef LARKSPIRE_HAVE_SYSTEMD
@@ -46,4 +46,4 @@ void SystemLog::write(std::string_view category, LogLevel level, std::string_vie
     std::fflush(stream);
 }
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -26,4 +26,4 @@ Ports Desktop::ports() {
     };
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

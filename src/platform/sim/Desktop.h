@@ -41,4 +41,4 @@ class Desktop {
     SimGameMode gameMode{loop};
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

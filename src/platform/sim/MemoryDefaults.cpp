@@ -10,10 +10,8 @@ void MemoryDefaults::registerDefaults(const std::vector<std::pair<std::string, V
 }
 
 std::optional<Value> MemoryDefaults::object(const std::string& key) const {
-    if (auto it = persistent.find(key); it != persistent.end())
-        return it->second;
-    if (auto it = registered.find(key); it != registered.end())
-        return it->second;
+    if (auto it = persistent.find(key); it != persistent.end()) return it->second;
+    if (auto it = registered.find(key); it != registered.end()) return it->second;
     return std::nullopt;
 }
 
@@ -30,4 +28,4 @@ void MemoryDefaults::restart() {
     registeredOrder.clear();
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

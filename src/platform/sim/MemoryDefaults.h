@@ -24,4 +24,4 @@ class MemoryDefaults : public DefaultsStore {
     std::vector<std::string> registeredOrder;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -57,4 +57,4 @@ class RecordingAlerts : public Alerts {
     std::vector<ShownAlert> shown;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

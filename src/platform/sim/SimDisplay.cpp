@@ -13,20 +13,17 @@ class SimDisplayLink : public DisplayLink {
     ~SimDisplayLink() override { stop(); }
     void setOutputHandler(std::function<void()> newHandler) override { handler = std::move(newHandler); }
     void start() override {
-        if (timer)
-            return;
+        if (timer) return;
         ++owner.running;
         // The handler stands in for the link's own thread: whatever it hands to the main queue
         // must go through postFromAnyThread, as with a real link.
         timer = loop.scheduleRepeating(1.0 / owner.refreshRate, [this] {
             ++owner.refreshes;
-            if (handler)
-                handler();
+            if (handler) handler();
         });
     }
     void stop() override {
-        if (!timer)
-            return;
+        if (!timer) return;
         timer.reset();
         --owner.running;
     }
@@ -38,13 +35,12 @@ class SimDisplayLink : public DisplayLink {
     std::optional<RepeatingTimer> timer;
 };
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<DisplayLink> SimDisplayLinks::createWithActiveDisplays() {
-    if (fails)
-        return nullptr;
+    if (fails) return nullptr;
     ++created;
     return std::make_unique<SimDisplayLink>(loop, *this);
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

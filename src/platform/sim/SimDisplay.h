@@ -25,11 +25,11 @@ class SimDisplayLinks : public DisplayLinks {
     double refreshRate = 60;
     bool fails = false;
     int created = 0;
-    int running = 0; // started and not yet stopped
+    int running = 0;  // started and not yet stopped
     long refreshes = 0;
 
   private:
     SimMainLoop& loop;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

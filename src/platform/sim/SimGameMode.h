@@ -12,8 +12,7 @@ class SimGameMode : public GameModeNotifications {
   public:
     explicit SimGameMode(SimMainLoop& loop) : loop(loop) {}
     std::uint32_t registerDispatch(std::int32_t& token, std::function<void()> handler) override {
-        if (registrationStatus != 0)
-            return registrationStatus;
+        if (registrationStatus != 0) return registrationStatus;
         token = nextToken++;
         handlers[token] = std::move(handler);
         return 0;
@@ -23,11 +22,10 @@ class SimGameMode : public GameModeNotifications {
 
     void setState(std::uint64_t state) {
         currentState = state;
-        for (const auto& [token, handler] : handlers)
-            loop.post(handler);
+        for (const auto& [token, handler] : handlers) loop.post(handler);
     }
 
-    std::uint32_t registrationStatus = 0; // non-zero: registration fails with it
+    std::uint32_t registrationStatus = 0;  // non-zero: registration fails with it
     std::size_t registrations() const { return handlers.size(); }
 
   private:
@@ -37,4 +35,4 @@ class SimGameMode : public GameModeNotifications {
     std::map<std::int32_t, std::function<void()>> handlers;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

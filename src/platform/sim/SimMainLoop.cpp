@@ -48,8 +48,7 @@ void SimMainLoop::takeInbox() {
         idle.wait(lock, [this] { return inFlight == 0; });
         arrived.swap(inbox);
     }
-    for (auto& work : arrived)
-        post(std::move(work));
+    for (auto& work : arrived) post(std::move(work));
 }
 
 void SimMainLoop::advance(double seconds) {
@@ -57,13 +56,11 @@ void SimMainLoop::advance(double seconds) {
     while (true) {
         takeInbox();
         auto next = tasks.begin();
-        if (next == tasks.end() || next->first.first > target)
-            break;
+        if (next == tasks.end() || next->first.first > target) break;
         now = std::max(now, next->first.first);
         Task task = std::move(next->second);
         tasks.erase(next);
-        if (task.cancelled->load())
-            continue;
+        if (task.cancelled->load()) continue;
         if (task.repeatInterval > 0)
             schedule(now + task.repeatInterval, Task{task.work, task.cancelled, task.repeatInterval});
         task.work();
@@ -76,4 +73,4 @@ std::size_t SimMainLoop::pendingTaskCount() const {
         tasks.begin(), tasks.end(), [](const auto& entry) { return !entry.second.cancelled->load(); }));
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

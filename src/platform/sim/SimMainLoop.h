@@ -17,7 +17,7 @@ namespace larkspire::sim {
 // and timer in time order, work handed back from other threads included.
 class SimMainLoop : public MainQueue, public Clock {
   public:
-    static constexpr double wallTimeAtStart = 1'796'000'000.0; // a fixed day in December 2026
+    static constexpr double wallTimeAtStart = 1'796'000'000.0;  // a fixed day in December 2026
 
     double uptime() const override { return now; }
     double wallTime() const override { return wallTimeAtStart + now; }
@@ -36,13 +36,13 @@ class SimMainLoop : public MainQueue, public Clock {
     void backgroundWorkStarted();
     void backgroundWorkFinished();
 
-    std::size_t pendingTaskCount() const; // tasks and live timers still scheduled
+    std::size_t pendingTaskCount() const;  // tasks and live timers still scheduled
 
   private:
     struct Task {
         std::function<void()> work;
         std::shared_ptr<std::atomic<bool>> cancelled;
-        double repeatInterval = 0; // 0 for one-shot tasks
+        double repeatInterval = 0;  // 0 for one-shot tasks
     };
     void schedule(double at, Task task);
     void takeInbox();
@@ -57,4 +57,4 @@ class SimMainLoop : public MainQueue, public Clock {
     int inFlight = 0;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -4,8 +4,7 @@ namespace larkspire::sim {
 
 bool SimStatusItem::choose(const std::string& title) {
     for (const auto& item : openMenu()) {
-        if (item.title != title || item.isSeparator || !item.enabled || !item.action)
-            continue;
+        if (item.title != title || item.isSeparator || !item.enabled || !item.action) continue;
         item.action(item);
         return true;
     }
@@ -20,8 +19,7 @@ std::unique_ptr<StatusItem> SimStatusBar::createStatusItem() {
 
 void SimSettingsWindow::selectTab(int index) {
     selectedTab = index;
-    if (onSelect)
-        onSelect(index);
+    if (onSelect) onSelect(index);
 }
 
 std::unique_ptr<SettingsWindow> SimSettingsWindows::createSettingsWindow() {
@@ -31,4 +29,4 @@ std::unique_ptr<SettingsWindow> SimSettingsWindows::createSettingsWindow() {
     return made;
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -32,7 +32,7 @@ class SimStatusItem : public StatusItem {
 class SimStatusBar : public StatusBar {
   public:
     std::unique_ptr<StatusItem> createStatusItem() override;
-    SimStatusItem* item = nullptr; // the last item created; owned by the application
+    SimStatusItem* item = nullptr;  // the last item created; owned by the application
 };
 
 class SimApplicationControl : public ApplicationControl {
@@ -53,7 +53,7 @@ class SimSettingsWindow : public SettingsWindow {
         visible = true;
         ++broughtToFront;
     }
-    void close() { visible = false; } // closing only hides
+    void close() { visible = false; }  // closing only hides
 
     std::optional<int> selectedTab;
     bool visible = false;
@@ -67,8 +67,8 @@ class SimSettingsWindow : public SettingsWindow {
 class SimSettingsWindows : public SettingsWindowFactory {
   public:
     std::unique_ptr<SettingsWindow> createSettingsWindow() override;
-    SimSettingsWindow* window = nullptr; // owned by the application
+    SimSettingsWindow* window = nullptr;  // owned by the application
     int created = 0;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

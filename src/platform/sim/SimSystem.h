@@ -27,14 +27,12 @@ class SimLoginItem : public LoginItem {
   public:
     bool registerItem() override {
         ++registrations;
-        if (!succeeds)
-            return false;
+        if (!succeeds) return false;
         state = LoginItemStatus::enabled;
         return true;
     }
     bool unregisterItem() override {
-        if (!succeeds)
-            return false;
+        if (!succeeds) return false;
         state = LoginItemStatus::notRegistered;
         return true;
     }
@@ -44,4 +42,4 @@ class SimLoginItem : public LoginItem {
     LoginItemStatus state = LoginItemStatus::notRegistered;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -31,11 +31,10 @@ WheelEvent asWheelEvent(const ScrollEventFields& fields) {
                       .userData = fields.userData};
 }
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<WheelEventTap> SimWheelInput::createWheelTap(Callback callback) {
-    if (refusesTaps)
-        return nullptr;
+    if (refusesTaps) return nullptr;
     ++tapsCreated;
     auto state = std::make_shared<TapState>();
     state->callback = std::move(callback);
@@ -44,8 +43,7 @@ std::unique_ptr<WheelEventTap> SimWheelInput::createWheelTap(Callback callback) 
 }
 
 bool SimWheelInput::postScrollEvent(const ScrollEventFields& event) {
-    if (failsEventCreation)
-        return false;
+    if (failsEventCreation) return false;
     posted.push_back(PostedScroll{event, false});
     queue.push_back(Pending{TapEventType::scrollWheel, asWheelEvent(event), posted.size() - 1});
     drain();
@@ -57,7 +55,7 @@ bool SimWheelInput::deliver(TapEventType type, const WheelEvent& event) {
     Pending pending{type, event, deviceEvent};
     if (dispatching) {
         queue.push_back(pending);
-        return false; // decided later; only a tap itself can get here
+        return false;  // decided later; only a tap itself can get here
     }
     dispatching = true;
     bool swallowed = !dispatch(pending);
@@ -67,8 +65,7 @@ bool SimWheelInput::deliver(TapEventType type, const WheelEvent& event) {
 }
 
 void SimWheelInput::drain() {
-    if (dispatching)
-        return;
+    if (dispatching) return;
     dispatching = true;
     while (!queue.empty()) {
         Pending next = queue.front();
@@ -80,18 +77,14 @@ void SimWheelInput::drain() {
 
 bool SimWheelInput::dispatch(const Pending& pending) {
     std::erase_if(taps, [](const std::weak_ptr<TapState>& tap) { return tap.expired(); });
-    auto current = taps; // a callback may install or release taps
+    auto current = taps;  // a callback may install or release taps
     for (const auto& weak : current) {
         auto tap = weak.lock();
-        if (!tap || !tap->valid || !tap->enabled || !tap->inRunLoop)
-            continue;
-        if (tap->callback(pending.type, pending.event) == TapDecision::swallow)
-            return false;
+        if (!tap || !tap->valid || !tap->enabled || !tap->inRunLoop) continue;
+        if (tap->callback(pending.type, pending.event) == TapDecision::swallow) return false;
     }
-    if (pending.postedIndex != deviceEvent)
-        posted[pending.postedIndex].passedTaps = true;
-    if (pending.type == TapEventType::scrollWheel)
-        reachedApplications.push_back(pending.event);
+    if (pending.postedIndex != deviceEvent) posted[pending.postedIndex].passedTaps = true;
+    if (pending.type == TapEventType::scrollWheel) reachedApplications.push_back(pending.event);
     return true;
 }
 
@@ -99,11 +92,9 @@ void SimWheelInput::disableTaps(TapEventType reason) {
     auto current = taps;
     for (const auto& weak : current) {
         auto tap = weak.lock();
-        if (!tap || !tap->valid)
-            continue;
+        if (!tap || !tap->valid) continue;
         tap->enabled = false;
-        if (tap->inRunLoop)
-            tap->callback(reason, WheelEvent{});
+        if (tap->inRunLoop) tap->callback(reason, WheelEvent{});
     }
 }
 
@@ -121,4 +112,4 @@ int SimWheelInput::enabledTaps() const {
     }));
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

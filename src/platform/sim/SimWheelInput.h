@@ -28,8 +28,8 @@ class SimWheelInput : public WheelEventHooks, public ScrollEventPoster {
     // The system switches every tap off and tells it so, as after a slow callback.
     void disableTaps(TapEventType reason);
 
-    int liveTaps() const;    // created and not yet released
-    int enabledTaps() const; // those that also see events
+    int liveTaps() const;     // created and not yet released
+    int enabledTaps() const;  // those that also see events
 
     std::vector<PostedScroll> posted;
     std::vector<WheelEvent> reachedApplications;
@@ -48,14 +48,14 @@ class SimWheelInput : public WheelEventHooks, public ScrollEventPoster {
     struct Pending {
         TapEventType type;
         WheelEvent event;
-        std::size_t postedIndex; // into `posted`, or npos for device events
+        std::size_t postedIndex;  // into `posted`, or npos for device events
     };
     bool dispatch(const Pending& pending);
     void drain();
 
-    std::vector<std::weak_ptr<TapState>> taps; // newest first
+    std::vector<std::weak_ptr<TapState>> taps;  // newest first
     std::deque<Pending> queue;
     bool dispatching = false;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -3,8 +3,7 @@
 namespace larkspire::sim {
 
 SimWorkQueue::~SimWorkQueue() {
-    for (auto& t : threads)
-        t.join();
+    for (auto& t : threads) t.join();
 }
 
 void SimWorkQueue::runConcurrent(std::function<void()> work) {
@@ -26,11 +25,10 @@ void SimWorkQueue::runSerial(const std::string& label, std::function<void()> wor
     }
     // Each piece waits for the one queued before it under the same label.
     runConcurrent([previous, done, work = std::move(work)] {
-        if (previous.valid())
-            previous.wait();
+        if (previous.valid()) previous.wait();
         work();
         done->set_value();
     });
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -28,4 +28,4 @@ class SimWorkQueue : public WorkQueue {
     std::vector<std::thread> threads;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

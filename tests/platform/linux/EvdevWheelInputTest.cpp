@@ -49,14 +49,13 @@ TEST_F(EvdevFixture, GrabsWheelMiceOnlyAndListensToKeyboards) {
     auto plainMouse = wheelMouse("Trackball");
     plainMouse.relativeAxes = {REL_X, REL_Y};
     auto ball = io.plug(plainMouse);
-    auto mine = io.plug(wheelMouse("Larkspire: Wheel Mouse")); // a clone of an earlier run
+    auto mine = io.plug(wheelMouse("Larkspire: Wheel Mouse"));  // a clone of an earlier run
     install();
 
     EXPECT_EQ(input.grabbedMice(), 1u);
     EXPECT_EQ(input.watchedKeyboards(), 1u);
     EXPECT_TRUE(io.plugged[mouse].grabbed);
-    for (auto other : {pad, keys, ball, mine})
-        EXPECT_FALSE(io.plugged[other].grabbed) << other;
+    for (auto other : {pad, keys, ball, mine}) EXPECT_FALSE(io.plugged[other].grabbed) << other;
     // One virtual wheel for the synthetic scrolls and one clone with the mouse's abilities.
     ASSERT_EQ(io.virtuals.size(), 2u);
     auto clone = io.virtuals[cloneOf("Wheel Mouse")].caps;
@@ -90,7 +89,7 @@ TEST_F(EvdevFixture, ANotchIsOneTickAndIsSwallowed) {
     install();
     io.send(mouse, {inputEvent(EV_REL, REL_WHEEL, -1), inputEvent(EV_REL, REL_WHEEL_HI_RES, -120), report()});
     settle();
-    ASSERT_EQ(seen.size(), 1u); // the high-resolution twin of the notch is not a second tick
+    ASSERT_EQ(seen.size(), 1u);  // the high-resolution twin of the notch is not a second tick
     EXPECT_EQ(seen[0].verticalDelta, -1);
     EXPECT_EQ(seen[0].horizontalDelta, 0);
     EXPECT_EQ(seen[0].flags, 0u);
@@ -117,7 +116,7 @@ TEST_F(EvdevFixture, AWheelTheTapPassesIsRepeatedUnchanged) {
     io.send(mouse, notch);
     settle();
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].horizontalDelta, -1); // rightwards, the opposite of the positive (leftward) side
+    EXPECT_EQ(seen[0].horizontalDelta, -1);  // rightwards, the opposite of the positive (leftward) side
     EXPECT_TRUE(sameBytes(io.take(cloneOf("Wheel Mouse")), notch));
 }
 
@@ -125,8 +124,7 @@ TEST_F(EvdevFixture, PartsOfAHighResolutionNotchMakeOneTick) {
     auto mouse = io.plug(wheelMouse());
     install();
     decision = TapDecision::pass;
-    for (int i = 0; i < 3; ++i)
-        io.send(mouse, {inputEvent(EV_REL, REL_WHEEL_HI_RES, 30), report()});
+    for (int i = 0; i < 3; ++i) io.send(mouse, {inputEvent(EV_REL, REL_WHEEL_HI_RES, 30), report()});
     settle();
     EXPECT_TRUE(seen.empty());
     io.send(mouse, {inputEvent(EV_REL, REL_WHEEL, 1), inputEvent(EV_REL, REL_WHEEL_HI_RES, 30), report()});
@@ -138,8 +136,7 @@ TEST_F(EvdevFixture, PartsOfAHighResolutionNotchMakeOneTick) {
     ASSERT_EQ(out.size(), 6u);
     int hiRes = 0;
     for (const auto& e : out)
-        if (e.code == REL_WHEEL_HI_RES)
-            hiRes += e.value;
+        if (e.code == REL_WHEEL_HI_RES) hiRes += e.value;
     EXPECT_EQ(hiRes, 120);
 }
 
@@ -159,7 +156,7 @@ TEST_F(EvdevFixture, AWheelWithoutClassicNotchesTicksEveryHundredTwentyUnits) {
 
 TEST_F(EvdevFixture, ModifiersComeFromTheKeyboardsWithoutGrabbingThem) {
     auto mouse = io.plug(wheelMouse());
-    auto keys = io.plug(keyboard(), {KEY_LEFTSHIFT}); // held since before the start
+    auto keys = io.plug(keyboard(), {KEY_LEFTSHIFT});  // held since before the start
     install();
     auto tick = [&] {
         io.send(mouse, {inputEvent(EV_REL, REL_WHEEL, 1), report()});
@@ -205,7 +202,7 @@ TEST_F(EvdevFixture, AMouseThatVanishesBeforeItsTickIsHandledCausesNoHarm) {
     install();
     decision = TapDecision::pass;
     io.send(mouse, {inputEvent(EV_REL, REL_WHEEL, 1), report()});
-    input.pump(); // the tick waits for the main thread
+    input.pump();  // the tick waits for the main thread
     io.unplug(mouse);
     input.pump();
     loop.runPending();
@@ -233,11 +230,10 @@ TEST_F(EvdevFixture, ReleasingTheTapUngrabsAndDestroysEveryVirtualDevice) {
     tap.reset();
     EXPECT_FALSE(io.plugged[a].grabbed);
     EXPECT_FALSE(io.plugged[b].grabbed);
-    for (const auto& v : io.virtuals)
-        EXPECT_TRUE(v.destroyed) << v.caps.name;
+    for (const auto& v : io.virtuals) EXPECT_TRUE(v.destroyed) << v.caps.name;
     EXPECT_FALSE(input.postScrollEvent(ScrollEventFields{.pointDeltaAxis1 = 5}));
 
-    install(); // and it can be switched on again
+    install();  // and it can be switched on again
     EXPECT_EQ(input.grabbedMice(), 2u);
 }
 
@@ -280,4 +276,4 @@ TEST_F(EvdevFixture, BrokenInputIsSkippedWithoutLosingTheDevice) {
     EXPECT_EQ(seen[1].verticalDelta, -1);
 }
 
-} // namespace
+}  // namespace

@@ -35,11 +35,11 @@ TEST(HiResWheel, SmallStepsAddUpWithoutLosingUnits) {
     HiResWheel wheel;
     int hiRes = 0;
     int notches = 0;
-    for (int i = 0; i < 90; ++i) { // 90 single pixels
+    for (int i = 0; i < 90; ++i) {  // 90 single pixels
         auto step = wheel.add(1);
         hiRes += step.hiRes;
         notches += step.notches;
-        EXPECT_EQ(notches, hiRes / 120) << i; // a notch comes exactly when 120 units are complete
+        EXPECT_EQ(notches, hiRes / 120) << i;  // a notch comes exactly when 120 units are complete
     }
     EXPECT_EQ(hiRes, 120);
     EXPECT_EQ(notches, 1);
@@ -52,8 +52,8 @@ TEST(HiResWheel, DirectionIsKeptAndAReversalRestartsTheNotchCount) {
     EXPECT_EQ(second.hiRes, -60);
     EXPECT_EQ(second.notches, -1);
 
-    EXPECT_EQ(wheel.add(60).notches, 0);  // 80 units up
-    EXPECT_EQ(wheel.add(-60).notches, 0); // 80 down: the 80 up do not count against them
+    EXPECT_EQ(wheel.add(60).notches, 0);   // 80 units up
+    EXPECT_EQ(wheel.add(-60).notches, 0);  // 80 down: the 80 up do not count against them
     EXPECT_EQ(wheel.add(-30).notches, -1);
 }
 
@@ -94,8 +94,7 @@ struct LinuxRoad : ::testing::Test {
     std::map<std::uint16_t, int> scrolled() {
         std::map<std::uint16_t, int> sums;
         for (const auto& e : io.take(io.virtualNamed("Larkspire Scroll").value())) {
-            if (e.type == EV_REL)
-                sums[e.code] += e.value;
+            if (e.type == EV_REL) sums[e.code] += e.value;
         }
         return sums;
     }
@@ -110,7 +109,7 @@ TEST_F(LinuxRoad, ANotchDownScrollsItsNinetyPixelsDownInHighResolutionSteps) {
     EXPECT_EQ(sums[REL_WHEEL], sums[REL_WHEEL_HI_RES] <= -120 ? -1 : 0);
     EXPECT_EQ(sums[REL_HWHEEL_HI_RES], 0);
     auto events = io.take(io.virtualNamed("Larkspire: Wheel Mouse").value());
-    EXPECT_TRUE(events.empty()); // the physical notch itself went nowhere
+    EXPECT_TRUE(events.empty());  // the physical notch itself went nowhere
 }
 
 TEST_F(LinuxRoad, EachDirectionOfTheWheelIsKept) {
@@ -128,8 +127,7 @@ TEST_F(LinuxRoad, StoppingReleasesTheMouseAndTheVirtualDevices) {
     notch(REL_WHEEL, 1);
     scroller->stop();
     EXPECT_FALSE(io.plugged[mouse].grabbed);
-    for (const auto& v : io.virtuals)
-        EXPECT_TRUE(v.destroyed);
+    for (const auto& v : io.virtuals) EXPECT_TRUE(v.destroyed);
 }
 
 // --- Permission, screen, frame timer, game mode ----------------------------------------------
@@ -205,4 +203,4 @@ TEST(GameModeDaemon, WithoutASessionBusRegistrationFailsWithAStatus) {
     }
 }
 
-} // namespace
+}  // namespace
