@@ -1,7 +1,6 @@
 #include "platform/linux/EvdevAccessibility.h"
 #include "platform/linux/EvdevWheelInput.h"
 #include "platform/linux/FrameTimer.h"
-#include "platform/linux/GameModeDaemon.h"
 #include "platform/linux/HiResWheel.h"
 #include "platform/linux/ScreenInfo.h"
 #include "platform/sim/Desktop.h"
@@ -185,22 +184,6 @@ TEST(FrameTimer, CallsBackRepeatedlyAndNeverAfterStop) {
     }
     link.reset();
     EXPECT_EQ(calls, atStop);
-}
-
-TEST(GameModeDaemon, WithoutASessionBusRegistrationFailsWithAStatus) {
-    const char* saved = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    std::string previous = saved ? saved : "";
-    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/larkspire-bus", 1);
-    sim::SimMainLoop loop;
-    linux_desktop::GameModeDaemon daemon(loop);
-    std::int32_t token = 0;
-    EXPECT_NE(daemon.registerDispatch(token, [] {}), 0u);
-    EXPECT_EQ(daemon.state(token), 0u);
-    if (saved) {
-        setenv("DBUS_SESSION_BUS_ADDRESS", previous.c_str(), 1);
-    } else {
-        unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    }
 }
 
 }  // namespace
