@@ -156,6 +156,17 @@ TEST_F(ScrollerFixture, OrdinaryWheelTicksAreSwallowedAndReplacedBySmoothEvents)
     }
     EXPECT_EQ(desktop.wheel.posted.front().fields.scrollPhase, 1);
     EXPECT_EQ(desktop.wheel.posted.back().fields.momentumPhase, 3);
+    // Ten pixels make a line: the whole lines add up to the pixels, the line deltas never fall short.
+    double wholeLines = 0;
+    for (const auto& p : desktop.wheel.posted) {
+        wholeLines += p.fields.fixedPtDeltaAxis1;
+        EXPECT_LE(p.fields.deltaAxis1, p.fields.fixedPtDeltaAxis1);
+        EXPECT_LE(p.fields.deltaAxis1, 0);
+    }
+    // Tenths do not add up exactly in binary, so the ninth line may stay in the carry that ends with the
+    // scroll.
+    EXPECT_GE(wholeLines, -9);
+    EXPECT_LE(wholeLines, -8);
     // What applications saw: only the synthetic events, the physical tick was swallowed.
     EXPECT_EQ(desktop.wheel.reachedApplications.size(), desktop.wheel.posted.size());
 }
