@@ -2,12 +2,14 @@
 
 #include "platform/sim/SimMainLoop.h"
 #include "support/FakeEventDevices.h"
+#include "support/HandOverQueue.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
 
 using namespace larkspire;
 using namespace larkspire::testing;
+using larkspire::testing::HandOverQueue;
 using linux_desktop::EvdevWheelInput;
 
 namespace {
@@ -274,6 +276,34 @@ TEST_F(EvdevFixture, BrokenInputIsSkippedWithoutLosingTheDevice) {
     settle();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[1].verticalDelta, -1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EvdevReadingThread, HandsTicksToTheMainThreadAndStopsCleanly) {
+    HandOverQueue main;
+    FakeEventDevices io;
+    auto mouse = io.plug(wheelMouse());
+    EvdevWheelInput input(io, main);
+    std::vector<WheelEvent> seen;
+    auto tap = input.createWheelTap([&](TapEventType, const WheelEvent& event) {
+        seen.push_back(event);
+        return TapDecision::swallow;
+    });
+    ASSERT_NE(tap, nullptr);
+    tap->addToMainRunLoop();
+    tap->setEnabled(true);
+
+    io.send(mouse, {inputEvent(EV_REL, REL_WHEEL, 1), report()});
+    ASSERT_TRUE(main.runArrived());
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].verticalDelta, 1);
+
+    tap.reset();  // the reading thread ends and lets go of the mouse
+    EXPECT_FALSE(io.plugged[mouse].grabbed);
+    for (const auto& v : io.virtuals) EXPECT_TRUE(v.destroyed);
 }
 
 }  // namespace
