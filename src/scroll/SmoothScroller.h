@@ -55,7 +55,6 @@ class SmoothScroller : public std::enable_shared_from_this<SmoothScroller>, priv
     bool isOn() const { return tap != nullptr; }
     bool isWaitingForPermission() const { return permissionTimer.isWaiting(); }
     const ScrollEngine& engine() const { return scrollEngine; }
-    ScrollEngine& engine() { return scrollEngine; }
 
   private:
     explicit SmoothScroller(SmoothScrollerPorts ports);

@@ -18,7 +18,6 @@ class SimDisplayLink : public DisplayLink {
         // The handler stands in for the link's own thread: whatever it hands to the main queue
         // must go through postFromAnyThread, as with a real link.
         timer = loop.scheduleRepeating(1.0 / owner.refreshRate, [this] {
-            ++owner.refreshes;
             if (handler) handler();
         });
     }

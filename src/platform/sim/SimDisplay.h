@@ -26,7 +26,6 @@ class SimDisplayLinks : public DisplayLinks {
     bool fails = false;
     int created = 0;
     int running = 0;  // started and not yet stopped
-    long refreshes = 0;
 
   private:
     SimMainLoop& loop;
