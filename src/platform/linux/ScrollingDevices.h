@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/MainQueue.h"
-#include "platform/linux/EvdevAccessibility.h"
 #include "platform/linux/EvdevWheelInput.h"
 #include "platform/linux/EventDeviceIo.h"
 #include "platform/linux/FrameTimer.h"
@@ -12,7 +11,8 @@ namespace larkspire::linux_desktop {
 
 // Everything smooth scrolling needs of a Linux session, for the shell to hand out as ports:
 // wheelEvents and scrollEvents = input, displayLinks = frames, mainDisplay = screen,
-// gameMode = gameMode. The shell keeps `screen` up to date from the primary screen.
+// gameMode = gameMode. The shell keeps `screen` up to date from the primary screen; the
+// permission is the InputAccessibility that cut and paste shares.
 struct ScrollingDevices {
     explicit ScrollingDevices(MainQueue& main)
         : input(io, main), frames([this] { return screen.refreshRate(); }), gameMode(main) {}
@@ -22,7 +22,6 @@ struct ScrollingDevices {
     ScreenInfo screen;
     FrameTimers frames;
     GameModeDaemon gameMode;
-    EvdevAccessibility accessibility;
 };
 
 }  // namespace larkspire::linux_desktop

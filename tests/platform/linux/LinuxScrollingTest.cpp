@@ -1,4 +1,3 @@
-#include "platform/linux/EvdevAccessibility.h"
 #include "platform/linux/EvdevWheelInput.h"
 #include "platform/linux/FrameTimer.h"
 #include "platform/linux/HiResWheel.h"
@@ -10,8 +9,6 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <mutex>
 
@@ -129,22 +126,7 @@ TEST_F(LinuxRoad, StoppingReleasesTheMouseAndTheVirtualDevices) {
     for (const auto& v : io.virtuals) EXPECT_TRUE(v.destroyed);
 }
 
-// --- Permission, screen, frame timer, game mode ----------------------------------------------
-
-TEST(EvdevAccessibility, TrustedOnlyWithReadableDevicesAndAWritableUinput) {
-    char pattern[] = "/tmp/larkspire-access-XXXXXX";
-    std::filesystem::path dir = mkdtemp(pattern);
-    std::filesystem::create_directory(dir / "input");
-    std::ofstream(dir / "input" / "event0").put('\n');
-    linux_desktop::EvdevAccessibility withoutUinput((dir / "input").string(), (dir / "uinput").string());
-    EXPECT_FALSE(withoutUinput.isTrusted());
-    std::ofstream(dir / "uinput").put('\n');
-    linux_desktop::EvdevAccessibility complete((dir / "input").string(), (dir / "uinput").string());
-    EXPECT_TRUE(complete.isTrusted());
-    linux_desktop::EvdevAccessibility noDirectory((dir / "missing").string(), (dir / "uinput").string());
-    EXPECT_FALSE(noDirectory.isTrusted());
-    std::filesystem::remove_all(dir);
-}
+// --- Screen and frame timer ----------------------------------------------
 
 TEST(ScreenInfo, IgnoresValuesThatCannotDescribeAScreen) {
     linux_desktop::ScreenInfo screen;
