@@ -4,13 +4,18 @@
 #include "platform/Alerts.h"
 #include "platform/Clock.h"
 #include "platform/DefaultsStore.h"
+#include "platform/DisplayLink.h"
 #include "platform/DistributedNotifications.h"
 #include "platform/FinderExtension.h"
+#include "platform/GameModeNotifications.h"
 #include "platform/Log.h"
 #include "platform/LoginItem.h"
+#include "platform/MainDisplay.h"
 #include "platform/MainQueue.h"
+#include "platform/ScrollEventPoster.h"
 #include "platform/SettingsWindow.h"
 #include "platform/StatusItem.h"
+#include "platform/WheelEventTap.h"
 #include "platform/WorkQueue.h"
 #include "platform/Workspace.h"
 
@@ -32,6 +37,11 @@ struct Ports {
     StatusBar& statusBar;
     ApplicationControl& application;
     SettingsWindowFactory& settingsWindows;
+    WheelEventHooks& wheelEvents;
+    ScrollEventPoster& scrollEvents;
+    DisplayLinks& displayLinks;
+    MainDisplay& mainDisplay;
+    GameModeNotifications& gameMode;
 };
 
 }  // namespace larkspire

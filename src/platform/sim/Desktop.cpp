@@ -18,6 +18,11 @@ Ports Desktop::ports() {
         .statusBar = statusBar,
         .application = application,
         .settingsWindows = settingsWindows,
+        .wheelEvents = wheel,
+        .scrollEvents = wheel,
+        .displayLinks = displayLinks,
+        .mainDisplay = display,
+        .gameMode = gameMode,
     };
 }
 

@@ -3,9 +3,12 @@
 #include "platform/Ports.h"
 #include "platform/sim/MemoryDefaults.h"
 #include "platform/sim/Recorders.h"
+#include "platform/sim/SimDisplay.h"
+#include "platform/sim/SimGameMode.h"
 #include "platform/sim/SimMainLoop.h"
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
+#include "platform/sim/SimWheelInput.h"
 #include "platform/sim/SimWorkQueue.h"
 
 namespace larkspire::sim {
@@ -32,6 +35,10 @@ class Desktop {
     SimStatusBar statusBar;
     SimApplicationControl application;
     SimSettingsWindows settingsWindows;
+    SimWheelInput wheel;
+    SimDisplayLinks displayLinks{loop};
+    SimMainDisplay display;
+    SimGameMode gameMode{loop};
 };
 
 }  // namespace larkspire::sim
