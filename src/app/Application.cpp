@@ -37,6 +37,8 @@ void Application::applicationDidFinishLaunching() {
         ports.accessibility.prompt();
     }
 
+    smoothScroller().update();
+
     if (!ports.finderExtension.isEnabled()) {
         ports.main.postAfter(
             0.5, weakly(weak_from_this(), [](Application& self) { self.settingsWindow.show(0); }));
@@ -47,6 +49,24 @@ void Application::registerLoginItemOnce(const char* flagKey) {
     if (ports.defaults.boolForKey(flagKey)) return;
     ports.loginItem.registerItem();  // a failure is not retried; the General tab shows the state
     ports.defaults.setBool(flagKey, true);
+}
+
+SmoothScroller& Application::smoothScroller() {
+    if (!scroller) {
+        scroller = SmoothScroller::create(SmoothScrollerPorts{
+            .main = ports.main,
+            .clock = ports.clock,
+            .defaults = ports.defaults,
+            .accessibility = ports.accessibility,
+            .log = ports.log,
+            .wheelEvents = ports.wheelEvents,
+            .scrollEvents = ports.scrollEvents,
+            .displayLinks = ports.displayLinks,
+            .mainDisplay = ports.mainDisplay,
+            .gameMode = ports.gameMode,
+        });
+    }
+    return *scroller;
 }
 
 bool Application::applicationShouldHandleReopen() {

@@ -3,6 +3,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Ports.h"
 #include "platform/Url.h"
+#include "scroll/SmoothScroller.h"
 #include "settings/SettingsWindowController.h"
 
 #include <memory>
@@ -30,6 +31,8 @@ class Application : public std::enable_shared_from_this<Application> {
 
     NotificationCenter& notificationCenter() { return notifications; }
     SettingsWindowController& settingsWindowController() { return settingsWindow; }
+    SmoothScroller& smoothScroller();  // made on first use
+    void toggleSmoothScroll();
     StatusItem* statusItemForTesting() { return statusItem.get(); }
 
   private:
@@ -41,6 +44,7 @@ class Application : public std::enable_shared_from_this<Application> {
     SettingsWindowController settingsWindow;
     std::unique_ptr<StatusItem> statusItem;
     std::shared_ptr<void> cutStateObservation;
+    std::shared_ptr<SmoothScroller> scroller;
 };
 
 }  // namespace larkspire

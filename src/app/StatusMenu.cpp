@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/Settings.h"
 
 namespace larkspire {
 
@@ -16,6 +17,13 @@ Menu Application::menuNeedsUpdate() {
     Menu menu;
     menu.push_back(MenuItem::heading("Larkspire"));
     menu.push_back(MenuItem::separator());
+    menu.push_back(MenuItem{.title = "Flüssig scrollen",
+                            .image = "arrow.up.arrow.down",
+                            .checked = ports.defaults.boolForKey(Settings::smoothScrollKey),
+                            .action = [weak = weak_from_this()](const MenuItem&) {
+                                if (auto self = weak.lock()) self->toggleSmoothScroll();
+                            }});
+    menu.push_back(MenuItem::separator());
     menu.push_back(MenuItem{.title = "Einstellungen…",
                             .action =
                                 [weak = weak_from_this()](const MenuItem&) {
@@ -27,6 +35,14 @@ Menu Application::menuNeedsUpdate() {
                  .action = [&application = ports.application](const MenuItem&) { application.terminate(); },
                  .keyEquivalent = "q"});
     return menu;
+}
+
+void Application::toggleSmoothScroll() {
+    auto& defaults = ports.defaults;
+    bool on = !defaults.boolForKey(Settings::smoothScrollKey);
+    defaults.setBool(Settings::smoothScrollKey, on);
+    if (on && !ports.accessibility.isTrusted()) ports.accessibility.prompt();
+    smoothScroller().update();
 }
 
 void Application::openSettings() {

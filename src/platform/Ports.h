@@ -4,15 +4,20 @@
 #include "platform/Alerts.h"
 #include "platform/Clock.h"
 #include "platform/DefaultsStore.h"
+#include "platform/DisplayLink.h"
 #include "platform/DistributedNotifications.h"
 #include "platform/FinderExtension.h"
 #include "platform/FolderPicker.h"
+#include "platform/GameModeNotifications.h"
 #include "platform/Log.h"
 #include "platform/LoginItem.h"
+#include "platform/MainDisplay.h"
 #include "platform/MainQueue.h"
+#include "platform/ScrollEventPoster.h"
 #include "platform/SettingsWindow.h"
 #include "platform/StatusItem.h"
 #include "platform/TextMetrics.h"
+#include "platform/WheelEventTap.h"
 #include "platform/WorkQueue.h"
 #include "platform/Workspace.h"
 
@@ -36,6 +41,11 @@ struct Ports {
     SettingsWindowFactory& settingsWindows;
     FolderPicker& folderPicker;
     TextMetrics& textMetrics;
+    WheelEventHooks& wheelEvents;
+    ScrollEventPoster& scrollEvents;
+    DisplayLinks& displayLinks;
+    MainDisplay& mainDisplay;
+    GameModeNotifications& gameMode;
 };
 
 }  // namespace larkspire

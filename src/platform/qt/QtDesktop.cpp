@@ -2,7 +2,7 @@
 
 namespace larkspire::qt {
 
-Ports QtDesktop::ports() {
+Ports QtDesktop::ports(const SessionPorts& session) {
     return Ports{
         .main = main,
         .clock = clock,
@@ -10,16 +10,21 @@ Ports QtDesktop::ports() {
         .defaults = defaults,
         .distributedNotifications = distributedNotifications,
         .workspace = workspace,
-        .loginItem = loginItem,
-        .accessibility = accessibility,
+        .loginItem = session.loginItem,
+        .accessibility = session.accessibility,
         .finderExtension = finderExtension,
-        .log = log,
+        .log = session.log,
         .alerts = alerts,
         .statusBar = statusBar,
         .application = application,
         .settingsWindows = settingsWindows,
         .folderPicker = folderPicker,
         .textMetrics = textMetrics,
+        .wheelEvents = session.wheelEvents,
+        .scrollEvents = session.scrollEvents,
+        .displayLinks = session.displayLinks,
+        .mainDisplay = session.mainDisplay,
+        .gameMode = session.gameMode,
     };
 }
 

@@ -14,19 +14,26 @@
 
 namespace larkspire::qt {
 
-// The ports on Qt, with the Linux adapters the caller chose for the rest. Create it on the main
-// thread after the QApplication.
-class QtDesktop {
-  public:
-    QtDesktop(DefaultsStore& defaults, Log& log, LoginItem& loginItem, Accessibility& accessibility)
-        : defaults(defaults), log(log), loginItem(loginItem), accessibility(accessibility),
-          settingsWindows(defaults) {}
-    Ports ports();
-
-    DefaultsStore& defaults;
+// The ports of the session that do not come from Qt: Linux adapters in the program, simulated
+// ones where tests and snapshots must not touch the real session.
+struct SessionPorts {
     Log& log;
     LoginItem& loginItem;
     Accessibility& accessibility;
+    WheelEventHooks& wheelEvents;
+    ScrollEventPoster& scrollEvents;
+    DisplayLinks& displayLinks;
+    MainDisplay& mainDisplay;
+    GameModeNotifications& gameMode;
+};
+
+// The ports on Qt. Create it on the main thread after the QApplication.
+class QtDesktop {
+  public:
+    explicit QtDesktop(DefaultsStore& defaults) : defaults(defaults), settingsWindows(defaults) {}
+    Ports ports(const SessionPorts& session);
+
+    DefaultsStore& defaults;
     QtMainQueue main;
     linux_desktop::SystemClock clock;
     QtWorkQueue work;

@@ -2,8 +2,7 @@
 
 #include "app/Application.h"
 #include "platform/qt/QtDesktop.h"
-#include "platform/sim/MemoryDefaults.h"
-#include "platform/sim/SimSystem.h"
+#include "platform/sim/Desktop.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,11 +13,6 @@
 namespace larkspire::qt {
 
 namespace {
-
-class SilentLog : public Log {
-  public:
-    void write(std::string_view, LogLevel, std::string_view) override {}
-};
 
 QString fileLabel(const std::string& label) {
     auto name = QString::fromStdString(label).toLower();
@@ -67,13 +61,19 @@ SnapshotResult writeSnapshots(const QString& folder) {
             result.failed.append(path);
     };
 
-    sim::MemoryDefaults defaults;
-    SilentLog log;
-    sim::SimLoginItem loginItem;
-    sim::SimAccessibility accessibility;
-    accessibility.trusted = true;  // no permission explanation over the pictures
-    QtDesktop desktop(defaults, log, loginItem, accessibility);
-    auto app = std::make_shared<Application>(desktop.ports());
+    sim::Desktop session;
+    session.accessibility.trusted = true;  // no permission explanation over the pictures
+    QtDesktop desktop(session.defaults);
+    auto app = std::make_shared<Application>(desktop.ports(SessionPorts{
+        .log = session.log,
+        .loginItem = session.loginItem,
+        .accessibility = session.accessibility,
+        .wheelEvents = session.wheel,
+        .scrollEvents = session.wheel,
+        .displayLinks = session.displayLinks,
+        .mainDisplay = session.display,
+        .gameMode = session.gameMode,
+    }));
     app->applicationDidFinishLaunching();
     QApplication::processEvents();
 

@@ -2,6 +2,7 @@
 #include "platform/linux/AutostartLoginItem.h"
 #include "platform/linux/InputAccessibility.h"
 #include "platform/linux/JsonDefaults.h"
+#include "platform/linux/ScrollingDevices.h"
 #include "platform/linux/SystemLog.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtImages.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QScreen>
 #include <cstdio>
 #include <cstring>
 
@@ -40,6 +42,28 @@ Arguments parse(int argc, char** argv) {
         arguments.urls.emplace_back(argv[i]);
     }
     return arguments;
+}
+
+// Smooth scrolling sizes its steps by the primary screen and times its frames by its refresh rate.
+void followPrimaryScreen(linux_desktop::ScreenInfo& info) {
+    auto report = [&info] {
+        auto* screen = QGuiApplication::primaryScreen();
+        if (!screen) return;
+        auto pixels = screen->geometry().size() * screen->devicePixelRatio();
+        info.setPixelSize(pixels.width(), pixels.height());
+        info.setRefreshRate(screen->refreshRate());
+    };
+    report();
+    auto watch = [report](QScreen* screen) {
+        if (!screen) return;
+        QObject::connect(screen, &QScreen::geometryChanged, qApp, report);
+        QObject::connect(screen, &QScreen::refreshRateChanged, qApp, report);
+    };
+    watch(QGuiApplication::primaryScreen());
+    QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, qApp, [report, watch](QScreen* screen) {
+        watch(screen);
+        report();
+    });
 }
 
 QtMessageHandler defaultMessageHandler = nullptr;
@@ -105,7 +129,9 @@ int main(int argc, char** argv) {
     linux_desktop::JsonDefaults defaults(log, clock);
     linux_desktop::AutostartLoginItem loginItem;
     linux_desktop::InputAccessibility accessibility;
-    qt::QtDesktop desktop(defaults, log, loginItem, accessibility);
+    qt::QtDesktop desktop(defaults);
+    linux_desktop::ScrollingDevices scrolling(desktop.main);
+    followPrimaryScreen(scrolling.screen);
     // No system dialog grants input access; the explanation shows once start-up is done.
     accessibility.setPromptHandler([&desktop] {
         desktop.main.post([&desktop] {
@@ -113,7 +139,16 @@ int main(int argc, char** argv) {
                                        linux_desktop::InputAccessibility::permissionExplanation);
         });
     });
-    auto application = std::make_shared<Application>(desktop.ports());
+    auto application = std::make_shared<Application>(desktop.ports(qt::SessionPorts{
+        .log = log,
+        .loginItem = loginItem,
+        .accessibility = accessibility,
+        .wheelEvents = scrolling.input,
+        .scrollEvents = scrolling.input,
+        .displayLinks = scrolling.frames,
+        .mainDisplay = scrolling.screen,
+        .gameMode = scrolling.gameMode,
+    }));
 
     auto* statusBar = &desktop.statusBar;
     instance.setHandler(

@@ -20,6 +20,11 @@ Ports Desktop::ports() {
         .settingsWindows = settingsWindows,
         .folderPicker = folderPicker,
         .textMetrics = textMetrics,
+        .wheelEvents = wheel,
+        .scrollEvents = wheel,
+        .displayLinks = displayLinks,
+        .mainDisplay = display,
+        .gameMode = gameMode,
     };
 }
 

@@ -3,9 +3,12 @@
 #include "platform/Ports.h"
 #include "platform/sim/MemoryDefaults.h"
 #include "platform/sim/Recorders.h"
+#include "platform/sim/SimDisplay.h"
+#include "platform/sim/SimGameMode.h"
 #include "platform/sim/SimMainLoop.h"
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
+#include "platform/sim/SimWheelInput.h"
 #include "platform/sim/SimWorkQueue.h"
 
 namespace larkspire::sim {
@@ -34,6 +37,10 @@ class Desktop {
     SimSettingsWindows settingsWindows;
     SimFolderPicker folderPicker;
     SimTextMetrics textMetrics;
+    SimWheelInput wheel;
+    SimDisplayLinks displayLinks{loop};
+    SimMainDisplay display;
+    SimGameMode gameMode{loop};
 };
 
 }  // namespace larkspire::sim

@@ -2,9 +2,7 @@
 
 #include "app/Application.h"
 #include "platform/qt/QtDesktop.h"
-#include "platform/sim/MemoryDefaults.h"
-#include "platform/sim/Recorders.h"
-#include "platform/sim/SimSystem.h"
+#include "platform/sim/Desktop.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -26,15 +24,22 @@ inline bool runUntil(const std::function<bool()>& done, int milliseconds = 3000)
 
 // The Application on the real Qt desktop, with settings in memory.
 struct QtApp {
-    sim::MemoryDefaults defaults;
-    sim::RecordingLog log;
-    sim::SimLoginItem loginItem;
-    sim::SimAccessibility accessibility;
-    qt::QtDesktop desktop{defaults, log, loginItem, accessibility};
+    sim::Desktop session;  // everything that is not Qt: settings, log, login item, input
+    sim::MemoryDefaults& defaults = session.defaults;
+    qt::QtDesktop desktop{defaults};
     std::shared_ptr<Application> app;
 
     Application& launch() {
-        app = std::make_shared<Application>(desktop.ports());
+        app = std::make_shared<Application>(desktop.ports(qt::SessionPorts{
+            .log = session.log,
+            .loginItem = session.loginItem,
+            .accessibility = session.accessibility,
+            .wheelEvents = session.wheel,
+            .scrollEvents = session.wheel,
+            .displayLinks = session.displayLinks,
+            .mainDisplay = session.display,
+            .gameMode = session.gameMode,
+        }));
         app->applicationDidFinishLaunching();
         return *app;
     }

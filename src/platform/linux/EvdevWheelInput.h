@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/MainQueue.h"
+#include "platform/ScrollEventPoster.h"
+#include "platform/WheelEventTap.h"
+#include "platform/linux/EventDeviceIo.h"
+
+#include <memory>
+#include <string_view>
+
+namespace larkspire::linux_desktop {
+
+// Wheel mice through evdev: each is grabbed and mirrored by a virtual clone that repeats every
+// event the tap does not swallow; synthetic scrolls leave through a virtual wheel of their own.
+// Modifier keys come from the keyboards, which are only listened to.
+class EvdevWheelInput : public WheelEventHooks, public ScrollEventPoster {
+  public:
+    static constexpr std::string_view ownDevicePrefix = "Larkspire";
+    enum class Reading { ownThread, byPump };
+
+    EvdevWheelInput(EventDeviceIo& io, MainQueue& main, Reading reading = Reading::ownThread);
+    ~EvdevWheelInput() override;
+
+    // One tap at a time; nothing when the virtual devices cannot be made.
+    std::unique_ptr<WheelEventTap> createWheelTap(Callback callback) override;
+    // Only pixel deltas move a Linux wheel; phases and line counts have no counterpart there.
+    bool postScrollEvent(const ScrollEventFields& event) override;
+
+    // Handles all input waiting now, without blocking; the reading thread does this by itself.
+    void pump();
+    std::size_t grabbedMice() const;
+    std::size_t watchedKeyboards() const;
+
+    class Session;
+
+  private:
+    EventDeviceIo& io;
+    MainQueue& main;
+    Reading reading;
+    std::weak_ptr<Session> session;
+};
+
+}  // namespace larkspire::linux_desktop
