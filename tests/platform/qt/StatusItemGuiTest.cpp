@@ -93,6 +93,10 @@ TEST(QtStatusItem, TheApplicationsMenuOpensTheSettingsAndEndsWithQuitting) {
     sim.launch();
     auto& item = *sim.desktop.statusBar.item;
     auto titles = openAndRead(item.menu());
+    QStringList fromCore;
+    for (const auto& entry : sim.app->menuNeedsUpdate())
+        fromCore.append(entry.isSeparator ? "—" : QString::fromStdString(entry.title));
+    EXPECT_EQ(titles.join("|").toStdString(), fromCore.join("|").toStdString());
     ASSERT_GE(titles.size(), 4);
     EXPECT_EQ(titles.front().toStdString(), "Larkspire");
     EXPECT_EQ(titles.mid(titles.size() - 3).join("|").toStdString(), "—|Einstellungen…|Larkspire beenden");
