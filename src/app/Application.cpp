@@ -5,7 +5,8 @@
 namespace larkspire {
 
 Application::Application(Ports ports)
-    : ports(ports), settingsWindow(ports.settingsWindows, ports.defaults, ports.application) {}
+    : ports(ports), settingsWindow(ports.settingsWindows, ports.defaults, ports.application),
+      cutPaste(std::make_shared<CutPasteMonitor>(ports, notifications)) {}
 
 void Application::applicationDidFinishLaunching() {
     statusItem = ports.statusBar.createStatusItem();
@@ -28,11 +29,12 @@ void Application::applicationDidFinishLaunching() {
     registerLoginItemOnce(Settings::didMigrateToLarkspireKey);
 
     bool featureNeedsTrust = defaults.boolForKey(Settings::cutPasteKey) || defaults.boolForKey(Settings::selectionSizeKey);
-    if (featureNeedsTrust && !ports.accessibility.isTrusted() && !defaults.boolForKey(Settings::didAskAccessibilityKey)) {
+    if (featureNeedsTrust && !cutPaste->hasPermission() && !defaults.boolForKey(Settings::didAskAccessibilityKey)) {
         // The flag goes first, so the request is never repeated by a later start whatever the user answers.
         defaults.setBool(Settings::didAskAccessibilityKey, true);
-        ports.accessibility.prompt();
+        cutPaste->requestPermission();
     }
+    cutPaste->update();
 
     if (!ports.finderExtension.isEnabled()) {
         ports.main.postAfter(0.5, weakly(weak_from_this(), [](Application& self) { self.settingsWindow.show(0); }));
@@ -57,6 +59,7 @@ void Application::openUrls(const std::vector<std::string>& urls) {
 void Application::openUrl(const std::string& text) {
     auto url = Url::parse(text);
     if (!url || url->scheme() != urlScheme || !url->host()) return;
+    if (*url->host() == "create") handleCreate(*url);
     // Hosts without a handler yet are skipped like unknown ones.
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cutpaste/CutPasteMonitor.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Ports.h"
 #include "platform/Url.h"
@@ -27,10 +28,15 @@ public:
     void updateStatusIcon();
     Menu menuNeedsUpdate();
     void openSettings();
+    void discardCut();
+
+    // A new-file request: host "create" with the query items "dir" and "sel".
+    void handleCreate(const Url& url);
 
     NotificationCenter& notificationCenter() { return notifications; }
     SettingsWindowController& settingsWindowController() { return settingsWindow; }
     StatusItem* statusItemForTesting() { return statusItem.get(); }
+    CutPasteMonitor& cutPasteMonitor() { return *cutPaste; }
 
 private:
     void openUrl(const std::string& text);
@@ -41,6 +47,7 @@ private:
     SettingsWindowController settingsWindow;
     std::unique_ptr<StatusItem> statusItem;
     std::shared_ptr<void> cutStateObservation;
+    std::shared_ptr<CutPasteMonitor> cutPaste;
 };
 
 } // namespace larkspire

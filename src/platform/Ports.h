@@ -2,15 +2,20 @@
 
 #include "platform/Accessibility.h"
 #include "platform/Alerts.h"
+#include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/DefaultsStore.h"
 #include "platform/DistributedNotifications.h"
+#include "platform/FilePackages.h"
 #include "platform/FinderExtension.h"
+#include "platform/KeyboardTap.h"
 #include "platform/Log.h"
 #include "platform/LoginItem.h"
 #include "platform/MainQueue.h"
+#include "platform/RunningApplications.h"
 #include "platform/SettingsWindow.h"
 #include "platform/StatusItem.h"
+#include "platform/UIElements.h"
 #include "platform/WorkQueue.h"
 #include "platform/Workspace.h"
 
@@ -32,6 +37,11 @@ struct Ports {
     StatusBar& statusBar;
     ApplicationControl& application;
     SettingsWindowFactory& settingsWindows;
+    Clipboard& clipboard;
+    EventTaps& eventTaps;
+    RunningApplications& runningApplications;
+    UIElements& uiElements;
+    FilePackages& filePackages;
 };
 
 } // namespace larkspire
