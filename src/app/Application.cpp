@@ -16,10 +16,11 @@ void Application::applicationDidFinishLaunching() {
         return self ? self->menuNeedsUpdate() : Menu{};
     });
     updateStatusIcon();
-    cutStateObservation = notifications.observe("CutPasteMonitor.cutStateChanged", weakly(weak_from_this(), [](Application& self) {
-        self.updateStatusIcon();
-        self.statusItem->menuContentChanged();
-    }));
+    cutStateObservation = notifications.observe("CutPasteMonitor.cutStateChanged",
+                                                weakly(weak_from_this(), [](Application& self) {
+                                                    self.updateStatusIcon();
+                                                    self.statusItem->menuContentChanged();
+                                                }));
 
     auto& defaults = ports.defaults;
     defaults.registerDefaults(Settings::registeredDefaults());
@@ -28,8 +29,10 @@ void Application::applicationDidFinishLaunching() {
     registerLoginItemOnce(Settings::didSetupLoginKey);
     registerLoginItemOnce(Settings::didMigrateToLarkspireKey);
 
-    bool featureNeedsTrust = defaults.boolForKey(Settings::cutPasteKey) || defaults.boolForKey(Settings::selectionSizeKey);
-    if (featureNeedsTrust && !cutPaste->hasPermission() && !defaults.boolForKey(Settings::didAskAccessibilityKey)) {
+    bool featureNeedsTrust =
+        defaults.boolForKey(Settings::cutPasteKey) || defaults.boolForKey(Settings::selectionSizeKey);
+    if (featureNeedsTrust && !cutPaste->hasPermission() &&
+        !defaults.boolForKey(Settings::didAskAccessibilityKey)) {
         // The flag goes first, so the request is never repeated by a later start whatever the user answers.
         defaults.setBool(Settings::didAskAccessibilityKey, true);
         cutPaste->requestPermission();
@@ -37,7 +40,8 @@ void Application::applicationDidFinishLaunching() {
     cutPaste->update();
 
     if (!ports.finderExtension.isEnabled()) {
-        ports.main.postAfter(0.5, weakly(weak_from_this(), [](Application& self) { self.settingsWindow.show(0); }));
+        ports.main.postAfter(
+            0.5, weakly(weak_from_this(), [](Application& self) { self.settingsWindow.show(0); }));
     }
 }
 
@@ -63,4 +67,4 @@ void Application::openUrl(const std::string& text) {
     // Hosts without a handler yet are skipped like unknown ones.
 }
 
-} // namespace larkspire
+}  // namespace larkspire

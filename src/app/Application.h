@@ -15,7 +15,7 @@ namespace larkspire {
 // The composition root and the application delegate: owns one instance of each feature,
 // runs the start-up sequence, routes URL requests and keeps the status item.
 class Application : public std::enable_shared_from_this<Application> {
-public:
+  public:
     static constexpr const char* urlScheme = "quirefold";
 
     explicit Application(Ports ports);
@@ -38,7 +38,7 @@ public:
     StatusItem* statusItemForTesting() { return statusItem.get(); }
     CutPasteMonitor& cutPasteMonitor() { return *cutPaste; }
 
-private:
+  private:
     void openUrl(const std::string& text);
     void registerLoginItemOnce(const char* flagKey);
 
@@ -50,4 +50,4 @@ private:
     std::shared_ptr<CutPasteMonitor> cutPaste;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -12,21 +12,18 @@ namespace {
 // Only absolute paths name a place; anything else would land in the program's working directory.
 std::optional<std::string> absolutePath(const Url& url, std::string_view name) {
     auto value = url.firstValue(name);
-    if (!value || value->empty() || value->front() != '/')
-        return std::nullopt;
+    if (!value || value->empty() || value->front() != '/') return std::nullopt;
     return value;
 }
 
 std::string parentPath(std::string path) {
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
     auto slash = path.rfind('/');
-    if (slash == std::string::npos || slash == 0)
-        return "/";
+    if (slash == std::string::npos || slash == 0) return "/";
     return path.substr(0, slash);
 }
 
-} // namespace
+}  // namespace
 
 void Application::handleCreate(const Url& url) {
     std::optional<std::string> target = absolutePath(url, "dir");
@@ -39,8 +36,7 @@ void Application::handleCreate(const Url& url) {
         else if (!target)
             target = parentPath(*selected);
     }
-    if (!target)
-        return;
+    if (!target) return;
 
     auto created = FileCreator::create(*target, Settings::fileName(ports.defaults));
     if (!created.succeeded()) {
@@ -52,4 +48,4 @@ void Application::handleCreate(const Url& url) {
         ports.workspace.open(Url::fileUrl(created.path));
 }
 
-} // namespace larkspire
+}  // namespace larkspire

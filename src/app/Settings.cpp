@@ -4,15 +4,9 @@ namespace larkspire::Settings {
 
 std::vector<std::pair<std::string, Value>> registeredDefaults() {
     return {
-        {cutPasteKey, true},
-        {selectionSizeKey, true},
-        {autoMountKey, true},
-        {smoothScrollKey, false},
-        {systemMonitorKey, false},
-        {systemMonitorScaleKey, 1.0},
-        {clockWidgetKey, false},
-        {clockWidgetScaleKey, 0.6},
-        {systemMonitorTemperatureKey, true},
+        {cutPasteKey, true},      {selectionSizeKey, true},   {autoMountKey, true},
+        {smoothScrollKey, false}, {systemMonitorKey, false},  {systemMonitorScaleKey, 1.0},
+        {clockWidgetKey, false},  {clockWidgetScaleKey, 0.6}, {systemMonitorTemperatureKey, true},
     };
 }
 
@@ -21,8 +15,8 @@ namespace {
 // Length in bytes of a Unicode white-space or line-break character at the start of `s`, or 0.
 std::size_t whitespaceLength(std::string_view s) {
     static constexpr std::string_view multiByte[] = {
-        "\u0085", "\u00A0", "\u1680", "\u2000", "\u2001", "\u2002", "\u2003", "\u2004", "\u2005",
-        "\u2006", "\u2007", "\u2008", "\u2009", "\u200A", "\u2028", "\u2029", "\u202F", "\u205F", "\u3000",
+        "\u0085", "\u00A0", "\u1680", "\u2000", "\u2001", "\u2002", "\u2003", "\u2004", "\u2005", "\u2006",
+        "\u2007", "\u2008", "\u2009", "\u200A", "\u2028", "\u2029", "\u202F", "\u205F", "\u3000",
     };
     if (s.empty()) return 0;
     char c = s.front();
@@ -41,7 +35,7 @@ std::size_t trailingWhitespaceLength(std::string_view s) {
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<std::string> sanitized(const std::optional<std::string>& name) {
     std::string_view s = name ? std::string_view(*name) : std::string_view{};
@@ -57,4 +51,4 @@ std::string fileName(const DefaultsStore& defaults) {
     return sanitized(defaults.stringForKey(fileNameKey)).value_or(defaultFileName);
 }
 
-} // namespace larkspire::Settings
+}  // namespace larkspire::Settings

@@ -37,4 +37,4 @@ std::optional<std::string> sanitized(const std::optional<std::string>& name);
 // The effective new-file name, read afresh from the store; never empty.
 std::string fileName(const DefaultsStore& defaults);
 
-} // namespace larkspire::Settings
+}  // namespace larkspire::Settings

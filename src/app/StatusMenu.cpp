@@ -36,18 +36,24 @@ Menu Application::menuNeedsUpdate() {
     }
     menu.push_back(MenuItem::separator());
     menu.push_back(MenuItem{.title = "Einstellungen…",
-                            .action = [weak = weak_from_this()](const MenuItem&) {
-                                if (auto self = weak.lock()) self->openSettings();
-                            },
+                            .action =
+                                [weak = weak_from_this()](const MenuItem&) {
+                                    if (auto self = weak.lock()) self->openSettings();
+                                },
                             .keyEquivalent = ","});
-    menu.push_back(MenuItem{.title = "Larkspire beenden",
-                            .action = [&application = ports.application](const MenuItem&) { application.terminate(); },
-                            .keyEquivalent = "q"});
+    menu.push_back(
+        MenuItem{.title = "Larkspire beenden",
+                 .action = [&application = ports.application](const MenuItem&) { application.terminate(); },
+                 .keyEquivalent = "q"});
     return menu;
 }
 
-void Application::openSettings() { settingsWindow.show(std::nullopt); }
+void Application::openSettings() {
+    settingsWindow.show(std::nullopt);
+}
 
-void Application::discardCut() { cutPaste->cancelCut(); }
+void Application::discardCut() {
+    cutPaste->cancelCut();
+}
 
-} // namespace larkspire
+}  // namespace larkspire

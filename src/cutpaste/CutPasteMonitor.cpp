@@ -11,20 +11,17 @@ std::string standardizedPath(const std::string& path) {
     std::size_t start = 0;
     while (start <= path.size()) {
         auto slash = path.find('/', start);
-        if (slash == std::string::npos)
-            slash = path.size();
+        if (slash == std::string::npos) slash = path.size();
         std::string part = path.substr(start, slash - start);
         if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
+            if (!parts.empty()) parts.pop_back();
         } else if (!part.empty() && part != ".") {
             parts.push_back(std::move(part));
         }
         start = slash + 1;
     }
     std::string result;
-    for (const auto& part : parts)
-        result += "/" + part;
+    for (const auto& part : parts) result += "/" + part;
     return result.empty() ? "/" : result;
 }
 
@@ -36,12 +33,10 @@ CutPasteMonitor::CutPasteMonitor(Ports ports, NotificationCenter& notifications)
 std::vector<std::string> CutPasteMonitor::pasteboardFilePaths() const {
     std::vector<std::string> result;
     auto urls = ports.clipboard.fileUrls();
-    if (!urls)
-        return result;
+    if (!urls) return result;
     for (const auto& url : *urls) {
         auto path = ports.clipboard.filePath(url);
-        if (!path || path->empty() || path->front() != '/')
-            continue;
+        if (!path || path->empty() || path->front() != '/') continue;
         result.push_back(standardizedPath(*path));
     }
     // Sorted, so the same files compare equal whatever order the clipboard gave.
@@ -50,15 +45,13 @@ std::vector<std::string> CutPasteMonitor::pasteboardFilePaths() const {
 }
 
 void CutPasteMonitor::setCut(std::vector<std::string> newPaths) {
-    if (newPaths == paths)
-        return;
+    if (newPaths == paths) return;
     paths = std::move(newPaths);
     notifications.post(cutStateChanged);
     ports.defaults.set(Settings::cutPathsKey, Value::stringList(paths));
     ports.distributedNotifications.post(cutChangedNotification);
     pasteboardTimer.reset();
-    if (!paths.empty())
-        startPasteboardWatch();
+    if (!paths.empty()) startPasteboardWatch();
 }
 
 void CutPasteMonitor::startPasteboardWatch() {
@@ -68,11 +61,9 @@ void CutPasteMonitor::startPasteboardWatch() {
 }
 
 void CutPasteMonitor::pasteboardTick() {
-    if (ports.clipboard.changeCount() == notedChangeCount)
-        return;
+    if (ports.clipboard.changeCount() == notedChangeCount) return;
     // The same files copied again keep the cut; the noted count stays, so later ticks look again.
-    if (pasteboardFilePaths() == paths)
-        return;
+    if (pasteboardFilePaths() == paths) return;
     log.info("Zwischenablage geändert – Ausschneiden verworfen");
     setCut({});
 }
@@ -88,11 +79,9 @@ void CutPasteMonitor::rememberCut() {
 
 void CutPasteMonitor::pickUp(std::int64_t forGeneration) {
     // A later ⌘X started attempts of its own; this one is stale.
-    if (generation != forGeneration)
-        return;
+    if (generation != forGeneration) return;
     auto found = pasteboardFilePaths();
-    if (found.empty() || found == paths)
-        return;
+    if (found.empty() || found == paths) return;
     log.info("Ausgeschnitten: " + std::to_string(found.size()) + " Datei(en)");
     setCut(std::move(found));
 }
@@ -127,14 +116,12 @@ void CutPasteMonitor::update() {
         setCut({});
         return;
     }
-    if (tap)
-        return;
+    if (tap) return;
     if (hasPermission()) {
         auto created = ports.eventTaps.createKeyDownTap(
             [weak = weak_from_this()](std::uint32_t type, const KeyEvent& event) -> std::optional<KeyEvent> {
                 auto self = weak.lock();
-                if (!self)
-                    return event;
+                if (!self) return event;
                 return self->handle(type, event);
             });
         if (!created) {
@@ -143,8 +130,7 @@ void CutPasteMonitor::update() {
         }
         tap = std::move(created);
         runLoopSource = tap->createRunLoopSource();
-        if (runLoopSource)
-            runLoopSource->addToMainRunLoop();
+        if (runLoopSource) runLoopSource->addToMainRunLoop();
         tap->setEnabled(true);
         log.info("Event-Tap aktiv");
         return;
@@ -159,8 +145,7 @@ void CutPasteMonitor::stopTap() {
         tap->setEnabled(false);
         tap->invalidate();
     }
-    if (runLoopSource)
-        runLoopSource->removeFromMainRunLoop();
+    if (runLoopSource) runLoopSource->removeFromMainRunLoop();
     runLoopSource.reset();
     tap.reset();
 }
@@ -170,17 +155,13 @@ void CutPasteMonitor::stopTap() {
 std::optional<KeyEvent> CutPasteMonitor::handle(std::uint32_t type, const KeyEvent& event) {
     if (type == EventType::tapDisabledByTimeout || type == EventType::tapDisabledByUserInput) {
         log.info("Event-Tap wurde deaktiviert (" + std::to_string(type) + ") – wieder einschalten");
-        if (tap)
-            tap->setEnabled(true);
+        if (tap) tap->setEnabled(true);
         return event;
     }
-    if (type != EventType::keyDown)
-        return event;
+    if (type != EventType::keyDown) return event;
     // Exactly Command among the four modifiers; Caps Lock, Fn and the like do not matter.
-    if ((event.flags & modifierMask) != KeyFlags::command)
-        return event;
-    if (event.keyCode != keyX && event.keyCode != keyV)
-        return event;
+    if ((event.flags & modifierMask) != KeyFlags::command) return event;
+    if (event.keyCode != keyX && event.keyCode != keyV) return event;
 
     auto frontmost = ports.runningApplications.frontmostApplication();
     if (!frontmost || frontmost->bundleIdentifier != std::optional<std::string>(finderBundleIdentifier))
@@ -215,14 +196,11 @@ bool CutPasteMonitor::focusIsTextInput(std::int32_t processIdentifier) {
     ui.setMessagingTimeout(application, focusTimeout);
     // Any failure on the way counts as no text input: the key is then handled as a file command.
     auto focused = ui.copyAttributeValue(application, "AXFocusedUIElement");
-    if (focused.error != AXError::success)
-        return false;
+    if (focused.error != AXError::success) return false;
     auto element = focused.value.element();
-    if (!element || !*element)
-        return false;
+    if (!element || !*element) return false;
     auto role = ui.copyAttributeValue(*element, "AXRole");
-    if (role.error != AXError::success)
-        return false;
+    if (role.error != AXError::success) return false;
     auto roleName = role.value.string();
     return roleName && textRoles.count(*roleName) > 0;
 }
@@ -239,8 +217,7 @@ bool CutPasteMonitor::pressMenuItem(std::int32_t processIdentifier, const std::s
     auto childElements = [&ui](const UIElementRef& element) {
         std::vector<UIElementRef> found;
         auto children = ui.copyAttributeValue(element, "AXChildren");
-        if (children.error != AXError::success || !children.value.list())
-            return found;
+        if (children.error != AXError::success || !children.value.list()) return found;
         for (const auto& child : *children.value.list())
             if (auto childElement = child.element(); childElement && *childElement)
                 found.push_back(*childElement);
@@ -250,8 +227,7 @@ bool CutPasteMonitor::pressMenuItem(std::int32_t processIdentifier, const std::s
     // Only the items directly inside each top-level menu count, not those of submenus.
     for (const auto& topLevel : childElements(*menuBar.value.element())) {
         auto menus = childElements(topLevel);
-        if (menus.empty())
-            continue;
+        if (menus.empty()) continue;
         for (const auto& item : childElements(menus.front())) {
             auto character = ui.copyAttributeValue(item, "AXMenuItemCmdChar");
             if (character.error != AXError::success || !character.value.string() ||
@@ -270,8 +246,7 @@ bool CutPasteMonitor::pressMenuItem(std::int32_t processIdentifier, const std::s
 void CutPasteMonitor::copyStep(std::int32_t processIdentifier) {
     bool pressed = pressMenuItem(processIdentifier, "C", 0);
     log.info(std::string("⌘X → Kopieren (") + (pressed ? "ok" : "Menüpunkt nicht gefunden") + ")");
-    if (pressed)
-        rememberCut();
+    if (pressed) rememberCut();
 }
 
 void CutPasteMonitor::moveStep(std::int32_t processIdentifier, std::size_t clipboardCount) {
@@ -283,4 +258,4 @@ void CutPasteMonitor::moveStep(std::int32_t processIdentifier, std::size_t clipb
                          weakly(weak_from_this(), [](CutPasteMonitor& self) { self.setCut({}); }));
 }
 
-} // namespace larkspire
+}  // namespace larkspire

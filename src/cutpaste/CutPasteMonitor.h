@@ -22,7 +22,7 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     static constexpr const char* finderBundleIdentifier = "com.apple.finder";
     static constexpr std::int64_t keyX = 7;
     static constexpr std::int64_t keyV = 9;
-    static constexpr std::uint64_t modifierMask = 0x1E0000; // Shift, Control, Option, Command
+    static constexpr std::uint64_t modifierMask = 0x1E0000;  // Shift, Control, Option, Command
     static constexpr double pasteboardInterval = 0.5;
     static constexpr double clearAfterMove = 0.5;
     static constexpr double pickupDelays[] = {0.15, 0.4, 1.0};
@@ -36,8 +36,8 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     // Cut state.
     const std::vector<std::string>& cutPaths() const { return paths; }
     std::int64_t cutGeneration() const { return generation; }
-    std::vector<std::string> pasteboardFilePaths() const; // sorted, standardised
-    void setCut(std::vector<std::string> newPaths);       // `newPaths` sorted and standardised
+    std::vector<std::string> pasteboardFilePaths() const;  // sorted, standardised
+    void setCut(std::vector<std::string> newPaths);        // `newPaths` sorted and standardised
     void rememberCut();
     void cancelCut();
 
@@ -47,8 +47,8 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     void openAccessibilitySettings();
 
     // Switching and interception.
-    void update(); // reads "finderCutPaste"; installs or removes the tap, or waits for the permission
-    std::optional<KeyEvent> handle(std::uint32_t type, const KeyEvent& event); // nothing: swallowed
+    void update();  // reads "finderCutPaste"; installs or removes the tap, or waits for the permission
+    std::optional<KeyEvent> handle(std::uint32_t type, const KeyEvent& event);  // nothing: swallowed
     bool pressMenuItem(std::int32_t processIdentifier, const std::string& commandChar,
                        std::int64_t modifiers);
 
@@ -82,4 +82,4 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
 // A file path with "." and ".." resolved, doubled and trailing slashes removed.
 std::string standardizedPath(const std::string& path);
 
-} // namespace larkspire
+}  // namespace larkspire

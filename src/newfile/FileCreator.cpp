@@ -30,16 +30,14 @@ bool isKnownPosixError(int code) {
 }
 
 std::string joined(const std::string& directory, const std::string& name) {
-    if (!directory.empty() && directory.back() == '/')
-        return directory + name;
+    if (!directory.empty() && directory.back() == '/') return directory + name;
     return directory + "/" + name;
 }
 
-} // namespace
+}  // namespace
 
 std::string candidateName(const std::string& name, int index) {
-    if (index < 1)
-        return name;
+    if (index < 1) return name;
     auto dot = name.rfind('.');
     std::string number = std::to_string(index);
     if (dot != std::string::npos && dot > 0 && dot + 1 < name.size())
@@ -62,11 +60,10 @@ Result create(const std::string& directory, const std::string& name) {
             return Result{.path = path};
         }
         int code = errno;
-        if (code == EEXIST)
-            continue;
+        if (code == EEXIST) continue;
         return Result{.error = isKnownPosixError(code) ? code : EIO};
     }
     return Result{.error = EEXIST};
 }
 
-} // namespace larkspire::FileCreator
+}  // namespace larkspire::FileCreator

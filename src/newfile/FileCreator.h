@@ -6,8 +6,8 @@ namespace larkspire::FileCreator {
 
 // The outcome of a creation: the new file's path, or the POSIX error that stopped it.
 struct Result {
-    std::string path; // empty on failure
-    int error = 0;    // 0 on success
+    std::string path;  // empty on failure
+    int error = 0;     // 0 on success
     bool succeeded() const { return error == 0; }
 };
 
@@ -19,4 +19,4 @@ std::string candidateName(const std::string& name, int index);
 // Creates an empty file under the first free candidate name in `directory`, never overwriting one.
 Result create(const std::string& directory, const std::string& name);
 
-} // namespace larkspire::FileCreator
+}  // namespace larkspire::FileCreator

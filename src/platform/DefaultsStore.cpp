@@ -30,4 +30,4 @@ std::optional<std::vector<std::string>> DefaultsStore::stringListForKey(const st
     return v->asStringList();
 }
 
-} // namespace larkspire
+}  // namespace larkspire

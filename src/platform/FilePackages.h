@@ -8,7 +8,7 @@ namespace larkspire {
 class FilePackages {
   public:
     virtual ~FilePackages() = default;
-    virtual bool isFilePackage(const std::string& path) const = 0; // false for files and missing paths
+    virtual bool isFilePackage(const std::string& path) const = 0;  // false for files and missing paths
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -7,11 +7,11 @@ enum class LoginItemStatus { notRegistered = 0, enabled = 1, requiresApproval = 
 
 // Starting the application when the user logs in.
 class LoginItem {
-public:
+  public:
     virtual ~LoginItem() = default;
     virtual bool registerItem() = 0;    // false on failure
     virtual bool unregisterItem() = 0;  // false on failure
     virtual LoginItemStatus status() const = 0;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

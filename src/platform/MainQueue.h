@@ -9,20 +9,20 @@ namespace larkspire {
 
 // A one-shot task already scheduled; dropping the token does not cancel it.
 class TaskToken {
-public:
+  public:
     TaskToken() = default;
     explicit TaskToken(std::shared_ptr<std::atomic<bool>> cancelled) : cancelled(std::move(cancelled)) {}
     void cancel() {
         if (cancelled) cancelled->store(true);
     }
 
-private:
+  private:
     std::shared_ptr<std::atomic<bool>> cancelled;
 };
 
 // A repeating timer; it stops when invalidated or destroyed.
 class RepeatingTimer {
-public:
+  public:
     RepeatingTimer() = default;
     explicit RepeatingTimer(std::shared_ptr<std::atomic<bool>> cancelled) : cancelled(std::move(cancelled)) {}
     RepeatingTimer(RepeatingTimer&&) noexcept = default;
@@ -42,18 +42,19 @@ public:
     }
     bool isValid() const { return cancelled && !cancelled->load(); }
 
-private:
+  private:
     std::shared_ptr<std::atomic<bool>> cancelled;
 };
 
 // The main thread's queue: every feature's state is touched only from work run here.
 class MainQueue {
-public:
+  public:
     virtual ~MainQueue() = default;
-    virtual void post(std::function<void()> work) = 0;                                   // runs after the current work
-    virtual TaskToken postAfter(double seconds, std::function<void()> work) = 0;          // runs once, cancellable
-    virtual RepeatingTimer scheduleRepeating(double interval, std::function<void()> work) = 0;  // until invalidated
-    virtual void postFromAnyThread(std::function<void()> work) = 0;                      // thread-safe hand-back
+    virtual void post(std::function<void()> work) = 0;  // runs after the current work
+    virtual TaskToken postAfter(double seconds, std::function<void()> work) = 0;  // runs once, cancellable
+    virtual RepeatingTimer scheduleRepeating(double interval,
+                                             std::function<void()> work) = 0;  // until invalidated
+    virtual void postFromAnyThread(std::function<void()> work) = 0;            // thread-safe hand-back
 
     // A callable for other threads: it hands its arguments back to the main thread and calls
     // `handler(object, args...)` there, but only while the object still lives.
@@ -73,4 +74,4 @@ template <class T, class F> std::function<void()> weakly(const std::weak_ptr<T>&
     };
 }
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -24,9 +24,11 @@ struct MenuItem {
     std::string keyEquivalent;  // with Command; empty for none
 
     static MenuItem separator() { return MenuItem{.isSeparator = true}; }
-    static MenuItem heading(std::string title) { return MenuItem{.title = std::move(title), .enabled = false}; }
+    static MenuItem heading(std::string title) {
+        return MenuItem{.title = std::move(title), .enabled = false};
+    }
 };
 
 using Menu = std::vector<MenuItem>;
 
-} // namespace larkspire
+}  // namespace larkspire

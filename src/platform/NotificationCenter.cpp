@@ -20,4 +20,4 @@ void NotificationCenter::post(const std::string& name) {
     }
 }
 
-} // namespace larkspire
+}  // namespace larkspire

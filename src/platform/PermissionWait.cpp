@@ -13,4 +13,4 @@ void PermissionWait::start(MainQueue& main, Accessibility& accessibility, std::f
     });
 }
 
-} // namespace larkspire
+}  // namespace larkspire

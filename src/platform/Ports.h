@@ -44,4 +44,4 @@ struct Ports {
     FilePackages& filePackages;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -7,7 +7,7 @@
 namespace larkspire {
 
 struct RunningApplication {
-    std::optional<std::string> bundleIdentifier; // nothing for a process without one
+    std::optional<std::string> bundleIdentifier;  // nothing for a process without one
     std::int32_t processIdentifier = 0;
 };
 
@@ -16,7 +16,7 @@ class RunningApplications {
   public:
     virtual ~RunningApplications() = default;
     virtual std::optional<RunningApplication>
-    frontmostApplication() const = 0; // the one receiving key presses; nothing when none
+    frontmostApplication() const = 0;  // the one receiving key presses; nothing when none
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -7,7 +7,7 @@ namespace larkspire {
 
 // The settings window as the desktop shows it; its tabs are those the controller describes.
 class SettingsWindow {
-public:
+  public:
     virtual ~SettingsWindow() = default;
     virtual void selectTab(int index) = 0;  // like a click on the tab: the selection callback runs, if set
     virtual void setOnSelect(std::function<void(int index)> onSelect) = 0;  // runs on every tab change
@@ -18,9 +18,9 @@ public:
 
 // Creates the one settings window when it is first needed.
 class SettingsWindowFactory {
-public:
+  public:
     virtual ~SettingsWindowFactory() = default;
     virtual std::unique_ptr<SettingsWindow> createSettingsWindow() = 0;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

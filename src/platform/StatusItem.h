@@ -19,28 +19,29 @@ struct StatusIcon {
 
 // The application's item in the menu bar or system tray.
 class StatusItem {
-public:
+  public:
     virtual ~StatusItem() = default;
-    virtual bool hasButton() const = 0;                      // false where the desktop shows no item
-    virtual void setImageLeading() = 0;                      // the image stands before the title
+    virtual bool hasButton() const = 0;  // false where the desktop shows no item
+    virtual void setImageLeading() = 0;  // the image stands before the title
     virtual void setIcon(const StatusIcon& icon) = 0;
-    virtual void setMenuProvider(std::function<Menu()> menuNeedsUpdate) = 0;  // called each time the menu opens
-    virtual void menuContentChanged() = 0;                   // an open menu asks the provider again
+    virtual void
+    setMenuProvider(std::function<Menu()> menuNeedsUpdate) = 0;  // called each time the menu opens
+    virtual void menuContentChanged() = 0;                       // an open menu asks the provider again
 };
 
 // Creates status items.
 class StatusBar {
-public:
+  public:
     virtual ~StatusBar() = default;
     virtual std::unique_ptr<StatusItem> createStatusItem() = 0;  // variable length
 };
 
 // Ends the process the way the platform does.
 class ApplicationControl {
-public:
+  public:
     virtual ~ApplicationControl() = default;
     virtual void terminate() = 0;
     virtual void activateIgnoringOtherApps() = 0;  // bring the application to the front
 };
 
-} // namespace larkspire
+}  // namespace larkspire

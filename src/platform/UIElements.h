@@ -20,7 +20,7 @@ enum class AXError : std::int32_t {
     failure = -25200,
     illegalArgument = -25201,
     invalidUIElement = -25202,
-    cannotComplete = -25204, // among others: the application did not answer in time
+    cannotComplete = -25204,  // among others: the application did not answer in time
     attributeUnsupported = -25205,
     actionUnsupported = -25206,
     apiDisabled = -25211,
@@ -54,18 +54,18 @@ struct AXValue {
 
 struct AXResult {
     AXError error = AXError::success;
-    AXValue value; // empty unless `error` is success
+    AXValue value;  // empty unless `error` is success
 };
 
 // Reading and driving other applications through the accessibility interface.
 class UIElements {
   public:
     virtual ~UIElements() = default;
-    virtual UIElementRef application(std::int32_t processIdentifier) = 0; // never null; may be dead
+    virtual UIElementRef application(std::int32_t processIdentifier) = 0;  // never null; may be dead
     virtual void setMessagingTimeout(const UIElementRef& element,
-                                     double seconds) = 0; // for messages through this element
+                                     double seconds) = 0;  // for messages through this element
     virtual AXResult copyAttributeValue(const UIElementRef& element, const std::string& attribute) = 0;
     virtual AXError performAction(const UIElementRef& element, const std::string& action) = 0;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -25,7 +25,7 @@ std::optional<std::string> decodedText(std::string_view part) {
     return decoded;
 }
 
-} // namespace
+}  // namespace
 
 bool isValidUtf8(std::string_view text) {
     std::size_t i = 0;
@@ -138,7 +138,8 @@ std::optional<Url> Url::parse(std::string_view input) {
         }
         auto host = percentDecoded(authority);
         if (!host) return std::nullopt;
-        if (!host->empty() && isValidUtf8(*host) && host->find('\0') == std::string::npos) url.hostPart = *host;
+        if (!host->empty() && isValidUtf8(*host) && host->find('\0') == std::string::npos)
+            url.hostPart = *host;
     }
     auto path = percentDecoded(rest);
     if (!path) return std::nullopt;
@@ -177,4 +178,4 @@ std::optional<std::string> Url::firstValue(std::string_view name) const {
     return std::nullopt;
 }
 
-} // namespace larkspire
+}  // namespace larkspire

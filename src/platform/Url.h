@@ -15,15 +15,17 @@ struct QueryItem {
 
 // An absolute URL split into the parts this program reads. Parsing never throws.
 class Url {
-public:
+  public:
     // Nothing for text that is not a URL: no scheme, a malformed percent escape, spaces or control bytes.
     static std::optional<Url> parse(std::string_view text);
     static Url fileUrl(std::string_view absolutePath);  // "file://" + the path, percent-encoded
 
     const std::string& string() const { return text; }
-    const std::string& scheme() const { return schemePart; }       // as written; compare case-sensitively
-    const std::optional<std::string>& host() const { return hostPart; }  // decoded; nothing when empty or absent
-    const std::string& path() const { return pathPart; }           // decoded
+    const std::string& scheme() const { return schemePart; }  // as written; compare case-sensitively
+    const std::optional<std::string>& host() const {
+        return hostPart;
+    }                                                     // decoded; nothing when empty or absent
+    const std::string& path() const { return pathPart; }  // decoded
     bool isFileUrl() const { return schemePart == "file"; }
 
     // Decoded items in their order. An item whose name or value does not decode to valid UTF-8
@@ -34,7 +36,7 @@ public:
 
     bool operator==(const Url& other) const { return text == other.text; }
 
-private:
+  private:
     std::string text;
     std::string schemePart;
     std::optional<std::string> hostPart;
@@ -47,4 +49,4 @@ std::optional<std::string> percentDecoded(std::string_view text);
 std::string percentEncodedPath(std::string_view path);
 bool isValidUtf8(std::string_view text);
 
-} // namespace larkspire
+}  // namespace larkspire

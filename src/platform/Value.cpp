@@ -70,4 +70,4 @@ std::optional<std::vector<std::string>> Value::asStringList() const {
     return strings;
 }
 
-} // namespace larkspire
+}  // namespace larkspire

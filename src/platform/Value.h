@@ -17,7 +17,7 @@ struct Data {
 
 // A property-list value: what the defaults store keeps under one key.
 class Value {
-public:
+  public:
     using List = std::vector<Value>;
     using Dictionary = std::map<std::string, Value>;
     using Storage = std::variant<bool, std::int64_t, double, std::string, Data, List, Dictionary>;
@@ -45,8 +45,8 @@ public:
 
     bool operator==(const Value&) const = default;
 
-private:
+  private:
     Storage storage;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

@@ -6,9 +6,9 @@ namespace larkspire {
 
 // The desktop's workspace: opening URLs and files with their default application.
 class Workspace {
-public:
+  public:
     virtual ~Workspace() = default;
     virtual bool open(const Url& url) = 0;  // false when nothing could open it
 };
 
-} // namespace larkspire
+}  // namespace larkspire

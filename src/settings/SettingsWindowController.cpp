@@ -24,7 +24,8 @@ SettingsWindowController::SettingsWindowController(SettingsWindowFactory& factor
 void SettingsWindowController::createWindow() {
     window = factory.createSettingsWindow();
     auto last = static_cast<std::int64_t>(tabs().size()) - 1;
-    window->selectTab(static_cast<int>(std::clamp<std::int64_t>(defaults.integerForKey(selectedTabKey), 0, last)));
+    window->selectTab(
+        static_cast<int>(std::clamp<std::int64_t>(defaults.integerForKey(selectedTabKey), 0, last)));
     // Set after restoring, so that restoring does not write the key.
     window->setOnSelect([&defaults = defaults](int index) { defaults.set(selectedTabKey, Value(index)); });
 }
@@ -37,4 +38,4 @@ void SettingsWindowController::show(std::optional<int> tab) {
     window->makeKeyAndOrderFront();
 }
 
-} // namespace larkspire
+}  // namespace larkspire

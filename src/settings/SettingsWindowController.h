@@ -18,20 +18,21 @@ struct SettingsTab {
 
 // The settings window: created on first use, kept for the life of the process, closing only hides it.
 class SettingsWindowController {
-public:
+  public:
     static constexpr const char* selectedTabKey = "settingsSelectedTab";
     static constexpr const char* frameAutosaveName = "LarkspireSettings";
     static constexpr double tabWidth = 460;
     static const std::vector<SettingsTab>& tabs();
 
-    SettingsWindowController(SettingsWindowFactory& factory, DefaultsStore& defaults, ApplicationControl& application);
+    SettingsWindowController(SettingsWindowFactory& factory, DefaultsStore& defaults,
+                             ApplicationControl& application);
 
     // Selects `tab` when given (else the tab last shown), brings the window to the front,
     // centring it when it was not visible.
     void show(std::optional<int> tab);
     bool hasWindow() const { return window != nullptr; }
 
-private:
+  private:
     void createWindow();
 
     SettingsWindowFactory& factory;
@@ -40,4 +41,4 @@ private:
     std::unique_ptr<SettingsWindow> window;
 };
 
-} // namespace larkspire
+}  // namespace larkspire

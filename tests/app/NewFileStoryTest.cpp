@@ -18,8 +18,7 @@ std::string createRequest(std::optional<fs::path> dir, std::optional<fs::path> s
     std::string url = "quirefold://create";
     char separator = '?';
     for (auto [name, value] : {std::pair{"dir", dir}, std::pair{"sel", sel}}) {
-        if (!value)
-            continue;
+        if (!value) continue;
         url += separator + std::string(name) + "=" + percentEncodedPath(value->string());
         separator = '&';
     }
@@ -73,7 +72,7 @@ TEST_F(NewFile, TheConfiguredNameIsNumberedLikeAnyOther) {
     EXPECT_TRUE(fs::exists(folder / ".env (1)"));
 
     sim.desktop.defaults.set(Settings::fileNameKey,
-                             Value("../ausbruch.txt")); // rejected: the default is used
+                             Value("../ausbruch.txt"));  // rejected: the default is used
     request(createRequest(folder));
     EXPECT_TRUE(fs::exists(folder / "Neu.txt"));
 }
@@ -127,7 +126,7 @@ TEST_F(NewFile, TheFirstValueOfARepeatedItemCountsAndEmptyOnesAreIgnored) {
 TEST_F(NewFile, ARequestWithoutAPlaceDoesNothing) {
     request("quirefold://create");
     request("quirefold://create?sel=&dir=");
-    request("quirefold://create?dir=relative/folder"); // would land in the program's working directory
+    request("quirefold://create?dir=relative/folder");  // would land in the program's working directory
     EXPECT_TRUE(sim.desktop.alerts.shown.empty());
     EXPECT_FALSE(fs::exists("relative/folder/Neu.txt"));
 }
@@ -135,7 +134,7 @@ TEST_F(NewFile, ARequestWithoutAPlaceDoesNothing) {
 TEST_F(NewFile, OpensTheNewFileWhenAsked) {
     auto folder = tmp.folder("f");
     sim.desktop.defaults.setBool(Settings::openAfterCreateKey, true);
-    sim.desktop.workspace.opens = false; // a failure to open is ignored
+    sim.desktop.workspace.opens = false;  // a failure to open is ignored
     request(createRequest(folder));
     ASSERT_EQ(sim.desktop.workspace.opened.size(), 1u);
     EXPECT_EQ(sim.desktop.workspace.opened[0].path(), (folder / "Neu.txt").string());
@@ -191,11 +190,11 @@ TEST_F(NewFile, SeveralUrlsAreHandledInOrderAndOthersIgnored) {
         createRequest(a / "b"),
         createRequest(a),
     });
-    EXPECT_EQ(sim.desktop.alerts.shown.size(), 1u); // the missing folder, and the others still ran
+    EXPECT_EQ(sim.desktop.alerts.shown.size(), 1u);  // the missing folder, and the others still ran
     EXPECT_TRUE(fs::exists(a / "Neu.txt"));
     EXPECT_TRUE(fs::exists(a / "b/Neu.txt"));
     EXPECT_TRUE(fs::exists(a / "Neu (1).txt"));
     EXPECT_FALSE(fs::exists(a / "Neu (2).txt"));
 }
 
-} // namespace
+}  // namespace

@@ -1,4 +1,5 @@
 #include "app/Settings.h"
+
 #include "platform/sim/MemoryDefaults.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(NameCase{std::nullopt, "Neu.txt"}, NameCase{"  Notiz.md \n", "Notiz.md"},
                       NameCase{"   ", "Neu.txt"}, NameCase{".", "Neu.txt"}, NameCase{"..", "Neu.txt"},
                       NameCase{"a/b.txt", "Neu.txt"}, NameCase{"Bericht:2024.txt", "Neu.txt"},
-                      NameCase{".env", ".env"}, NameCase{"...a", "...a"}, NameCase{"Mein Text.txt", "Mein Text.txt"},
+                      NameCase{".env", ".env"}, NameCase{"...a", "...a"},
+                      NameCase{"Mein Text.txt", "Mein Text.txt"},
                       NameCase{"\u00A0\u3000Brief.odt\u2028", "Brief.odt"}, NameCase{"", "Neu.txt"},
                       NameCase{std::string("a\0b.txt", 7), "Neu.txt"}, NameCase{"Straße.txt", "Straße.txt"}));
 
@@ -36,7 +38,9 @@ TEST(FileName, IgnoresAStoredValueThatIsNotText) {
     EXPECT_EQ(defaults.object(Settings::fileNameKey), Value(42));  // not rewritten
 }
 
-TEST(Sanitized, OfNothingIsNothing) { EXPECT_EQ(Settings::sanitized(std::nullopt), std::nullopt); }
+TEST(Sanitized, OfNothingIsNothing) {
+    EXPECT_EQ(Settings::sanitized(std::nullopt), std::nullopt);
+}
 
 TEST(RegisteredDefaults, ReadAsTheUserExpectsOnAFreshStore) {
     sim::MemoryDefaults defaults;
@@ -49,10 +53,10 @@ TEST(RegisteredDefaults, ReadAsTheUserExpectsOnAFreshStore) {
     EXPECT_EQ(defaults.object("clockWidgetScale"), Value(0.6));
     EXPECT_TRUE(defaults.object("systemMonitorScale")->is<double>());
     EXPECT_EQ(defaults.registrationOrder(),
-              (std::vector<std::string>{"finderCutPaste", "showSelectionSize", "autoMountShares", "smoothScroll",
-                                        "systemMonitor", "systemMonitorScale", "clockWidget", "clockWidgetScale",
-                                        "systemMonitorTemperature"}));
+              (std::vector<std::string>{"finderCutPaste", "showSelectionSize", "autoMountShares",
+                                        "smoothScroll", "systemMonitor", "systemMonitorScale", "clockWidget",
+                                        "clockWidgetScale", "systemMonitorTemperature"}));
     EXPECT_TRUE(defaults.stored().empty());
 }
 
-} // namespace
+}  // namespace

@@ -113,4 +113,4 @@ TEST(Reopen, ShowsTheSettingsWindowOnTheTabLastShown) {
     EXPECT_EQ(sim.desktop.application.activations, 1);
 }
 
-} // namespace
+}  // namespace

@@ -62,7 +62,7 @@ TEST_F(MonitorFixture, TheStoreAlwaysHoldsTheCurrentList) {
     auto stored = desktop.defaults.object(Settings::cutPathsKey);
     ASSERT_TRUE(stored.has_value());
     EXPECT_EQ(*stored, Value(Value::List{}));
-    EXPECT_EQ(desktop.loop.pendingTaskCount(), 0u); // no watch without a cut
+    EXPECT_EQ(desktop.loop.pendingTaskCount(), 0u);  // no watch without a cut
 }
 
 TEST_F(MonitorFixture, ClipboardPathsAreResolvedStandardisedAndSorted) {
@@ -119,7 +119,7 @@ TEST_F(MonitorFixture, ASlowFileManagerCountsAsNoTextFieldButIsStillDriven) {
     tmp.file("a.txt");
     desktop.fileManager().startRenaming();
     desktop.fileManager().answerDelay =
-        0.3; // longer than the focus query may take, shorter than a menu press
+        0.3;  // longer than the focus query may take, shorter than a menu press
     cutOneFile();
     EXPECT_EQ(monitor->cutPaths(), std::vector<std::string>{(tmp / "a.txt").string()});
     EXPECT_EQ(desktop.applications.timeoutsSet, (std::vector<double>{0.25, 0.5}));
@@ -136,7 +136,7 @@ TEST_F(MonitorFixture, AFileManagerThatDoesNotAnswerLosesTheKeyPress) {
 TEST_F(MonitorFixture, FailingAccessibilityQueriesCountAsNoTextField) {
     tmp.file("a.txt");
     auto& fm = desktop.fileManager();
-    fm.focusedRole.reset(); // nothing focused
+    fm.focusedRole.reset();  // nothing focused
     EXPECT_TRUE(desktop.press(Key::X, Command));
     fm.focusedRole = "AXTextField";
     fm.focusedRoleIsString = false;
@@ -151,9 +151,9 @@ TEST_F(MonitorFixture, PressMenuItemMatchesCharacterAndModifiersExactly) {
     auto& fm = desktop.fileManager();
     EXPECT_TRUE(monitor->pressMenuItem(fm.processIdentifier, "V", 2));
     EXPECT_EQ(fm.pressedItems, std::vector<std::string>{SimFinder::moveItem});
-    EXPECT_FALSE(monitor->pressMenuItem(fm.processIdentifier, "v", 2)); // compared exactly
+    EXPECT_FALSE(monitor->pressMenuItem(fm.processIdentifier, "v", 2));  // compared exactly
     EXPECT_FALSE(monitor->pressMenuItem(fm.processIdentifier, "V", 4));
-    EXPECT_FALSE(monitor->pressMenuItem(99999, "V", 0)); // no such process
+    EXPECT_FALSE(monitor->pressMenuItem(99999, "V", 0));  // no such process
 
     // Only the first match is tried: a failing one ends the search.
     fm.menuBar.insert(
@@ -175,7 +175,7 @@ TEST_F(MonitorFixture, WorkScheduledForAGoneMonitorDoesNothing) {
     desktop.advance(2);
     EXPECT_EQ(desktop.fileManager().copies, 0);
     EXPECT_EQ(announced, 0);
-    EXPECT_FALSE(desktop.press(Key::X, Command)); // the tap went with it
+    EXPECT_FALSE(desktop.press(Key::X, Command));  // the tap went with it
 }
 
-} // namespace
+}  // namespace

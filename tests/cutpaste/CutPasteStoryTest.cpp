@@ -15,8 +15,7 @@ namespace {
 class CutAndPaste : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (auto name : {"1.txt", "2.txt", "3.txt"})
-            tmp.file("from/" + std::string(name));
+        for (auto name : {"1.txt", "2.txt", "3.txt"}) tmp.file("from/" + std::string(name));
         tmp.folder("to");
         desktop.accessibility.trusted = true;
         desktop.finderExtension.enabled = true;
@@ -58,7 +57,7 @@ TEST_F(CutAndPaste, MovesCutFilesIntoTheTargetFolder) {
         EXPECT_FALSE(std::filesystem::exists(tmp / "from" / name)) << name;
     }
     EXPECT_EQ(desktop.log.count("cut", "⌘V → Bewegen 3 Datei(en) (ok)"), 1);
-    EXPECT_EQ(monitor().cutPaths().size(), 3u); // still cut until the move has had its time
+    EXPECT_EQ(monitor().cutPaths().size(), 3u);  // still cut until the move has had its time
 
     desktop.advance(0.5);
     EXPECT_TRUE(monitor().cutPaths().empty());
@@ -70,7 +69,7 @@ TEST_F(CutAndPaste, CutIsAnnouncedOnceAlthoughThreePickupsRun) {
     auto& from = fm.openWindow(tmp / "from");
     from.select({"1.txt", "2.txt", "3.txt"});
     EXPECT_TRUE(desktop.press(Key::X, Command));
-    EXPECT_TRUE(fm.pressedItems.empty()); // Finder never sees the key; the copy item comes a moment later
+    EXPECT_TRUE(fm.pressedItems.empty());  // Finder never sees the key; the copy item comes a moment later
     EXPECT_TRUE(fm.receivedKeys.empty());
     desktop.advance(0.14);
     EXPECT_TRUE(monitor().cutPaths().empty());
@@ -99,7 +98,7 @@ TEST_F(CutAndPaste, OnlyTheSecondOfTwoQuickCutsCounts) {
     second.select({"a.txt"});
     desktop.press(Key::X, Command);
     desktop.loop.runPending();
-    EXPECT_TRUE(monitor().cutPaths().empty()); // the earlier cut is dropped as soon as the copy is pressed
+    EXPECT_TRUE(monitor().cutPaths().empty());  // the earlier cut is dropped as soon as the copy is pressed
     desktop.advance(2.0);
 
     EXPECT_EQ(monitor().cutPaths(), std::vector<std::string>{path("other/a.txt")});
@@ -123,7 +122,7 @@ TEST_F(CutAndPaste, ACopyThatLandsLateIsPickedUpByTheLastAttempt) {
 
 TEST_F(CutAndPaste, NothingOnTheClipboardWithinASecondLeavesNothingCut) {
     auto& from = fm.openWindow(tmp / "from");
-    from.select({}); // the copy item does nothing without a selection
+    from.select({});  // the copy item does nothing without a selection
     EXPECT_TRUE(desktop.press(Key::X, Command));
     desktop.advance(5);
     EXPECT_TRUE(monitor().cutPaths().empty());
@@ -162,7 +161,7 @@ TEST_F(CutAndPaste, CopyingTheSameFilesAgainKeepsTheCut) {
 TEST_F(CutAndPaste, PasteWithNothingCutCopiesAsUsual) {
     auto& from = fm.openWindow(tmp / "from");
     from.select({"1.txt"});
-    desktop.press(Key::C, Command); // Finder's own copy, not a cut
+    desktop.press(Key::C, Command);  // Finder's own copy, not a cut
     fm.openWindow(tmp / "to");
     EXPECT_FALSE(desktop.press(Key::V, Command));
     EXPECT_TRUE(std::filesystem::exists(tmp / "to/1.txt"));
@@ -268,7 +267,7 @@ TEST_F(CutAndPaste, SwitchingTheFeatureOffClearsTheCutAtOnce) {
 
     desktop.defaults.setBool(Settings::cutPasteKey, true);
     monitor().update();
-    monitor().update(); // already running: no second tap
+    monitor().update();  // already running: no second tap
     EXPECT_EQ(desktop.eventTaps.liveTapCount(), 1);
     EXPECT_EQ(desktop.log.count("cut", "Event-Tap aktiv"), 2);
 }
@@ -332,7 +331,7 @@ TEST(CutAndPastePermission, GrantedWhileWaitingGivesTheTapWithinTwoSeconds) {
     EXPECT_EQ(sim.desktop.log.count("cut", "Kein Bedienungshilfen-Zugriff – warte"), 1);
     EXPECT_FALSE(monitor.isTapInstalled());
 
-    monitor.update(); // a second call logs again but starts no second wait
+    monitor.update();  // a second call logs again but starts no second wait
     sim.desktop.advance(7.0);
     EXPECT_EQ(sim.desktop.log.count("cut", "Kein Bedienungshilfen-Zugriff – warte"), 2);
     EXPECT_EQ(sim.desktop.eventTaps.createAttempts, 0);
@@ -367,4 +366,4 @@ TEST(CutAndPastePermission, OffAtStartUpInstallsNothing) {
     EXPECT_FALSE(sim.desktop.press(Key::X, Command));
 }
 
-} // namespace
+}  // namespace

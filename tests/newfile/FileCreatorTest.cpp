@@ -38,12 +38,10 @@ INSTANTIATE_TEST_SUITE_P(FileCreator, CandidateName,
 
 std::string contentsOf(const fs::path& folder) {
     std::vector<std::string> names;
-    for (auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
+    for (auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     std::string joined;
-    for (auto& name : names)
-        joined += name + "|";
+    for (auto& name : names) joined += name + "|";
     return joined;
 }
 
@@ -67,7 +65,7 @@ TEST(FileCreator, TakesTheLowestFreeNumber) {
     EXPECT_EQ(FileCreator::create(tmp.path().string() + "/", "Neu.txt").path, (tmp / "Neu (1).txt").string());
     EXPECT_EQ(FileCreator::create(tmp.path().string(), "Neu.txt").path, (tmp / "Neu (3).txt").string());
     EXPECT_EQ(contentsOf(tmp.path()), "Neu (1).txt|Neu (2).txt|Neu (3).txt|Neu.txt|");
-    EXPECT_EQ(fs::file_size(tmp / "Neu (2).txt"), 8u); // never overwritten
+    EXPECT_EQ(fs::file_size(tmp / "Neu (2).txt"), 8u);  // never overwritten
 }
 
 TEST(FileCreator, AFolderOrLinkOfTheSameNameCountsAsTaken) {
@@ -76,7 +74,7 @@ TEST(FileCreator, AFolderOrLinkOfTheSameNameCountsAsTaken) {
     fs::create_symlink(tmp / "nowhere", tmp / "Neu (1).txt");
     auto result = FileCreator::create(tmp.path().string(), "Neu.txt");
     EXPECT_EQ(result.path, (tmp / "Neu (2).txt").string());
-    EXPECT_FALSE(fs::exists(tmp / "nowhere")); // a dangling link is not followed
+    EXPECT_FALSE(fs::exists(tmp / "nowhere"));  // a dangling link is not followed
 }
 
 TEST(FileCreator, GivesUpWithFileExistsWhenAllTenThousandNamesAreTaken) {
@@ -113,4 +111,4 @@ TEST(FileCreator, AReadOnlyFolderGivesPermissionDenied) {
     EXPECT_EQ(contentsOf(folder), "");
 }
 
-} // namespace
+}  // namespace

@@ -1,4 +1,5 @@
 #include "platform/PermissionWait.h"
+
 #include "platform/sim/Desktop.h"
 
 #include <gtest/gtest.h>
@@ -38,4 +39,4 @@ TEST(PermissionWait, StopEndsTheWait) {
     EXPECT_EQ(granted, 0);
 }
 
-} // namespace
+}  // namespace

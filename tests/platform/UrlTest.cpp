@@ -38,8 +38,9 @@ TEST(Url, HostIsAbsentWithoutAuthorityOrWhenEmpty) {
 }
 
 TEST(Url, RejectsTextThatIsNotAUrl) {
-    for (const char* text : {"", "create", "://x", "1abc://x", "quirefold://create?dir=%2", "quirefold://create?dir=%zz",
-                             "quirefold://cre ate", "quirefold://create?dir=\x01"})
+    for (const char* text :
+         {"", "create", "://x", "1abc://x", "quirefold://create?dir=%2", "quirefold://create?dir=%zz",
+          "quirefold://cre ate", "quirefold://create?dir=\x01"})
         EXPECT_FALSE(Url::parse(text)) << text;
 }
 
@@ -50,7 +51,9 @@ TEST(Url, ValuesThatAreNotSafeTextReadAsAbsent) {
     EXPECT_EQ(url->firstValue("sel"), std::nullopt);
 }
 
-TEST(Url, PlusIsNotASpace) { EXPECT_EQ(Url::parse("quirefold://create?dir=/a+b")->firstValue("dir"), "/a+b"); }
+TEST(Url, PlusIsNotASpace) {
+    EXPECT_EQ(Url::parse("quirefold://create?dir=/a+b")->firstValue("dir"), "/a+b");
+}
 
 TEST(Url, FileUrlsRoundTripAnyPath) {
     std::string path = "/tmp/a b/#1?x%/Ärger.txt";
@@ -68,4 +71,4 @@ TEST(Url, Utf8Validation) {
     EXPECT_FALSE(isValidUtf8("abc\xE2\x82"));       // cut short
 }
 
-} // namespace
+}  // namespace

@@ -55,4 +55,4 @@ TEST(SettingsWindow, HasTheSevenTabsInOrder) {
                                                 "Widgets", "Über"}));
 }
 
-} // namespace
+}  // namespace

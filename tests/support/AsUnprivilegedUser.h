@@ -12,15 +12,12 @@ namespace larkspire::testing {
 // tests run as root; returns what `work` returned, or nothing when the child failed.
 inline std::optional<std::string> asUnprivilegedUser(const std::function<std::string()>& work) {
     int pipeEnds[2];
-    if (::pipe(pipeEnds) != 0)
-        return std::nullopt;
+    if (::pipe(pipeEnds) != 0) return std::nullopt;
     pid_t child = ::fork();
-    if (child < 0)
-        return std::nullopt;
+    if (child < 0) return std::nullopt;
     if (child == 0) {
         ::close(pipeEnds[0]);
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(2);
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
         std::string result = work();
         auto written = ::write(pipeEnds[1], result.data(), result.size());
         ::_exit(written == static_cast<ssize_t>(result.size()) ? 0 : 3);
@@ -34,9 +31,8 @@ inline std::optional<std::string> asUnprivilegedUser(const std::function<std::st
     ::close(pipeEnds[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
     return result;
 }
 
-} // namespace larkspire::testing
+}  // namespace larkspire::testing

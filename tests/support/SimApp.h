@@ -26,4 +26,4 @@ struct SimApp {
     sim::SimStatusItem& statusItem() { return *desktop.statusBar.item; }
 };
 
-} // namespace larkspire::testing
+}  // namespace larkspire::testing

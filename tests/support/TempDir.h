@@ -12,8 +12,7 @@ class TempDir {
   public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "larkspire-XXXXXX").string();
-        if (char* made = ::mkdtemp(pattern.data()))
-            root = made;
+        if (char* made = ::mkdtemp(pattern.data())) root = made;
     }
     ~TempDir() {
         std::error_code error;
@@ -42,4 +41,4 @@ class TempDir {
     std::filesystem::path root;
 };
 
-} // namespace larkspire::testing
+}  // namespace larkspire::testing

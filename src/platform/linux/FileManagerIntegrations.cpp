@@ -14,8 +14,7 @@ namespace {
 
 std::filesystem::path fromEnvironment(const char* name, const std::filesystem::path& fallback) {
     const char* value = std::getenv(name);
-    if (value && value[0] == '/')
-        return value;
+    if (value && value[0] == '/') return value;
     return fallback;
 }
 
@@ -24,7 +23,7 @@ bool isFile(const std::filesystem::path& path) {
     return std::filesystem::is_regular_file(path, error);
 }
 
-} // namespace
+}  // namespace
 
 FileManagerIntegrations::Places FileManagerIntegrations::userPlaces(std::vector<std::string> installCommand) {
     std::filesystem::path home = fromEnvironment("HOME", "/");
@@ -41,22 +40,18 @@ FileManagerIntegrations::Places FileManagerIntegrations::userPlaces(std::vector<
 }
 
 bool FileManagerIntegrations::isEnabled() const {
-    if (isFile(places.nautilusScript))
-        return true;
+    if (isFile(places.nautilusScript)) return true;
     for (const auto& menu : places.dolphinServiceMenus)
-        if (isFile(menu))
-            return true;
+        if (isFile(menu)) return true;
     std::ifstream actions(places.thunarActions);
     std::string content((std::istreambuf_iterator<char>(actions)), std::istreambuf_iterator<char>());
     return content.find(std::string("<unique-id>") + thunarActionId) != std::string::npos;
 }
 
 void FileManagerIntegrations::showManagementInterface() {
-    if (places.installCommand.empty())
-        return;
+    if (places.installCommand.empty()) return;
     std::vector<char*> arguments;
-    for (auto& argument : places.installCommand)
-        arguments.push_back(argument.data());
+    for (auto& argument : places.installCommand) arguments.push_back(argument.data());
     arguments.push_back(nullptr);
     // The installer only copies a few small files; waiting lets the caller see the new state at once.
     pid_t child = 0;
@@ -64,4 +59,4 @@ void FileManagerIntegrations::showManagementInterface() {
         ::waitpid(child, nullptr, 0);
 }
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -13,10 +13,10 @@ namespace larkspire::linux_desktop {
 class FileManagerIntegrations : public FinderExtension {
   public:
     struct Places {
-        std::filesystem::path nautilusScript;                   // the script file
-        std::vector<std::filesystem::path> dolphinServiceMenus; // where each Dolphin version looks
-        std::filesystem::path thunarActions;                    // uca.xml, holding our action among others
-        std::vector<std::string> installCommand;                // run to install them for the user
+        std::filesystem::path nautilusScript;                    // the script file
+        std::vector<std::filesystem::path> dolphinServiceMenus;  // where each Dolphin version looks
+        std::filesystem::path thunarActions;                     // uca.xml, holding our action among others
+        std::vector<std::string> installCommand;                 // run to install them for the user
     };
     static constexpr const char* thunarActionId = "larkspire-neue-datei";
 
@@ -26,10 +26,10 @@ class FileManagerIntegrations : public FinderExtension {
     explicit FileManagerIntegrations(Places places = userPlaces()) : places(std::move(places)) {}
 
     bool isEnabled() const override;
-    void showManagementInterface() override; // installs the entries; nothing when no installer is known
+    void showManagementInterface() override;  // installs the entries; nothing when no installer is known
 
   private:
     Places places;
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -21,7 +21,7 @@ class IdleTap : public KeyboardTap {
 
 class NoElement : public UIElement {};
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<KeyboardTap> IdleKeyboardHook::createKeyDownTap(KeyTapCallback) {
     return std::make_unique<IdleTap>();
@@ -31,4 +31,4 @@ UIElementRef UnavailableUIElements::application(std::int32_t) {
     return std::make_shared<NoElement>();
 }
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

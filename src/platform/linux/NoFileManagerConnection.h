@@ -45,4 +45,4 @@ class NoFilePackages : public FilePackages {
     bool isFilePackage(const std::string&) const override { return false; }
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

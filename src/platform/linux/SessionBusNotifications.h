@@ -28,7 +28,7 @@ class SessionBusNotifications : public DistributedNotifications {
         std::string interface;
         std::string member;
     };
-    static std::optional<SignalName> signalName(const std::string& name); // nothing when it has no dot
+    static std::optional<SignalName> signalName(const std::string& name);  // nothing when it has no dot
 
   private:
     bool connect();
@@ -37,4 +37,4 @@ class SessionBusNotifications : public DistributedNotifications {
     sd_bus* bus = nullptr;
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

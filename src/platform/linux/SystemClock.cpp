@@ -12,4 +12,4 @@ double SystemClock::wallTime() const {
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

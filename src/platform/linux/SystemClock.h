@@ -6,9 +6,9 @@ namespace larkspire::linux_desktop {
 
 // The kernel's monotonic clock and the wall clock.
 class SystemClock : public Clock {
-public:
+  public:
     double uptime() const override;
     double wallTime() const override;
 };
 
-} // namespace larkspire::linux_desktop
+}  // namespace larkspire::linux_desktop

@@ -38,4 +38,4 @@ Ports Desktop::ports() {
     };
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

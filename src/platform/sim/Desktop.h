@@ -1,18 +1,18 @@
 #pragma once
 
 #include "platform/Ports.h"
+#include "platform/sim/Keyboard.h"
 #include "platform/sim/MemoryDefaults.h"
 #include "platform/sim/Recorders.h"
-#include "platform/sim/SimMainLoop.h"
-#include "platform/sim/SimShell.h"
-#include "platform/sim/SimSystem.h"
-#include "platform/sim/SimWorkQueue.h"
-#include "platform/sim/Keyboard.h"
 #include "platform/sim/SimApplications.h"
 #include "platform/sim/SimClipboard.h"
 #include "platform/sim/SimEventTaps.h"
 #include "platform/sim/SimFilePackages.h"
 #include "platform/sim/SimFinder.h"
+#include "platform/sim/SimMainLoop.h"
+#include "platform/sim/SimShell.h"
+#include "platform/sim/SimSystem.h"
+#include "platform/sim/SimWorkQueue.h"
 
 #include <memory>
 
@@ -20,7 +20,7 @@ namespace larkspire::sim {
 
 // The simulated desktop: every port in memory, time in the test's hands.
 class Desktop {
-public:
+  public:
     Desktop();
     Ports ports();
 
@@ -52,8 +52,8 @@ public:
     // application. True when a tap swallowed it.
     bool press(Key key, std::uint64_t flags = NoModifiers, bool autoRepeat = false);
 
-private:
+  private:
     std::shared_ptr<SimFinder> finder;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -17,4 +17,4 @@ inline constexpr std::uint64_t Option = KeyFlags::option;
 inline constexpr std::uint64_t Command = KeyFlags::command;
 inline constexpr std::uint64_t Function = KeyFlags::function;
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

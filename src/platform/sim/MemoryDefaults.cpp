@@ -15,13 +15,17 @@ std::optional<Value> MemoryDefaults::object(const std::string& key) const {
     return std::nullopt;
 }
 
-void MemoryDefaults::set(const std::string& key, const Value& value) { persistent.insert_or_assign(key, value); }
+void MemoryDefaults::set(const std::string& key, const Value& value) {
+    persistent.insert_or_assign(key, value);
+}
 
-void MemoryDefaults::remove(const std::string& key) { persistent.erase(key); }
+void MemoryDefaults::remove(const std::string& key) {
+    persistent.erase(key);
+}
 
 void MemoryDefaults::restart() {
     registered.clear();
     registeredOrder.clear();
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -8,7 +8,7 @@ namespace larkspire::sim {
 
 // A defaults store in memory. `restart()` forgets the registered defaults as a new process would.
 class MemoryDefaults : public DefaultsStore {
-public:
+  public:
     void registerDefaults(const std::vector<std::pair<std::string, Value>>& defaults) override;
     std::optional<Value> object(const std::string& key) const override;
     void set(const std::string& key, const Value& value) override;
@@ -18,10 +18,10 @@ public:
     const std::vector<std::string>& registrationOrder() const { return registeredOrder; }
     void restart();
 
-private:
+  private:
     std::map<std::string, Value> persistent;
     std::map<std::string, Value> registered;
     std::vector<std::string> registeredOrder;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -10,4 +10,4 @@ int RecordingLog::count(std::string_view category, std::string_view message) con
     }));
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

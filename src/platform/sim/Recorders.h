@@ -18,7 +18,7 @@ struct LogLine {
 };
 
 class RecordingLog : public Log {
-public:
+  public:
     void write(std::string_view category, LogLevel level, std::string_view message) override {
         lines.push_back({std::string(category), level, std::string(message)});
     }
@@ -28,13 +28,13 @@ public:
 };
 
 class RecordingDistributedNotifications : public DistributedNotifications {
-public:
+  public:
     void post(const std::string& name) override { posted.push_back(name); }
     std::vector<std::string> posted;
 };
 
 class RecordingWorkspace : public Workspace {
-public:
+  public:
     bool open(const Url& url) override {
         opened.push_back(url);
         return opens;
@@ -50,11 +50,11 @@ struct ShownAlert {
 };
 
 class RecordingAlerts : public Alerts {
-public:
+  public:
     void showWarning(const std::string& message, const std::string& informativeText) override {
         shown.push_back({message, informativeText});
     }
     std::vector<ShownAlert> shown;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -55,7 +55,7 @@ bool isTextRole(const std::optional<std::string>& role) {
                     *role == "AXSearchField");
 }
 
-} // namespace
+}  // namespace
 
 void SimApplication::keyDown(const KeyEvent& event) {
     receivedKeys.push_back(event);
@@ -63,21 +63,16 @@ void SimApplication::keyDown(const KeyEvent& event) {
         typedKeys.push_back(event);
         return;
     }
-    if (!(event.flags & KeyFlags::command))
-        return;
+    if (!(event.flags & KeyFlags::command)) return;
     std::int64_t modifiers = 0;
-    if (event.flags & KeyFlags::shift)
-        modifiers |= 1;
-    if (event.flags & KeyFlags::option)
-        modifiers |= 2;
-    if (event.flags & KeyFlags::control)
-        modifiers |= 4;
+    if (event.flags & KeyFlags::shift) modifiers |= 1;
+    if (event.flags & KeyFlags::option) modifiers |= 2;
+    if (event.flags & KeyFlags::control) modifiers |= 4;
     auto character = characterOf(event.keyCode);
     for (auto& menu : menuBar)
         for (auto& item : menu.items)
             if (item.commandChar == character && item.commandModifiers == modifiers) {
-                if (item.action)
-                    item.action();
+                if (item.action) item.action();
                 pressedItems.push_back(item.title);
                 return;
             }
@@ -86,8 +81,7 @@ void SimApplication::keyDown(const KeyEvent& event) {
 SimMenuItem* SimApplication::menuItem(const std::string& title) {
     for (auto& menu : menuBar)
         for (auto& item : menu.items)
-            if (item.title == title)
-                return &item;
+            if (item.title == title) return &item;
     return nullptr;
 }
 
@@ -130,8 +124,7 @@ void SimApplications::deactivateAll() {
 
 SimApplication* SimApplications::find(std::int32_t processIdentifier) {
     for (auto& application : applications)
-        if (application->processIdentifier == processIdentifier)
-            return application.get();
+        if (application->processIdentifier == processIdentifier) return application.get();
     return nullptr;
 }
 
@@ -140,8 +133,7 @@ SimApplication* SimApplications::frontmost() {
 }
 
 std::optional<RunningApplication> SimApplications::frontmostApplication() const {
-    if (activationOrder.empty())
-        return std::nullopt;
+    if (activationOrder.empty()) return std::nullopt;
     auto* front = activationOrder.back();
     return RunningApplication{front->bundleIdentifier, front->processIdentifier};
 }
@@ -154,42 +146,33 @@ UIElementRef SimApplications::application(std::int32_t processIdentifier) {
 
 void SimApplications::setMessagingTimeout(const UIElementRef& ref, double seconds) {
     timeoutsSet.push_back(seconds);
-    if (auto simElement = dynamic_cast<const SimElement*>(ref.get()))
-        simElement->timeout = seconds;
+    if (auto simElement = dynamic_cast<const SimElement*>(ref.get())) simElement->timeout = seconds;
 }
 
 AXResult SimApplications::copyAttributeValue(const UIElementRef& ref, const std::string& attribute) {
     auto simElement = dynamic_cast<const SimElement*>(ref.get());
-    if (!simElement)
-        return AXResult{.error = AXError::illegalArgument};
+    if (!simElement) return AXResult{.error = AXError::illegalArgument};
     auto* app = find(simElement->pid);
-    if (!app)
-        return AXResult{.error = AXError::invalidUIElement};
-    if (app->failure != AXError::success)
-        return AXResult{.error = app->failure};
-    if (app->answerDelay > simElement->timeout)
-        return AXResult{.error = AXError::cannotComplete};
+    if (!app) return AXResult{.error = AXError::invalidUIElement};
+    if (app->failure != AXError::success) return AXResult{.error = app->failure};
+    if (app->answerDelay > simElement->timeout) return AXResult{.error = AXError::cannotComplete};
 
     const auto& self = *simElement;
     switch (self.kind) {
     case ElementKind::application:
         if (attribute == "AXFocusedUIElement") {
-            if (!app->focusedRole)
-                return AXResult{.error = AXError::noValue};
+            if (!app->focusedRole) return AXResult{.error = AXError::noValue};
             return AXResult{.value = AXValue(element(self, ElementKind::focused))};
         }
         if (attribute == "AXMenuBar") {
-            if (!app->hasMenuBar)
-                return AXResult{.error = AXError::noValue};
+            if (!app->hasMenuBar) return AXResult{.error = AXError::noValue};
             return AXResult{.value = AXValue(element(self, ElementKind::menuBar))};
         }
         break;
     case ElementKind::focused:
         if (attribute == "AXRole") {
-            if (!app->focusedRole)
-                return AXResult{.error = AXError::invalidUIElement};
-            if (!app->focusedRoleIsString)
-                return AXResult{.value = AXValue(std::int64_t{1})};
+            if (!app->focusedRole) return AXResult{.error = AXError::invalidUIElement};
+            if (!app->focusedRoleIsString) return AXResult{.value = AXValue(std::int64_t{1})};
             return AXResult{.value = AXValue(*app->focusedRole)};
         }
         break;
@@ -225,17 +208,14 @@ AXResult SimApplications::copyAttributeValue(const UIElementRef& ref, const std:
             return AXResult{.error = AXError::invalidUIElement};
         auto& item = app->menuBar[self.menuIndex].items[self.itemIndex];
         if (attribute == "AXMenuItemCmdChar") {
-            if (!item.commandChar)
-                return AXResult{.error = AXError::noValue};
+            if (!item.commandChar) return AXResult{.error = AXError::noValue};
             return AXResult{.value = AXValue(*item.commandChar)};
         }
         if (attribute == "AXMenuItemCmdModifiers") {
-            if (!item.commandModifiers)
-                return AXResult{.error = AXError::noValue};
+            if (!item.commandModifiers) return AXResult{.error = AXError::noValue};
             return AXResult{.value = AXValue(*item.commandModifiers)};
         }
-        if (attribute == "AXTitle")
-            return AXResult{.value = AXValue(item.title)};
+        if (attribute == "AXTitle") return AXResult{.value = AXValue(item.title)};
         break;
     }
     }
@@ -244,29 +224,22 @@ AXResult SimApplications::copyAttributeValue(const UIElementRef& ref, const std:
 
 AXError SimApplications::performAction(const UIElementRef& ref, const std::string& action) {
     auto simElement = dynamic_cast<const SimElement*>(ref.get());
-    if (!simElement)
-        return AXError::illegalArgument;
+    if (!simElement) return AXError::illegalArgument;
     auto* app = find(simElement->pid);
-    if (!app)
-        return AXError::invalidUIElement;
-    if (app->failure != AXError::success)
-        return app->failure;
-    if (app->answerDelay > simElement->timeout)
-        return AXError::cannotComplete;
-    if (simElement->kind != ElementKind::menuItem || action != "AXPress")
-        return AXError::actionUnsupported;
+    if (!app) return AXError::invalidUIElement;
+    if (app->failure != AXError::success) return app->failure;
+    if (app->answerDelay > simElement->timeout) return AXError::cannotComplete;
+    if (simElement->kind != ElementKind::menuItem || action != "AXPress") return AXError::actionUnsupported;
     if (simElement->menuIndex >= static_cast<int>(app->menuBar.size()) ||
         simElement->itemIndex >= static_cast<int>(app->menuBar[simElement->menuIndex].items.size()))
         return AXError::invalidUIElement;
     auto& item = app->menuBar[simElement->menuIndex].items[simElement->itemIndex];
-    if (item.pressFails)
-        return AXError::failure;
+    if (item.pressFails) return AXError::failure;
     // Copy the action first: it may change the menu it lives in.
     auto act = item.action;
     app->pressedItems.push_back(item.title);
-    if (act)
-        act();
+    if (act) act();
     return AXError::success;
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

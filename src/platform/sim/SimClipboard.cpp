@@ -3,22 +3,18 @@
 namespace larkspire::sim {
 
 std::optional<std::vector<Url>> SimClipboard::fileUrls() const {
-    if (readFails)
-        return std::nullopt;
+    if (readFails) return std::nullopt;
     std::vector<Url> files;
     for (const auto& url : urls)
-        if (url.isFileUrl())
-            files.push_back(url);
+        if (url.isFileUrl()) files.push_back(url);
     return files;
 }
 
 std::optional<std::string> SimClipboard::filePath(const Url& fileUrl) const {
-    if (!fileUrl.isFileUrl())
-        return std::nullopt;
+    if (!fileUrl.isFileUrl()) return std::nullopt;
     if (fileUrl.path().starts_with("/.file/id=")) {
         auto found = references.find(fileUrl.string());
-        if (found == references.end())
-            return std::nullopt; // the referenced file is gone
+        if (found == references.end()) return std::nullopt;  // the referenced file is gone
         return found->second;
     }
     return fileUrl.path();
@@ -32,8 +28,7 @@ void SimClipboard::clear() {
 
 void SimClipboard::writeFiles(const std::vector<std::string>& paths) {
     std::vector<Url> written;
-    for (const auto& path : paths)
-        written.push_back(Url::fileUrl(path));
+    for (const auto& path : paths) written.push_back(Url::fileUrl(path));
     writeUrls(written);
 }
 
@@ -60,9 +55,8 @@ void SimClipboard::writeUrls(const std::vector<Url>& newUrls) {
 std::vector<std::string> SimClipboard::paths() const {
     std::vector<std::string> found;
     for (const auto& url : urls)
-        if (auto path = filePath(url))
-            found.push_back(*path);
+        if (auto path = filePath(url)) found.push_back(*path);
     return found;
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

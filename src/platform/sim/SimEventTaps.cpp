@@ -19,7 +19,7 @@ class SimRunLoopSource : public RunLoopSource {
 class SimKeyboardTap : public KeyboardTap {
   public:
     explicit SimKeyboardTap(std::shared_ptr<SimEventTaps::State> state) : state(std::move(state)) {}
-    ~SimKeyboardTap() override { state->invalidated = true; } // releasing the port ends the tap
+    ~SimKeyboardTap() override { state->invalidated = true; }  // releasing the port ends the tap
     std::unique_ptr<RunLoopSource> createRunLoopSource() override {
         return std::make_unique<SimRunLoopSource>(state);
     }
@@ -37,12 +37,11 @@ bool listening(const SimEventTaps::State& state) {
     return state.enabled && state.onRunLoop && !state.invalidated;
 }
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<KeyboardTap> SimEventTaps::createKeyDownTap(KeyTapCallback callback) {
     ++createAttempts;
-    if (createFails)
-        return nullptr;
+    if (createFails) return nullptr;
     auto state = std::make_shared<State>();
     state->callback = std::move(callback);
     taps.insert(taps.begin(), state);
@@ -50,12 +49,10 @@ std::unique_ptr<KeyboardTap> SimEventTaps::createKeyDownTap(KeyTapCallback callb
 }
 
 bool SimEventTaps::deliver(const KeyEvent& event) {
-    auto current = taps; // a callback may create or end taps
+    auto current = taps;  // a callback may create or end taps
     for (const auto& tap : current) {
-        if (!listening(*tap))
-            continue;
-        if (!tap->callback(EventType::keyDown, event))
-            return true;
+        if (!listening(*tap)) continue;
+        if (!tap->callback(EventType::keyDown, event)) return true;
     }
     return false;
 }
@@ -63,8 +60,7 @@ bool SimEventTaps::deliver(const KeyEvent& event) {
 void SimEventTaps::disableTaps(std::uint32_t reason) {
     auto current = taps;
     for (const auto& tap : current) {
-        if (!listening(*tap))
-            continue;
+        if (!listening(*tap)) continue;
         tap->enabled = false;
         tap->callback(reason, KeyEvent{});
     }
@@ -80,4 +76,4 @@ int SimEventTaps::listeningTapCount() const {
         std::count_if(taps.begin(), taps.end(), [](auto& tap) { return listening(*tap); }));
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

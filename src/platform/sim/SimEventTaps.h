@@ -17,8 +17,8 @@ class SimEventTaps : public EventTaps {
     // The system switches every tap off, as after a slow callback or secure input, and tells them.
     void disableTaps(std::uint32_t reason);
 
-    int liveTapCount() const;      // created and not invalidated
-    int listeningTapCount() const; // enabled and on the run loop
+    int liveTapCount() const;       // created and not invalidated
+    int listeningTapCount() const;  // enabled and on the run loop
     bool createFails = false;
     int createAttempts = 0;
 
@@ -30,7 +30,7 @@ class SimEventTaps : public EventTaps {
     };
 
   private:
-    std::vector<std::shared_ptr<State>> taps; // head first
+    std::vector<std::shared_ptr<State>> taps;  // head first
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

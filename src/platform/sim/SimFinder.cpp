@@ -6,8 +6,7 @@ namespace larkspire::sim {
 
 std::vector<std::string> SimFinderWindow::selectedPaths() const {
     std::vector<std::string> paths;
-    for (const auto& name : selection)
-        paths.push_back((folder / name).string());
+    for (const auto& name : selection) paths.push_back((folder / name).string());
     return paths;
 }
 
@@ -50,8 +49,7 @@ SimFinderWindow& SimFinder::openWindow(const std::filesystem::path& folder) {
 
 void SimFinder::bringToFront(SimFinderWindow& window) {
     auto found = std::find_if(windows.begin(), windows.end(), [&](auto& w) { return w.get() == &window; });
-    if (found == windows.end())
-        return;
+    if (found == windows.end()) return;
     auto moved = std::move(*found);
     windows.erase(found);
     windows.push_back(std::move(moved));
@@ -63,32 +61,27 @@ SimFinderWindow* SimFinder::frontWindow() {
 
 void SimFinder::copySelection() {
     auto* window = frontWindow();
-    if (!window || window->selection.empty())
-        return; // the item is greyed out without a selection
+    if (!window || window->selection.empty()) return;  // the item is greyed out without a selection
     clipboard.writeFiles(window->selectedPaths());
     ++copies;
 }
 
 void SimFinder::pasteHere(bool move) {
     auto* window = frontWindow();
-    if (!window)
-        return;
+    if (!window) return;
     for (const auto& path : clipboard.paths()) {
         std::filesystem::path source(path);
         auto target = window->folder / source.filename();
         std::error_code error;
-        if (std::filesystem::exists(target, error) || !std::filesystem::exists(source, error))
-            continue;
+        if (std::filesystem::exists(target, error) || !std::filesystem::exists(source, error)) continue;
         if (move) {
             std::filesystem::rename(source, target, error);
-            if (!error)
-                ++moves;
+            if (!error) ++moves;
         } else {
             std::filesystem::copy(source, target, std::filesystem::copy_options::recursive, error);
-            if (!error)
-                ++pastes;
+            if (!error) ++pastes;
         }
     }
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

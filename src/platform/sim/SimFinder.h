@@ -14,7 +14,7 @@ namespace larkspire::sim {
 class SimFinderWindow {
   public:
     SimFinderWindow(int number, std::filesystem::path folder) : number(number), folder(std::move(folder)) {}
-    void select(std::vector<std::string> names) { selection = std::move(names); } // names inside the folder
+    void select(std::vector<std::string> names) { selection = std::move(names); }  // names inside the folder
     std::vector<std::string> selectedPaths() const;
 
     const int number;
@@ -32,7 +32,7 @@ class SimFinder : public SimApplication {
 
     SimFinder(SimClipboard& clipboard, std::int32_t processIdentifier);
 
-    SimFinderWindow& openWindow(const std::filesystem::path& folder); // comes to the front
+    SimFinderWindow& openWindow(const std::filesystem::path& folder);  // comes to the front
     void bringToFront(SimFinderWindow& window);
     SimFinderWindow* frontWindow();
 
@@ -41,17 +41,17 @@ class SimFinder : public SimApplication {
     void focusSearchField() { focusedRole = "AXSearchField"; }
     void focusFileList() { focusedRole = "AXOutline"; }
 
-    int copies = 0; // times the copy item put files on the clipboard
-    int moves = 0;  // files moved by the move item
-    int pastes = 0; // files copied by the paste item
+    int copies = 0;  // times the copy item put files on the clipboard
+    int moves = 0;   // files moved by the move item
+    int pastes = 0;  // files copied by the paste item
 
   private:
     void copySelection();
     void pasteHere(bool move);
 
     SimClipboard& clipboard;
-    std::vector<std::unique_ptr<SimFinderWindow>> windows; // front window last
+    std::vector<std::unique_ptr<SimFinderWindow>> windows;  // front window last
     int nextWindowNumber = 7001;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

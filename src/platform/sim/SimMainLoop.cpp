@@ -4,7 +4,9 @@
 
 namespace larkspire::sim {
 
-void SimMainLoop::schedule(double at, Task task) { tasks.emplace(std::make_pair(at, sequence++), std::move(task)); }
+void SimMainLoop::schedule(double at, Task task) {
+    tasks.emplace(std::make_pair(at, sequence++), std::move(task));
+}
 
 void SimMainLoop::post(std::function<void()> work) {
     schedule(now, Task{std::move(work), std::make_shared<std::atomic<bool>>(false)});
@@ -59,16 +61,16 @@ void SimMainLoop::advance(double seconds) {
         Task task = std::move(next->second);
         tasks.erase(next);
         if (task.cancelled->load()) continue;
-        if (task.repeatInterval > 0) schedule(now + task.repeatInterval, Task{task.work, task.cancelled, task.repeatInterval});
+        if (task.repeatInterval > 0)
+            schedule(now + task.repeatInterval, Task{task.work, task.cancelled, task.repeatInterval});
         task.work();
     }
     now = target;
 }
 
 std::size_t SimMainLoop::pendingTaskCount() const {
-    return static_cast<std::size_t>(std::count_if(tasks.begin(), tasks.end(), [](const auto& entry) {
-        return !entry.second.cancelled->load();
-    }));
+    return static_cast<std::size_t>(std::count_if(
+        tasks.begin(), tasks.end(), [](const auto& entry) { return !entry.second.cancelled->load(); }));
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -16,7 +16,7 @@ namespace larkspire::sim {
 // A virtual clock with its main queue: time moves only in advance(), which runs every due task
 // and timer in time order, work handed back from other threads included.
 class SimMainLoop : public MainQueue, public Clock {
-public:
+  public:
     static constexpr double wallTimeAtStart = 1'796'000'000.0;  // a fixed day in December 2026
 
     double uptime() const override { return now; }
@@ -38,7 +38,7 @@ public:
 
     std::size_t pendingTaskCount() const;  // tasks and live timers still scheduled
 
-private:
+  private:
     struct Task {
         std::function<void()> work;
         std::shared_ptr<std::atomic<bool>> cancelled;
@@ -57,4 +57,4 @@ private:
     int inFlight = 0;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -29,4 +29,4 @@ std::unique_ptr<SettingsWindow> SimSettingsWindows::createSettingsWindow() {
     return made;
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -9,7 +9,7 @@
 namespace larkspire::sim {
 
 class SimStatusItem : public StatusItem {
-public:
+  public:
     bool hasButton() const override { return true; }
     void setImageLeading() override { imageLeading = true; }
     void setIcon(const StatusIcon& newIcon) override { icon = newIcon; }
@@ -25,18 +25,18 @@ public:
     bool imageLeading = false;
     int menuChanges = 0;
 
-private:
+  private:
     std::function<Menu()> menuProvider;
 };
 
 class SimStatusBar : public StatusBar {
-public:
+  public:
     std::unique_ptr<StatusItem> createStatusItem() override;
     SimStatusItem* item = nullptr;  // the last item created; owned by the application
 };
 
 class SimApplicationControl : public ApplicationControl {
-public:
+  public:
     void terminate() override { terminated = true; }
     void activateIgnoringOtherApps() override { ++activations; }
     bool terminated = false;
@@ -44,7 +44,7 @@ public:
 };
 
 class SimSettingsWindow : public SettingsWindow {
-public:
+  public:
     void selectTab(int index) override;
     void setOnSelect(std::function<void(int)> callback) override { onSelect = std::move(callback); }
     bool isVisible() const override { return visible; }
@@ -60,15 +60,15 @@ public:
     int centred = 0;
     int broughtToFront = 0;
 
-private:
+  private:
     std::function<void(int)> onSelect;
 };
 
 class SimSettingsWindows : public SettingsWindowFactory {
-public:
+  public:
     std::unique_ptr<SettingsWindow> createSettingsWindow() override;
     SimSettingsWindow* window = nullptr;  // owned by the application
     int created = 0;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

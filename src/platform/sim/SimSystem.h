@@ -8,7 +8,7 @@ namespace larkspire::sim {
 
 // Outcomes a test switches: trust, extension, login item.
 class SimAccessibility : public Accessibility {
-public:
+  public:
     bool isTrusted() const override { return trusted; }
     void prompt() override { ++prompts; }
     bool trusted = false;
@@ -16,7 +16,7 @@ public:
 };
 
 class SimFinderExtension : public FinderExtension {
-public:
+  public:
     bool isEnabled() const override { return enabled; }
     void showManagementInterface() override { ++managementShown; }
     bool enabled = false;
@@ -24,7 +24,7 @@ public:
 };
 
 class SimLoginItem : public LoginItem {
-public:
+  public:
     bool registerItem() override {
         ++registrations;
         if (!succeeds) return false;
@@ -42,4 +42,4 @@ public:
     LoginItemStatus state = LoginItemStatus::notRegistered;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -31,4 +31,4 @@ void SimWorkQueue::runSerial(const std::string& label, std::function<void()> wor
     });
 }
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

@@ -14,18 +14,18 @@ namespace larkspire::sim {
 
 // Background work on real threads; the virtual clock waits for it before it moves on.
 class SimWorkQueue : public WorkQueue {
-public:
+  public:
     explicit SimWorkQueue(SimMainLoop& loop) : loop(loop) {}
     ~SimWorkQueue() override;
     using WorkQueue::runConcurrent;
     void runConcurrent(std::function<void()> work) override;
     void runSerial(const std::string& label, std::function<void()> work) override;
 
-private:
+  private:
     SimMainLoop& loop;
     std::mutex mutex;
     std::map<std::string, std::shared_future<void>> lastOfLabel;
     std::vector<std::thread> threads;
 };
 
-} // namespace larkspire::sim
+}  // namespace larkspire::sim

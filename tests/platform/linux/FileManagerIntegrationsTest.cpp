@@ -27,8 +27,7 @@ std::string read(const fs::path& path) {
 
 int count(const std::string& text, const std::string& part) {
     int found = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++found;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
     return found;
 }
 
@@ -123,4 +122,4 @@ TEST_F(EntryRun, NautilusSendsTheShownFolderAndTheFirstSelectedItem) {
               "quirefold://create?dir=/home/anna/Ordner%20%C3%9C&sel=/home/anna/Ordner%20%C3%9C/a%20b\n");
 }
 
-} // namespace
+}  // namespace

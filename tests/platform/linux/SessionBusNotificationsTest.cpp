@@ -25,23 +25,17 @@ TEST(SessionBusNotifications, NamesBecomePathInterfaceAndMember) {
 struct PrivateBus {
     explicit PrivateBus(const std::string& listenAt = "") {
         std::string command = "dbus-daemon --session --fork --print-address=1 --print-pid=1";
-        if (!listenAt.empty())
-            command += " --address=" + listenAt;
+        if (!listenAt.empty()) command += " --address=" + listenAt;
         FILE* started = ::popen((command + " 2>/dev/null").c_str(), "r");
-        if (!started)
-            return;
+        if (!started) return;
         char line[512];
-        if (std::fgets(line, sizeof line, started))
-            address = line;
-        if (std::fgets(line, sizeof line, started))
-            pid = std::atoi(line);
+        if (std::fgets(line, sizeof line, started)) address = line;
+        if (std::fgets(line, sizeof line, started)) pid = std::atoi(line);
         ::pclose(started);
-        while (!address.empty() && (address.back() == '\n' || address.back() == '\r'))
-            address.pop_back();
+        while (!address.empty() && (address.back() == '\n' || address.back() == '\r')) address.pop_back();
     }
     ~PrivateBus() {
-        if (pid > 0)
-            ::kill(pid, SIGTERM);
+        if (pid > 0) ::kill(pid, SIGTERM);
     }
     std::string address;
     int pid = 0;
@@ -65,16 +59,14 @@ struct Listener {
                                                   &receivedWithArgument) >= 0;
     }
     ~Listener() {
-        if (bus)
-            sd_bus_flush_close_unref(bus);
+        if (bus) sd_bus_flush_close_unref(bus);
     }
     // Waits, bounded to about five seconds, until `count` signals arrived.
     void waitFor(int count) {
         for (int round = 0; round < 50 && received < count; ++round) {
             while (sd_bus_process(bus, nullptr) > 0) {
             }
-            if (received < count)
-                sd_bus_wait(bus, 100'000);
+            if (received < count) sd_bus_wait(bus, 100'000);
         }
     }
     sd_bus* bus = nullptr;
@@ -102,7 +94,7 @@ TEST(SessionBusNotifications, WithoutABusPostsAreDroppedUntilOneComes) {
     ASSERT_NE(::mkdtemp(folder), nullptr);
     std::string address = std::string("unix:path=") + folder + "/bus";
     SessionBusNotifications notifications(address);
-    notifications.post("de.halvik.Quirefold.cutChanged"); // nobody there: quietly nothing
+    notifications.post("de.halvik.Quirefold.cutChanged");  // nobody there: quietly nothing
 
     {
         PrivateBus daemon(address);
@@ -117,4 +109,4 @@ TEST(SessionBusNotifications, WithoutABusPostsAreDroppedUntilOneComes) {
     ::rmdir(folder);
 }
 
-} // namespace
+}  // namespace
