@@ -99,6 +99,12 @@ TEST_F(CutAndPaste, OnlyTheSecondOfTwoQuickCutsCounts) {
     desktop.press(Key::X, Command);
     desktop.loop.runPending();
     EXPECT_TRUE(monitor().cutPaths().empty());  // the earlier cut is dropped as soon as the copy is pressed
+    // The first cut's attempt at 0.4 s finds the new files on the clipboard but is no longer current;
+    // only the second cut's own attempt at 0.15 s after its press takes them.
+    desktop.advance(0.14);
+    EXPECT_TRUE(monitor().cutPaths().empty());
+    desktop.advance(0.01);
+    EXPECT_EQ(monitor().cutPaths(), std::vector<std::string>{path("other/a.txt")});
     desktop.advance(2.0);
 
     EXPECT_EQ(monitor().cutPaths(), std::vector<std::string>{path("other/a.txt")});
@@ -208,12 +214,23 @@ INSTANTIATE_TEST_SUITE_P(CutAndPaste, KeyCombinations,
                                                        true},
                                            Combination{"CommandXWithFn", Key::X, Command | Function, true},
                                            Combination{"CommandShiftV", Key::V, Command | Shift, false},
+                                           Combination{"CommandShiftX", Key::X, Command | Shift, false},
                                            Combination{"CommandOptionX", Key::X, Command | Option, false},
                                            Combination{"ControlCommandX", Key::X, Command | Control, false},
                                            Combination{"PlainX", Key::X, NoModifiers, false},
                                            Combination{"CommandC", Key::C, Command, false},
                                            Combination{"CommandVWithNothingCut", Key::V, Command, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CutAndPaste, ShiftedOrOptionPasteWithACutPassesUntouched) {
+    cutThreeFiles();
+    fm.openWindow(tmp / "to");
+    EXPECT_FALSE(desktop.press(Key::V, Command | Shift));
+    EXPECT_FALSE(desktop.press(Key::V, Command | Option));  // Finder's own move shortcut stays Finder's
+    desktop.advance(1.0);
+    EXPECT_EQ(desktop.log.count("cut", "⌘V → Bewegen 3 Datei(en) (ok)"), 0);
+    EXPECT_EQ(fm.receivedKeys.size(), 2u);
+}
 
 TEST_F(CutAndPaste, AutoRepeatedCutIsTreatedLikeAPress) {
     auto& from = fm.openWindow(tmp / "from");
