@@ -1,14 +1,14 @@
 #include "app/Settings.h"
 #include "support/AsUnprivilegedUser.h"
 #include "support/SimApp.h"
-#include "support/TempDir.h"
+#include "support/TemporaryFolder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace larkspire;
 using larkspire::testing::SimApp;
-using larkspire::testing::TempDir;
+using larkspire::testing::TemporaryFolder;
 namespace fs = std::filesystem;
 
 namespace {
@@ -33,7 +33,7 @@ class NewFile : public ::testing::Test {
     }
     void request(const std::string& url) { sim.app->openUrls({url}); }
 
-    TempDir tmp;
+    TemporaryFolder tmp;
     SimApp sim;
 };
 

@@ -2,13 +2,13 @@
 
 #include "app/Settings.h"
 #include "platform/sim/Desktop.h"
-#include "support/TempDir.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 using namespace larkspire;
 using namespace larkspire::sim;
-using larkspire::testing::TempDir;
+using larkspire::testing::TemporaryFolder;
 
 namespace {
 
@@ -27,7 +27,7 @@ struct MonitorFixture : ::testing::Test {
         desktop.advance(0.2);
     }
 
-    TempDir tmp;
+    TemporaryFolder tmp;
     Desktop desktop;
     NotificationCenter notifications;
     std::shared_ptr<CutPasteMonitor> monitor =

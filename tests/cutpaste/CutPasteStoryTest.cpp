@@ -1,13 +1,13 @@
 #include "app/Settings.h"
 #include "support/SimApp.h"
-#include "support/TempDir.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 using namespace larkspire;
 using namespace larkspire::sim;
 using larkspire::testing::SimApp;
-using larkspire::testing::TempDir;
+using larkspire::testing::TemporaryFolder;
 
 namespace {
 
@@ -37,7 +37,7 @@ class CutAndPaste : public ::testing::Test {
         return from;
     }
 
-    TempDir tmp;
+    TemporaryFolder tmp;
     SimApp sim;
     Desktop& desktop = sim.desktop;
     SimFinder& fm = desktop.fileManager();

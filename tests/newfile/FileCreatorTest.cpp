@@ -1,7 +1,7 @@
 #include "newfile/FileCreator.h"
 
 #include "support/AsUnprivilegedUser.h"
-#include "support/TempDir.h"
+#include "support/TemporaryFolder.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 
 using namespace larkspire;
-using larkspire::testing::TempDir;
+using larkspire::testing::TemporaryFolder;
 namespace fs = std::filesystem;
 
 namespace {
@@ -46,7 +46,7 @@ std::string contentsOf(const fs::path& folder) {
 }
 
 TEST(FileCreator, CreatesAnEmptyFileWithReadWriteForTheOwner) {
-    TempDir tmp;
+    TemporaryFolder tmp;
     auto mask = ::umask(022);
     auto result = FileCreator::create(tmp.path().string(), "Neu.txt");
     ::umask(mask);
@@ -59,7 +59,7 @@ TEST(FileCreator, CreatesAnEmptyFileWithReadWriteForTheOwner) {
 }
 
 TEST(FileCreator, TakesTheLowestFreeNumber) {
-    TempDir tmp;
+    TemporaryFolder tmp;
     tmp.file("Neu.txt", "keep");
     tmp.file("Neu (2).txt", "keep too");
     EXPECT_EQ(FileCreator::create(tmp.path().string() + "/", "Neu.txt").path, (tmp / "Neu (1).txt").string());
@@ -69,7 +69,7 @@ TEST(FileCreator, TakesTheLowestFreeNumber) {
 }
 
 TEST(FileCreator, AFolderOrLinkOfTheSameNameCountsAsTaken) {
-    TempDir tmp;
+    TemporaryFolder tmp;
     tmp.folder("Neu.txt");
     fs::create_symlink(tmp / "nowhere", tmp / "Neu (1).txt");
     auto result = FileCreator::create(tmp.path().string(), "Neu.txt");
@@ -78,7 +78,7 @@ TEST(FileCreator, AFolderOrLinkOfTheSameNameCountsAsTaken) {
 }
 
 TEST(FileCreator, GivesUpWithFileExistsWhenAllTenThousandNamesAreTaken) {
-    TempDir tmp;
+    TemporaryFolder tmp;
     for (int index = 0; index < FileCreator::maximumAttempts; ++index)
         tmp.file(FileCreator::candidateName("x", index), "");
     auto result = FileCreator::create(tmp.path().string(), "x");
@@ -88,7 +88,7 @@ TEST(FileCreator, GivesUpWithFileExistsWhenAllTenThousandNamesAreTaken) {
 }
 
 TEST(FileCreator, ReportsTheSystemErrorWithoutTryingFurtherNames) {
-    TempDir tmp;
+    TemporaryFolder tmp;
     EXPECT_EQ(FileCreator::create((tmp / "missing").string(), "Neu.txt").error, ENOENT);
     tmp.file("plain");
     EXPECT_EQ(FileCreator::create((tmp / "plain").string(), "Neu.txt").error, ENOTDIR);
@@ -98,7 +98,7 @@ TEST(FileCreator, ReportsTheSystemErrorWithoutTryingFurtherNames) {
 }
 
 TEST(FileCreator, AReadOnlyFolderGivesPermissionDenied) {
-    TempDir tmp;
+    TemporaryFolder tmp;
     fs::permissions(tmp.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                     fs::perms::others_read | fs::perms::others_exec);
     auto folder = tmp.folder("readonly");

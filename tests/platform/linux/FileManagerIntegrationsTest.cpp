@@ -1,6 +1,6 @@
 #include "platform/linux/FileManagerIntegrations.h"
 
-#include "support/TempDir.h"
+#include "support/TemporaryFolder.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -9,7 +9,7 @@
 
 using namespace larkspire;
 using larkspire::linux_desktop::FileManagerIntegrations;
-using larkspire::testing::TempDir;
+using larkspire::testing::TemporaryFolder;
 namespace fs = std::filesystem;
 
 namespace {
@@ -44,7 +44,7 @@ struct Integrations : ::testing::Test {
                 .dolphinServiceMenus = {home / ".local/share/kio/servicemenus/larkspire-neue-datei.desktop"},
                 .thunarActions = home / ".config/Thunar/uca.xml"};
     }
-    TempDir home;
+    TemporaryFolder home;
 };
 
 TEST_F(Integrations, InstallingEnablesTheExtension) {
