@@ -12,6 +12,7 @@ build: setup
 	@cmake --build --preset $(PRESET)
 
 run: build
+	@integrations/install.sh "$(CURDIR)/$(BUILD)/larkspire"
 	@scripts/run.sh $(BUILD)
 
 test: build

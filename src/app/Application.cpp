@@ -5,7 +5,8 @@
 namespace larkspire {
 
 Application::Application(Ports ports)
-    : ports(ports), settingsWindow(ports.settingsWindows, ports.defaults, ports.application) {}
+    : ports(ports), settingsWindow(ports.settingsWindows, ports.defaults, ports.application),
+      cutPaste(std::make_shared<CutPasteMonitor>(ports, notifications)) {}
 
 void Application::applicationDidFinishLaunching() {
     statusItem = ports.statusBar.createStatusItem();
@@ -30,12 +31,13 @@ void Application::applicationDidFinishLaunching() {
 
     bool featureNeedsTrust =
         defaults.boolForKey(Settings::cutPasteKey) || defaults.boolForKey(Settings::selectionSizeKey);
-    if (featureNeedsTrust && !ports.accessibility.isTrusted() &&
+    if (featureNeedsTrust && !cutPaste->hasPermission() &&
         !defaults.boolForKey(Settings::didAskAccessibilityKey)) {
         // The flag goes first, so the request is never repeated by a later start whatever the user answers.
         defaults.setBool(Settings::didAskAccessibilityKey, true);
-        ports.accessibility.prompt();
+        cutPaste->requestPermission();
     }
+    cutPaste->update();
 
     smoothScroller().update();
 
@@ -81,6 +83,7 @@ void Application::openUrls(const std::vector<std::string>& urls) {
 void Application::openUrl(const std::string& text) {
     auto url = Url::parse(text);
     if (!url || url->scheme() != urlScheme || !url->host()) return;
+    if (*url->host() == "create") handleCreate(*url);
     // Hosts without a handler yet are skipped like unknown ones.
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cutpaste/CutPasteMonitor.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Ports.h"
 #include "platform/Url.h"
@@ -28,12 +29,17 @@ class Application : public std::enable_shared_from_this<Application> {
     void updateStatusIcon();
     Menu menuNeedsUpdate();
     void openSettings();
+    void discardCut();
+
+    // A new-file request: host "create" with the query items "dir" and "sel".
+    void handleCreate(const Url& url);
 
     NotificationCenter& notificationCenter() { return notifications; }
     SettingsWindowController& settingsWindowController() { return settingsWindow; }
     SmoothScroller& smoothScroller();  // made on first use
     void toggleSmoothScroll();
     StatusItem* statusItemForTesting() { return statusItem.get(); }
+    CutPasteMonitor& cutPasteMonitor() { return *cutPaste; }
 
   private:
     void openUrl(const std::string& text);
@@ -45,6 +51,7 @@ class Application : public std::enable_shared_from_this<Application> {
     std::unique_ptr<StatusItem> statusItem;
     std::shared_ptr<void> cutStateObservation;
     std::shared_ptr<SmoothScroller> scroller;
+    std::shared_ptr<CutPasteMonitor> cutPaste;
 };
 
 }  // namespace larkspire

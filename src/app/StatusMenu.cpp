@@ -5,6 +5,17 @@ namespace larkspire {
 
 void Application::updateStatusIcon() {
     if (!statusItem || !statusItem->hasButton()) return;
+    auto count = cutPaste->cutPaths().size();
+    if (count > 0) {
+        auto n = std::to_string(count);
+        statusItem->setIcon(StatusIcon{
+            .image = "scissors",
+            .accessibilityDescription = "Ausgeschnitten",
+            .title = " " + n,
+            .tooltip = n + " Datei(en) ausgeschnitten – mit ⌘V im Finder verschieben",
+        });
+        return;
+    }
     statusItem->setIcon(StatusIcon{
         .image = "macwindow",
         .accessibilityDescription = "Larkspire",
@@ -16,6 +27,14 @@ void Application::updateStatusIcon() {
 Menu Application::menuNeedsUpdate() {
     Menu menu;
     menu.push_back(MenuItem::heading("Larkspire"));
+    if (auto count = cutPaste->cutPaths().size(); count > 0) {
+        menu.push_back(MenuItem::separator());
+        menu.push_back(MenuItem{.title = std::to_string(count) + " Datei(en) ausgeschnitten – verwerfen",
+                                .image = "scissors",
+                                .action = [weak = weak_from_this()](const MenuItem&) {
+                                    if (auto self = weak.lock()) self->discardCut();
+                                }});
+    }
     menu.push_back(MenuItem::separator());
     menu.push_back(MenuItem{.title = "Flüssig scrollen",
                             .image = "arrow.up.arrow.down",
@@ -47,6 +66,10 @@ void Application::toggleSmoothScroll() {
 
 void Application::openSettings() {
     settingsWindow.show(std::nullopt);
+}
+
+void Application::discardCut() {
+    cutPaste->cancelCut();
 }
 
 }  // namespace larkspire

@@ -2,21 +2,26 @@
 
 #include "platform/Accessibility.h"
 #include "platform/Alerts.h"
+#include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/DefaultsStore.h"
 #include "platform/DisplayLink.h"
 #include "platform/DistributedNotifications.h"
+#include "platform/FilePackages.h"
 #include "platform/FinderExtension.h"
 #include "platform/FolderPicker.h"
 #include "platform/GameModeNotifications.h"
+#include "platform/KeyboardTap.h"
 #include "platform/Log.h"
 #include "platform/LoginItem.h"
 #include "platform/MainDisplay.h"
 #include "platform/MainQueue.h"
+#include "platform/RunningApplications.h"
 #include "platform/ScrollEventPoster.h"
 #include "platform/SettingsWindow.h"
 #include "platform/StatusItem.h"
 #include "platform/TextMetrics.h"
+#include "platform/UIElements.h"
 #include "platform/WheelEventTap.h"
 #include "platform/WorkQueue.h"
 #include "platform/Workspace.h"
@@ -46,6 +51,11 @@ struct Ports {
     DisplayLinks& displayLinks;
     MainDisplay& mainDisplay;
     GameModeNotifications& gameMode;
+    Clipboard& clipboard;
+    EventTaps& eventTaps;
+    RunningApplications& runningApplications;
+    UIElements& uiElements;
+    FilePackages& filePackages;
 };
 
 }  // namespace larkspire

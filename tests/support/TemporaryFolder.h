@@ -30,6 +30,19 @@ class TemporaryFolder {
     const std::filesystem::path& path() const { return root; }
     std::filesystem::path operator/(const std::filesystem::path& relative) const { return root / relative; }
 
+    // Makes a folder (with its parents) and returns it.
+    std::filesystem::path folder(const std::string& relative) const {
+        std::filesystem::create_directories(root / relative);
+        return root / relative;
+    }
+    // Makes a file with some content (with its folders) and returns it.
+    std::filesystem::path file(const std::string& relative, const std::string& content = "data") const {
+        auto path = root / relative;
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path) << content;
+        return path;
+    }
+
   private:
     std::filesystem::path root;
 };

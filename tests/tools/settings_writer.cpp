@@ -66,8 +66,11 @@ int check(const std::filesystem::path& file, const std::filesystem::path& progre
         std::cerr << "after write " << finished << ": " << why << "\n";
         return 1;
     };
-    for (auto& entry : std::filesystem::directory_iterator(file.parent_path())) {
-        auto name = entry.path().filename().string();
+    // A kill before the first write may leave no folder at all.
+    std::error_code noFolder;
+    for (std::filesystem::directory_iterator entries(file.parent_path(), noFolder), end;
+         !noFolder && entries != end; entries.increment(noFolder)) {
+        auto name = entries->path().filename().string();
         if (name.find(".corrupt-") != std::string::npos) return fail("a start found a broken file: " + name);
     }
     if (!std::filesystem::exists(file)) return finished == 0 ? 0 : fail("the file is gone");

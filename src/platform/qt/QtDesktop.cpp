@@ -8,11 +8,11 @@ Ports QtDesktop::ports(const SessionPorts& session) {
         .clock = clock,
         .work = work,
         .defaults = defaults,
-        .distributedNotifications = distributedNotifications,
+        .distributedNotifications = session.distributedNotifications,
         .workspace = workspace,
         .loginItem = session.loginItem,
         .accessibility = session.accessibility,
-        .finderExtension = finderExtension,
+        .finderExtension = session.finderExtension,
         .log = session.log,
         .alerts = alerts,
         .statusBar = statusBar,
@@ -25,6 +25,11 @@ Ports QtDesktop::ports(const SessionPorts& session) {
         .displayLinks = session.displayLinks,
         .mainDisplay = session.mainDisplay,
         .gameMode = session.gameMode,
+        .clipboard = session.clipboard,
+        .eventTaps = session.eventTaps,
+        .runningApplications = session.runningApplications,
+        .uiElements = session.uiElements,
+        .filePackages = session.filePackages,
     };
 }
 

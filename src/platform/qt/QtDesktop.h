@@ -20,11 +20,18 @@ struct SessionPorts {
     Log& log;
     LoginItem& loginItem;
     Accessibility& accessibility;
+    FinderExtension& finderExtension;
+    DistributedNotifications& distributedNotifications;
     WheelEventHooks& wheelEvents;
     ScrollEventPoster& scrollEvents;
     DisplayLinks& displayLinks;
     MainDisplay& mainDisplay;
     GameModeNotifications& gameMode;
+    Clipboard& clipboard;
+    EventTaps& eventTaps;
+    RunningApplications& runningApplications;
+    UIElements& uiElements;
+    FilePackages& filePackages;
 };
 
 // The ports on Qt. Create it on the main thread after the QApplication.
@@ -37,9 +44,7 @@ class QtDesktop {
     QtMainQueue main;
     linux_desktop::SystemClock clock;
     QtWorkQueue work;
-    DroppedDistributedNotifications distributedNotifications;
     QtWorkspace workspace;
-    AbsentFinderExtension finderExtension;
     QtApplicationControl application;
     QtAlerts alerts{application};
     QtStatusBar statusBar;

@@ -1,8 +1,11 @@
 #include "app/Application.h"
 #include "platform/linux/AutostartLoginItem.h"
+#include "platform/linux/FileManagerIntegrations.h"
 #include "platform/linux/InputAccessibility.h"
 #include "platform/linux/JsonDefaults.h"
+#include "platform/linux/NoFileManagerConnection.h"
 #include "platform/linux/ScrollingDevices.h"
+#include "platform/linux/SessionBusNotifications.h"
 #include "platform/linux/SystemLog.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtImages.h"
@@ -11,6 +14,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QScreen>
 #include <cstdio>
 #include <cstring>
@@ -64,6 +68,16 @@ void followPrimaryScreen(linux_desktop::ScreenInfo& info) {
         watch(screen);
         report();
     });
+}
+
+// The source tree's installer for the file-manager entries, while Larkspire runs from its build folder.
+std::vector<std::string> integrationsInstaller(const std::string& program) {
+#ifdef LARKSPIRE_INTEGRATIONS_INSTALLER
+    if (QFileInfo(LARKSPIRE_INTEGRATIONS_INSTALLER).isExecutable())
+        return {LARKSPIRE_INTEGRATIONS_INSTALLER, program};
+#endif
+    (void)program;
+    return {};
 }
 
 QtMessageHandler defaultMessageHandler = nullptr;
@@ -131,6 +145,17 @@ int main(int argc, char** argv) {
     linux_desktop::InputAccessibility accessibility;
     qt::QtDesktop desktop(defaults);
     linux_desktop::ScrollingDevices scrolling(desktop.main);
+    linux_desktop::SessionBusNotifications sessionBus;
+    linux_desktop::FileManagerIntegrations fileManagers(linux_desktop::FileManagerIntegrations::userPlaces(
+        integrationsInstaller(QCoreApplication::applicationFilePath().toStdString())));
+    // No file manager is connected to cut and paste yet; these say so and keep the feature idle.
+    struct {
+        linux_desktop::IdleKeyboardHook keyboardHook;
+        linux_desktop::NoFrontmostApplication applications;
+        linux_desktop::UnavailableUIElements uiElements;
+        linux_desktop::NoFileClipboard clipboard;
+        linux_desktop::NoFilePackages packages;
+    } noFileManager;
     followPrimaryScreen(scrolling.screen);
     // No system dialog grants input access; the explanation shows once start-up is done.
     accessibility.setPromptHandler([&desktop] {
@@ -143,11 +168,18 @@ int main(int argc, char** argv) {
         .log = log,
         .loginItem = loginItem,
         .accessibility = accessibility,
+        .finderExtension = fileManagers,
+        .distributedNotifications = sessionBus,
         .wheelEvents = scrolling.input,
         .scrollEvents = scrolling.input,
         .displayLinks = scrolling.frames,
         .mainDisplay = scrolling.screen,
         .gameMode = scrolling.gameMode,
+        .clipboard = noFileManager.clipboard,
+        .eventTaps = noFileManager.keyboardHook,
+        .runningApplications = noFileManager.applications,
+        .uiElements = noFileManager.uiElements,
+        .filePackages = noFileManager.packages,
     }));
 
     auto* statusBar = &desktop.statusBar;

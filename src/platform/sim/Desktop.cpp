@@ -2,6 +2,18 @@
 
 namespace larkspire::sim {
 
+Desktop::Desktop() : finder(std::make_shared<SimFinder>(clipboard, applications.nextProcessIdentifier())) {
+    applications.add(finder);
+    applications.activate(*finder);
+}
+
+bool Desktop::press(Key key, std::uint64_t flags, bool autoRepeat) {
+    KeyEvent event{.keyCode = static_cast<std::int64_t>(key), .flags = flags, .autoRepeat = autoRepeat};
+    if (eventTaps.deliver(event)) return true;
+    if (auto* front = applications.frontmost()) front->keyDown(event);
+    return false;
+}
+
 Ports Desktop::ports() {
     return Ports{
         .main = loop,
@@ -25,6 +37,11 @@ Ports Desktop::ports() {
         .displayLinks = displayLinks,
         .mainDisplay = display,
         .gameMode = gameMode,
+        .clipboard = clipboard,
+        .eventTaps = eventTaps,
+        .runningApplications = applications,
+        .uiElements = applications,
+        .filePackages = filePackages,
     };
 }
 

@@ -1,9 +1,15 @@
 #pragma once
 
 #include "platform/Ports.h"
+#include "platform/sim/Keyboard.h"
 #include "platform/sim/MemoryDefaults.h"
 #include "platform/sim/Recorders.h"
+#include "platform/sim/SimApplications.h"
+#include "platform/sim/SimClipboard.h"
 #include "platform/sim/SimDisplay.h"
+#include "platform/sim/SimEventTaps.h"
+#include "platform/sim/SimFilePackages.h"
+#include "platform/sim/SimFinder.h"
 #include "platform/sim/SimGameMode.h"
 #include "platform/sim/SimMainLoop.h"
 #include "platform/sim/SimShell.h"
@@ -11,11 +17,14 @@
 #include "platform/sim/SimWheelInput.h"
 #include "platform/sim/SimWorkQueue.h"
 
+#include <memory>
+
 namespace larkspire::sim {
 
 // The simulated desktop: every port in memory, time in the test's hands.
 class Desktop {
   public:
+    Desktop();
     Ports ports();
 
     // Moves the virtual clock, running everything that falls due on the way.
@@ -41,6 +50,19 @@ class Desktop {
     SimDisplayLinks displayLinks{loop};
     SimMainDisplay display;
     SimGameMode gameMode{loop};
+    SimClipboard clipboard;
+    SimEventTaps eventTaps;
+    SimApplications applications;
+    SimFilePackages filePackages;
+
+    // The file manager runs from the start and is in front.
+    SimFinder& fileManager() { return *finder; }
+    // The user presses a key: the taps see it first; what they let pass reaches the frontmost
+    // application. True when a tap swallowed it.
+    bool press(Key key, std::uint64_t flags = NoModifiers, bool autoRepeat = false);
+
+  private:
+    std::shared_ptr<SimFinder> finder;
 };
 
 }  // namespace larkspire::sim

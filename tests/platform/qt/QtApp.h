@@ -34,11 +34,18 @@ struct QtApp {
             .log = session.log,
             .loginItem = session.loginItem,
             .accessibility = session.accessibility,
+            .finderExtension = session.finderExtension,
+            .distributedNotifications = session.distributedNotifications,
             .wheelEvents = session.wheel,
             .scrollEvents = session.wheel,
             .displayLinks = session.displayLinks,
             .mainDisplay = session.display,
             .gameMode = session.gameMode,
+            .clipboard = session.clipboard,
+            .eventTaps = session.eventTaps,
+            .runningApplications = session.applications,
+            .uiElements = session.applications,
+            .filePackages = session.filePackages,
         }));
         app->applicationDidFinishLaunching();
         return *app;

@@ -18,7 +18,7 @@ TabView tallTab() {
 
 struct Launched : QtApp {
     Launched() {
-        desktop.finderExtension.enabled = true;  // no settings window of its own at start-up
+        session.finderExtension.enabled = true;  // no settings window of its own at start-up
         launch();
     }
 };

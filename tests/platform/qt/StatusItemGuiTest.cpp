@@ -89,7 +89,7 @@ TEST(QtStatusItem, ChoosingAnEntryRunsItsActionWithTheItem) {
 
 TEST(QtStatusItem, TheApplicationsMenuOpensTheSettingsAndEndsWithQuitting) {
     QtApp sim;
-    sim.desktop.finderExtension.enabled = true;
+    sim.session.finderExtension.enabled = true;
     sim.launch();
     auto& item = *sim.desktop.statusBar.item;
     auto titles = openAndRead(item.menu());
@@ -113,7 +113,7 @@ TEST(QtStatusItem, TheApplicationsMenuOpensTheSettingsAndEndsWithQuitting) {
 
 TEST(QtStatusItem, WithNothingCutShowsTheWindowImageWithoutBadge) {
     QtApp sim;
-    sim.desktop.finderExtension.enabled = true;
+    sim.session.finderExtension.enabled = true;
     sim.launch();
     auto& item = *sim.desktop.statusBar.item;
     EXPECT_EQ(item.trayIcon().toolTip(), "Larkspire");

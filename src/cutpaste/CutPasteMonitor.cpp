@@ -1,0 +1,261 @@
+#include "cutpaste/CutPasteMonitor.h"
+
+#include "app/Settings.h"
+
+#include <algorithm>
+
+namespace larkspire {
+
+std::string standardizedPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        auto slash = path.find('/', start);
+        if (slash == std::string::npos) slash = path.size();
+        std::string part = path.substr(start, slash - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(std::move(part));
+        }
+        start = slash + 1;
+    }
+    std::string result;
+    for (const auto& part : parts) result += "/" + part;
+    return result.empty() ? "/" : result;
+}
+
+CutPasteMonitor::CutPasteMonitor(Ports ports, NotificationCenter& notifications)
+    : ports(ports), notifications(notifications), log(ports.log, "cut") {}
+
+// Cut state
+
+std::vector<std::string> CutPasteMonitor::pasteboardFilePaths() const {
+    std::vector<std::string> result;
+    auto urls = ports.clipboard.fileUrls();
+    if (!urls) return result;
+    for (const auto& url : *urls) {
+        auto path = ports.clipboard.filePath(url);
+        if (!path || path->empty() || path->front() != '/') continue;
+        result.push_back(standardizedPath(*path));
+    }
+    // Sorted, so the same files compare equal whatever order the clipboard gave.
+    std::sort(result.begin(), result.end());
+    return result;
+}
+
+void CutPasteMonitor::setCut(std::vector<std::string> newPaths) {
+    if (newPaths == paths) return;
+    paths = std::move(newPaths);
+    notifications.post(cutStateChanged);
+    ports.defaults.set(Settings::cutPathsKey, Value::stringList(paths));
+    ports.distributedNotifications.post(cutChangedNotification);
+    pasteboardTimer.reset();
+    if (!paths.empty()) startPasteboardWatch();
+}
+
+void CutPasteMonitor::startPasteboardWatch() {
+    notedChangeCount = ports.clipboard.changeCount();
+    pasteboardTimer = ports.main.scheduleRepeating(
+        pasteboardInterval, weakly(weak_from_this(), [](CutPasteMonitor& self) { self.pasteboardTick(); }));
+}
+
+void CutPasteMonitor::pasteboardTick() {
+    if (ports.clipboard.changeCount() == notedChangeCount) return;
+    // The same files copied again keep the cut; the noted count stays, so later ticks look again.
+    if (pasteboardFilePaths() == paths) return;
+    log.info("Zwischenablage geändert – Ausschneiden verworfen");
+    setCut({});
+}
+
+void CutPasteMonitor::rememberCut() {
+    setCut({});
+    std::int64_t current = ++generation;
+    for (double delay : pickupDelays) {
+        ports.main.postAfter(
+            delay, weakly(weak_from_this(), [current](CutPasteMonitor& self) { self.pickUp(current); }));
+    }
+}
+
+void CutPasteMonitor::pickUp(std::int64_t forGeneration) {
+    // A later ⌘X started attempts of its own; this one is stale.
+    if (generation != forGeneration) return;
+    auto found = pasteboardFilePaths();
+    if (found.empty() || found == paths) return;
+    log.info("Ausgeschnitten: " + std::to_string(found.size()) + " Datei(en)");
+    setCut(std::move(found));
+}
+
+void CutPasteMonitor::cancelCut() {
+    log.info("Ausschneiden verworfen");
+    setCut({});
+}
+
+// Permission
+
+bool CutPasteMonitor::hasPermission() const {
+    return ports.accessibility.isTrusted();
+}
+
+void CutPasteMonitor::requestPermission() {
+    ports.accessibility.prompt();
+}
+
+void CutPasteMonitor::openAccessibilitySettings() {
+    if (auto url =
+            Url::parse("x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility"))
+        ports.workspace.open(*url);
+}
+
+// Switching
+
+void CutPasteMonitor::update() {
+    if (!ports.defaults.boolForKey(Settings::cutPasteKey)) {
+        permissionTimer.stop();
+        stopTap();
+        setCut({});
+        return;
+    }
+    if (tap) return;
+    if (hasPermission()) {
+        auto created = ports.eventTaps.createKeyDownTap(
+            [weak = weak_from_this()](std::uint32_t type, const KeyEvent& event) -> std::optional<KeyEvent> {
+                auto self = weak.lock();
+                if (!self) return event;
+                return self->handle(type, event);
+            });
+        if (!created) {
+            log.error("Event-Tap konnte nicht angelegt werden");
+            return;
+        }
+        tap = std::move(created);
+        runLoopSource = tap->createRunLoopSource();
+        if (runLoopSource) runLoopSource->addToMainRunLoop();
+        tap->setEnabled(true);
+        log.info("Event-Tap aktiv");
+        return;
+    }
+    log.info("Kein Bedienungshilfen-Zugriff – warte");
+    permissionTimer.start(ports.main, ports.accessibility,
+                          weakly(weak_from_this(), [](CutPasteMonitor& self) { self.update(); }));
+}
+
+void CutPasteMonitor::stopTap() {
+    if (tap) {
+        tap->setEnabled(false);
+        tap->invalidate();
+    }
+    if (runLoopSource) runLoopSource->removeFromMainRunLoop();
+    runLoopSource.reset();
+    tap.reset();
+}
+
+// Interception
+
+std::optional<KeyEvent> CutPasteMonitor::handle(std::uint32_t type, const KeyEvent& event) {
+    if (type == EventType::tapDisabledByTimeout || type == EventType::tapDisabledByUserInput) {
+        log.info("Event-Tap wurde deaktiviert (" + std::to_string(type) + ") – wieder einschalten");
+        if (tap) tap->setEnabled(true);
+        return event;
+    }
+    if (type != EventType::keyDown) return event;
+    // Exactly Command among the four modifiers; Caps Lock, Fn and the like do not matter.
+    if ((event.flags & modifierMask) != KeyFlags::command) return event;
+    if (event.keyCode != keyX && event.keyCode != keyV) return event;
+
+    auto frontmost = ports.runningApplications.frontmostApplication();
+    if (!frontmost || frontmost->bundleIdentifier != std::optional<std::string>(finderBundleIdentifier))
+        return event;
+    std::int32_t pid = frontmost->processIdentifier;
+
+    if (focusIsTextInput(pid)) {
+        log.info("Taste " + std::to_string(event.keyCode) + " im Textfeld – unverändert");
+        return event;
+    }
+
+    auto weak = weak_from_this();
+    if (event.keyCode == keyX) {
+        ports.main.post(weakly(weak, [pid](CutPasteMonitor& self) { self.copyStep(pid); }));
+        return std::nullopt;
+    }
+
+    auto clipboardPaths = pasteboardFilePaths();
+    if (paths.empty() || clipboardPaths != paths) {
+        log.info("⌘V normal (ausgeschnitten: " + std::to_string(paths.size()) +
+                 ", Zwischenablage: " + std::to_string(clipboardPaths.size()) + ")");
+        return event;
+    }
+    std::size_t count = clipboardPaths.size();
+    ports.main.post(weakly(weak, [pid, count](CutPasteMonitor& self) { self.moveStep(pid, count); }));
+    return std::nullopt;
+}
+
+bool CutPasteMonitor::focusIsTextInput(std::int32_t processIdentifier) {
+    auto& ui = ports.uiElements;
+    auto application = ui.application(processIdentifier);
+    ui.setMessagingTimeout(application, focusTimeout);
+    // Any failure on the way counts as no text input: the key is then handled as a file command.
+    auto focused = ui.copyAttributeValue(application, "AXFocusedUIElement");
+    if (focused.error != AXError::success) return false;
+    auto element = focused.value.element();
+    if (!element || !*element) return false;
+    auto role = ui.copyAttributeValue(*element, "AXRole");
+    if (role.error != AXError::success) return false;
+    auto roleName = role.value.string();
+    return roleName && textRoles.count(*roleName) > 0;
+}
+
+bool CutPasteMonitor::pressMenuItem(std::int32_t processIdentifier, const std::string& commandChar,
+                                    std::int64_t modifiers) {
+    auto& ui = ports.uiElements;
+    auto application = ui.application(processIdentifier);
+    ui.setMessagingTimeout(application, menuTimeout);
+    auto menuBar = ui.copyAttributeValue(application, "AXMenuBar");
+    if (menuBar.error != AXError::success || !menuBar.value.element() || !*menuBar.value.element())
+        return false;
+
+    auto childElements = [&ui](const UIElementRef& element) {
+        std::vector<UIElementRef> found;
+        auto children = ui.copyAttributeValue(element, "AXChildren");
+        if (children.error != AXError::success || !children.value.list()) return found;
+        for (const auto& child : *children.value.list())
+            if (auto childElement = child.element(); childElement && *childElement)
+                found.push_back(*childElement);
+        return found;
+    };
+
+    // Only the items directly inside each top-level menu count, not those of submenus.
+    for (const auto& topLevel : childElements(*menuBar.value.element())) {
+        auto menus = childElements(topLevel);
+        if (menus.empty()) continue;
+        for (const auto& item : childElements(menus.front())) {
+            auto character = ui.copyAttributeValue(item, "AXMenuItemCmdChar");
+            if (character.error != AXError::success || !character.value.string() ||
+                *character.value.string() != commandChar)
+                continue;
+            auto itemModifiers = ui.copyAttributeValue(item, "AXMenuItemCmdModifiers");
+            if (itemModifiers.error != AXError::success || !itemModifiers.value.integer() ||
+                *itemModifiers.value.integer() != modifiers)
+                continue;
+            return ui.performAction(item, "AXPress") == AXError::success;
+        }
+    }
+    return false;
+}
+
+void CutPasteMonitor::copyStep(std::int32_t processIdentifier) {
+    bool pressed = pressMenuItem(processIdentifier, "C", 0);
+    log.info(std::string("⌘X → Kopieren (") + (pressed ? "ok" : "Menüpunkt nicht gefunden") + ")");
+    if (pressed) rememberCut();
+}
+
+void CutPasteMonitor::moveStep(std::int32_t processIdentifier, std::size_t clipboardCount) {
+    bool pressed = pressMenuItem(processIdentifier, "V", menuModifierOption);
+    log.info("⌘V → Bewegen " + std::to_string(clipboardCount) + " Datei(en) (" +
+             (pressed ? "ok" : "Menüpunkt nicht gefunden") + ")");
+    // Cleared whatever the result: a failed move must not leave a cut that can never be pasted.
+    ports.main.postAfter(clearAfterMove,
+                         weakly(weak_from_this(), [](CutPasteMonitor& self) { self.setCut({}); }));
+}
+
+}  // namespace larkspire

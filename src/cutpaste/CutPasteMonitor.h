@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/NotificationCenter.h"
+#include "platform/PermissionWait.h"
+#include "platform/Ports.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace larkspire {
+
+// Cut and paste of files in the file manager: ⌘X copies the selection and remembers it as cut,
+// ⌘V then moves exactly those files. Owns the cut list and the keyboard tap.
+class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
+  public:
+    static constexpr const char* cutStateChanged = "CutPasteMonitor.cutStateChanged";
+    static constexpr const char* cutChangedNotification = "de.halvik.Quirefold.cutChanged";
+    static constexpr const char* finderBundleIdentifier = "com.apple.finder";
+    static constexpr std::int64_t keyX = 7;
+    static constexpr std::int64_t keyV = 9;
+    static constexpr std::uint64_t modifierMask = 0x1E0000;  // Shift, Control, Option, Command
+    static constexpr double pasteboardInterval = 0.5;
+    static constexpr double clearAfterMove = 0.5;
+    static constexpr double pickupDelays[] = {0.15, 0.4, 1.0};
+    static constexpr double focusTimeout = 0.25;
+    static constexpr double menuTimeout = 0.5;
+    // Modifier sets of menu items: 0 is Command alone.
+    static constexpr std::int64_t menuModifierOption = 2;
+
+    CutPasteMonitor(Ports ports, NotificationCenter& notifications);
+
+    // Cut state.
+    const std::vector<std::string>& cutPaths() const { return paths; }
+    std::int64_t cutGeneration() const { return generation; }
+    std::vector<std::string> pasteboardFilePaths() const;  // sorted, standardised
+    void setCut(std::vector<std::string> newPaths);        // `newPaths` sorted and standardised
+    void rememberCut();
+    void cancelCut();
+
+    // Permission.
+    bool hasPermission() const;
+    void requestPermission();
+    void openAccessibilitySettings();
+
+    // Switching and interception.
+    void update();  // reads "finderCutPaste"; installs or removes the tap, or waits for the permission
+    std::optional<KeyEvent> handle(std::uint32_t type, const KeyEvent& event);  // nothing: swallowed
+    bool pressMenuItem(std::int32_t processIdentifier, const std::string& commandChar,
+                       std::int64_t modifiers);
+
+    bool isTapInstalled() const { return tap != nullptr; }
+    bool isWaitingForPermission() const { return permissionTimer.isWaiting(); }
+
+  private:
+    void stopTap();
+    void startPasteboardWatch();
+    void pasteboardTick();
+    void pickUp(std::int64_t forGeneration);
+    bool focusIsTextInput(std::int32_t processIdentifier);
+    void copyStep(std::int32_t processIdentifier);
+    void moveStep(std::int32_t processIdentifier, std::size_t clipboardCount);
+
+    Ports ports;
+    NotificationCenter& notifications;
+    Logger log;
+    const std::set<std::string> textRoles{"AXTextField", "AXTextArea", "AXComboBox", "AXSearchField"};
+
+    std::vector<std::string> paths;
+    std::int64_t generation = 0;
+    std::optional<RepeatingTimer> pasteboardTimer;
+    std::int64_t notedChangeCount = 0;
+
+    std::unique_ptr<KeyboardTap> tap;
+    std::unique_ptr<RunLoopSource> runLoopSource;
+    PermissionWait permissionTimer;
+};
+
+// A file path with "." and ".." resolved, doubled and trailing slashes removed.
+std::string standardizedPath(const std::string& path);
+
+}  // namespace larkspire

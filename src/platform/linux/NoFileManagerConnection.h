@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/Clipboard.h"
+#include "platform/FilePackages.h"
+#include "platform/KeyboardTap.h"
+#include "platform/RunningApplications.h"
+#include "platform/UIElements.h"
+
+namespace larkspire::linux_desktop {
+
+// Linux file managers cut and paste files themselves, and none is connected to ⌘X/⌘V interception
+// yet. These adapters say so honestly: the hook installs but never sees a key press, no application
+// is reported in front (so never the file manager), accessibility queries answer that the interface
+// is unavailable, and the clipboard holds no files. Cut and paste therefore stays idle on Linux.
+class IdleKeyboardHook : public EventTaps {
+  public:
+    std::unique_ptr<KeyboardTap> createKeyDownTap(KeyTapCallback callback) override;
+};
+
+class NoFrontmostApplication : public RunningApplications {
+  public:
+    std::optional<RunningApplication> frontmostApplication() const override { return std::nullopt; }
+};
+
+class UnavailableUIElements : public UIElements {
+  public:
+    UIElementRef application(std::int32_t processIdentifier) override;
+    void setMessagingTimeout(const UIElementRef&, double) override {}
+    AXResult copyAttributeValue(const UIElementRef&, const std::string&) override {
+        return AXResult{.error = AXError::apiDisabled};
+    }
+    AXError performAction(const UIElementRef&, const std::string&) override { return AXError::apiDisabled; }
+};
+
+class NoFileClipboard : public Clipboard {
+  public:
+    std::int64_t changeCount() const override { return 0; }
+    std::optional<std::vector<Url>> fileUrls() const override { return std::vector<Url>{}; }
+    std::optional<std::string> filePath(const Url&) const override { return std::nullopt; }
+};
+
+// Linux file managers show every directory as a folder: there are no packages.
+class NoFilePackages : public FilePackages {
+  public:
+    bool isFilePackage(const std::string&) const override { return false; }
+};
+
+}  // namespace larkspire::linux_desktop

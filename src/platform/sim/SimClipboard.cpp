@@ -1,0 +1,62 @@
+#include "platform/sim/SimClipboard.h"
+
+namespace larkspire::sim {
+
+std::optional<std::vector<Url>> SimClipboard::fileUrls() const {
+    if (readFails) return std::nullopt;
+    std::vector<Url> files;
+    for (const auto& url : urls)
+        if (url.isFileUrl()) files.push_back(url);
+    return files;
+}
+
+std::optional<std::string> SimClipboard::filePath(const Url& fileUrl) const {
+    if (!fileUrl.isFileUrl()) return std::nullopt;
+    if (fileUrl.path().starts_with("/.file/id=")) {
+        auto found = references.find(fileUrl.string());
+        if (found == references.end()) return std::nullopt;  // the referenced file is gone
+        return found->second;
+    }
+    return fileUrl.path();
+}
+
+void SimClipboard::clear() {
+    ++count;
+    urls.clear();
+    textContent.reset();
+}
+
+void SimClipboard::writeFiles(const std::vector<std::string>& paths) {
+    std::vector<Url> written;
+    for (const auto& path : paths) written.push_back(Url::fileUrl(path));
+    writeUrls(written);
+}
+
+void SimClipboard::writeFileReferences(const std::vector<std::string>& paths) {
+    std::vector<Url> written;
+    for (const auto& path : paths) {
+        auto url = *Url::parse("file:///.file/id=6571367." + std::to_string(nextReference++));
+        references[url.string()] = path;
+        written.push_back(url);
+    }
+    writeUrls(written);
+}
+
+void SimClipboard::writeText(const std::string& text) {
+    clear();
+    textContent = text;
+}
+
+void SimClipboard::writeUrls(const std::vector<Url>& newUrls) {
+    clear();
+    urls = newUrls;
+}
+
+std::vector<std::string> SimClipboard::paths() const {
+    std::vector<std::string> found;
+    for (const auto& url : urls)
+        if (auto path = filePath(url)) found.push_back(*path);
+    return found;
+}
+
+}  // namespace larkspire::sim
