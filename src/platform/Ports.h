@@ -9,6 +9,7 @@
 #include "platform/DistributedNotifications.h"
 #include "platform/FilePackages.h"
 #include "platform/FinderExtension.h"
+#include "platform/FolderPicker.h"
 #include "platform/GameModeNotifications.h"
 #include "platform/KeyboardTap.h"
 #include "platform/Log.h"
@@ -19,6 +20,7 @@
 #include "platform/ScrollEventPoster.h"
 #include "platform/SettingsWindow.h"
 #include "platform/StatusItem.h"
+#include "platform/TextMetrics.h"
 #include "platform/UIElements.h"
 #include "platform/WheelEventTap.h"
 #include "platform/WorkQueue.h"
@@ -42,6 +44,8 @@ struct Ports {
     StatusBar& statusBar;
     ApplicationControl& application;
     SettingsWindowFactory& settingsWindows;
+    FolderPicker& folderPicker;
+    TextMetrics& textMetrics;
     WheelEventHooks& wheelEvents;
     ScrollEventPoster& scrollEvents;
     DisplayLinks& displayLinks;

@@ -1,9 +1,19 @@
 #pragma once
 
+#include "platform/TabView.h"
+
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace larkspire {
+
+// A tab of the settings window as its toolbar shows it.
+struct SettingsTab {
+    std::string label;  // also the accessibility description of its image
+    std::string image;  // a named system image
+};
 
 // The settings window as the desktop shows it; its tabs are those the controller describes.
 class SettingsWindow {
@@ -14,13 +24,15 @@ class SettingsWindow {
     virtual bool isVisible() const = 0;
     virtual void center() = 0;
     virtual void makeKeyAndOrderFront() = 0;
+    virtual void setFrameAutosaveName(const std::string& name) = 0;     // restores the frame saved under it
+    virtual void setTabContent(int index, const TabView& content) = 0;  // drawn again, focus and cursor kept
 };
 
 // Creates the one settings window when it is first needed.
 class SettingsWindowFactory {
   public:
     virtual ~SettingsWindowFactory() = default;
-    virtual std::unique_ptr<SettingsWindow> createSettingsWindow() = 0;
+    virtual std::unique_ptr<SettingsWindow> createSettingsWindow(const std::vector<SettingsTab>& tabs) = 0;
 };
 
 }  // namespace larkspire

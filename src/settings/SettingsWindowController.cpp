@@ -1,5 +1,7 @@
 #include "settings/SettingsWindowController.h"
 
+#include "settings/SettingsTabs.h"
+
 #include <algorithm>
 
 namespace larkspire {
@@ -22,12 +24,20 @@ SettingsWindowController::SettingsWindowController(SettingsWindowFactory& factor
     : factory(factory), defaults(defaults), application(application) {}
 
 void SettingsWindowController::createWindow() {
-    window = factory.createSettingsWindow();
+    window = factory.createSettingsWindow(tabs());
+    window->setFrameAutosaveName(frameAutosaveName);
+    refreshTabs();
     auto last = static_cast<std::int64_t>(tabs().size()) - 1;
     window->selectTab(
         static_cast<int>(std::clamp<std::int64_t>(defaults.integerForKey(selectedTabKey), 0, last)));
     // Set after restoring, so that restoring does not write the key.
     window->setOnSelect([&defaults = defaults](int index) { defaults.set(selectedTabKey, Value(index)); });
+}
+
+void SettingsWindowController::refreshTabs() {
+    if (!window) return;
+    for (int index = 0; index < static_cast<int>(tabs().size()); ++index)
+        window->setTabContent(index, settingsTabContent(index));
 }
 
 void SettingsWindowController::show(std::optional<int> tab) {

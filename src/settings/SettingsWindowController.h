@@ -11,11 +11,6 @@
 
 namespace larkspire {
 
-struct SettingsTab {
-    std::string label;  // also the accessibility description of its image
-    std::string image;  // a named system image
-};
-
 // The settings window: created on first use, kept for the life of the process, closing only hides it.
 class SettingsWindowController {
   public:
@@ -31,6 +26,8 @@ class SettingsWindowController {
     // centring it when it was not visible.
     void show(std::optional<int> tab);
     bool hasWindow() const { return window != nullptr; }
+    // Describes every tab again and hands it to the window; for state a tab shows.
+    void refreshTabs();
 
   private:
     void createWindow();

@@ -30,6 +30,8 @@ Ports Desktop::ports() {
         .statusBar = statusBar,
         .application = application,
         .settingsWindows = settingsWindows,
+        .folderPicker = folderPicker,
+        .textMetrics = textMetrics,
         .wheelEvents = wheel,
         .scrollEvents = wheel,
         .displayLinks = displayLinks,

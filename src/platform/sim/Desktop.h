@@ -44,6 +44,8 @@ class Desktop {
     SimStatusBar statusBar;
     SimApplicationControl application;
     SimSettingsWindows settingsWindows;
+    SimFolderPicker folderPicker;
+    SimTextMetrics textMetrics;
     SimWheelInput wheel;
     SimDisplayLinks displayLinks{loop};
     SimMainDisplay display;

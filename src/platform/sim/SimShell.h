@@ -1,10 +1,15 @@
 #pragma once
 
+#include "platform/FolderPicker.h"
 #include "platform/SettingsWindow.h"
 #include "platform/StatusItem.h"
+#include "platform/TextMetrics.h"
 
 #include <functional>
+#include <map>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace larkspire::sim {
 
@@ -54,11 +59,16 @@ class SimSettingsWindow : public SettingsWindow {
         ++broughtToFront;
     }
     void close() { visible = false; }  // closing only hides
+    void setFrameAutosaveName(const std::string& name) override { frameAutosaveName = name; }
+    void setTabContent(int index, const TabView& content) override { tabContents[index] = content; }
 
     std::optional<int> selectedTab;
     bool visible = false;
     int centred = 0;
     int broughtToFront = 0;
+    std::vector<SettingsTab> tabs;
+    std::string frameAutosaveName;
+    std::map<int, TabView> tabContents;  // what each tab shows, as last described
 
   private:
     std::function<void(int)> onSelect;
@@ -66,9 +76,27 @@ class SimSettingsWindow : public SettingsWindow {
 
 class SimSettingsWindows : public SettingsWindowFactory {
   public:
-    std::unique_ptr<SettingsWindow> createSettingsWindow() override;
+    std::unique_ptr<SettingsWindow> createSettingsWindow(const std::vector<SettingsTab>& tabs) override;
     SimSettingsWindow* window = nullptr;  // owned by the application
     int created = 0;
+};
+
+// Answers the folder panel with the folders a test put in `answer`; empty is a cancel.
+class SimFolderPicker : public FolderPicker {
+  public:
+    std::vector<Url> chooseFolders(const FolderPickerOptions& options) override {
+        requests.push_back(options);
+        return answer;
+    }
+    std::vector<Url> answer;
+    std::vector<FolderPickerOptions> requests;
+};
+
+// A predictable stand-in for font measurement: every character is 0.6 em wide (0.5 em compressed),
+// 5 % more when bold or heavier.
+class SimTextMetrics : public TextMetrics {
+  public:
+    TextSize measure(std::string_view text, const FontDescription& font) const override;
 };
 
 }  // namespace larkspire::sim

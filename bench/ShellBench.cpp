@@ -1,0 +1,123 @@
+// The Qt program as a user starts it: time until its status icon is set, and what it costs when idle.
+#include <benchmark/benchmark.h>
+
+#ifdef LARKSPIRE_PROGRAM
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// One account for every run, so each start after the first is an ordinary second start.
+const std::filesystem::path& account() {
+    static const std::filesystem::path folder = [] {
+        auto path =
+            std::filesystem::temp_directory_path() / ("larkspire-bench-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(path / "run");
+        std::filesystem::create_directories(path / "config");
+        std::filesystem::permissions(path / "run", std::filesystem::perms::owner_all);
+        return path;
+    }();
+    return folder;
+}
+
+struct Program {
+    pid_t pid = -1;
+    int log = -1;
+
+    // Starts larkspire offscreen and waits until it reports its status icon; false on a timeout.
+    bool start() {
+        int pipeEnds[2];
+        if (::pipe(pipeEnds) != 0) return false;
+        pid = ::fork();
+        if (pid == 0) {
+            ::dup2(pipeEnds[1], STDERR_FILENO);
+            ::close(pipeEnds[0]);
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            ::setenv("XDG_RUNTIME_DIR", (account() / "run").c_str(), 1);
+            ::setenv("XDG_CONFIG_HOME", (account() / "config").c_str(), 1);
+            ::execl(LARKSPIRE_PROGRAM, LARKSPIRE_PROGRAM, static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(pipeEnds[1]);
+        log = pipeEnds[0];
+        std::string seen;
+        char buffer[512];
+        while (seen.find("Statussymbol gesetzt") == std::string::npos) {
+            pollfd ready{.fd = log, .events = POLLIN, .revents = 0};
+            if (::poll(&ready, 1, 10000) <= 0) return false;
+            auto n = ::read(log, buffer, sizeof buffer);
+            if (n <= 0) return false;
+            seen.append(buffer, static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+    ~Program() {
+        if (pid > 0) {
+            ::kill(pid, SIGTERM);
+            ::waitpid(pid, nullptr, 0);
+        }
+        if (log >= 0) ::close(log);
+    }
+    double rssMegabytes() const {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+        return 0;
+    }
+    double cpuSeconds() const {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        std::istringstream fields(text.substr(text.rfind(')') + 2));
+        std::string field;
+        double ticks = 0;
+        for (int i = 3; i <= 15 && fields >> field; ++i)
+            if (i == 14 || i == 15) ticks += std::stod(field);
+        return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    }
+};
+
+void StartToStatusIcon(benchmark::State& state) {
+    for (auto _ : state) {
+        auto begin = std::chrono::steady_clock::now();
+        Program program;
+        if (!program.start()) {
+            state.SkipWithError("larkspire did not report its status icon");
+            return;
+        }
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
+    }
+}
+BENCHMARK(StartToStatusIcon)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Resident memory after 10 s of idling and processor share over the following 60 s.
+void IdleFootprint(benchmark::State& state) {
+    for (auto _ : state) {
+        Program program;
+        if (!program.start()) {
+            state.SkipWithError("larkspire did not report its status icon");
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        state.counters["rss_MB"] = program.rssMegabytes();
+        double before = program.cpuSeconds();
+        std::this_thread::sleep_for(std::chrono::seconds(60));
+        state.counters["idle_cpu_percent"] = (program.cpuSeconds() - before) / 60.0 * 100.0;
+    }
+}
+BENCHMARK(IdleFootprint)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+
+#endif

@@ -1,0 +1,36 @@
+#include "platform/qt/QtDesktop.h"
+
+namespace larkspire::qt {
+
+Ports QtDesktop::ports(const SessionPorts& session) {
+    return Ports{
+        .main = main,
+        .clock = clock,
+        .work = work,
+        .defaults = defaults,
+        .distributedNotifications = session.distributedNotifications,
+        .workspace = workspace,
+        .loginItem = session.loginItem,
+        .accessibility = session.accessibility,
+        .finderExtension = session.finderExtension,
+        .log = session.log,
+        .alerts = alerts,
+        .statusBar = statusBar,
+        .application = application,
+        .settingsWindows = settingsWindows,
+        .folderPicker = folderPicker,
+        .textMetrics = textMetrics,
+        .wheelEvents = session.wheelEvents,
+        .scrollEvents = session.scrollEvents,
+        .displayLinks = session.displayLinks,
+        .mainDisplay = session.mainDisplay,
+        .gameMode = session.gameMode,
+        .clipboard = session.clipboard,
+        .eventTaps = session.eventTaps,
+        .runningApplications = session.runningApplications,
+        .uiElements = session.uiElements,
+        .filePackages = session.filePackages,
+    };
+}
+
+}  // namespace larkspire::qt

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/Ports.h"
+#include "platform/linux/SystemClock.h"
+#include "platform/qt/QtAlerts.h"
+#include "platform/qt/QtApplicationControl.h"
+#include "platform/qt/QtFolderPicker.h"
+#include "platform/qt/QtMainQueue.h"
+#include "platform/qt/QtSettingsWindow.h"
+#include "platform/qt/QtStatusItem.h"
+#include "platform/qt/QtTextMetrics.h"
+#include "platform/qt/QtWorkQueue.h"
+#include "platform/qt/StandIns.h"
+
+namespace larkspire::qt {
+
+// The ports of the session that do not come from Qt: Linux adapters in the program, simulated
+// ones where tests and snapshots must not touch the real session.
+struct SessionPorts {
+    Log& log;
+    LoginItem& loginItem;
+    Accessibility& accessibility;
+    FinderExtension& finderExtension;
+    DistributedNotifications& distributedNotifications;
+    WheelEventHooks& wheelEvents;
+    ScrollEventPoster& scrollEvents;
+    DisplayLinks& displayLinks;
+    MainDisplay& mainDisplay;
+    GameModeNotifications& gameMode;
+    Clipboard& clipboard;
+    EventTaps& eventTaps;
+    RunningApplications& runningApplications;
+    UIElements& uiElements;
+    FilePackages& filePackages;
+};
+
+// The ports on Qt. Create it on the main thread after the QApplication.
+class QtDesktop {
+  public:
+    explicit QtDesktop(DefaultsStore& defaults) : defaults(defaults), settingsWindows(defaults) {}
+    Ports ports(const SessionPorts& session);
+
+    DefaultsStore& defaults;
+    QtMainQueue main;
+    linux_desktop::SystemClock clock;
+    QtWorkQueue work;
+    QtWorkspace workspace;
+    QtApplicationControl application;
+    QtAlerts alerts{application};
+    QtStatusBar statusBar;
+    QtSettingsWindows settingsWindows;
+    QtFolderPicker folderPicker{application};
+    QtTextMetrics textMetrics;
+};
+
+}  // namespace larkspire::qt

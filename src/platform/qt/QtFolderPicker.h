@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/FolderPicker.h"
+#include "platform/StatusItem.h"
+
+namespace larkspire::qt {
+
+class QtFolderPicker : public FolderPicker {
+  public:
+    explicit QtFolderPicker(ApplicationControl& application) : application(application) {}
+    std::vector<Url> chooseFolders(const FolderPickerOptions& options) override;
+
+  private:
+    ApplicationControl& application;
+};
+
+}  // namespace larkspire::qt

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/StatusItem.h"
+
+#include <QImage>
+#include <QMenu>
+#include <QObject>
+#include <QSystemTrayIcon>
+#include <functional>
+#include <memory>
+
+namespace larkspire::qt {
+
+// The status item as a tray icon. A tray has no title text, so a non-empty title is drawn as a badge
+// on the icon; the menu is built from the core's description each time it opens.
+class QtStatusItem : public QObject, public StatusItem {
+    Q_OBJECT
+  public:
+    QtStatusItem();
+    ~QtStatusItem() override;
+
+    bool hasButton() const override { return true; }
+    void setImageLeading() override {}  // the badge always sits on the image
+    void setIcon(const StatusIcon& icon) override;
+    void setMenuProvider(std::function<Menu()> menuNeedsUpdate) override;
+    void menuContentChanged() override;
+
+    // Opens the menu afresh and chooses its first enabled item with this title; false when there is none.
+    bool choose(const std::string& title);
+    void setOnIconSet(std::function<void()> callback) { onIconSet = std::move(callback); }
+
+    QSystemTrayIcon& trayIcon() { return tray; }
+    QMenu& menu() { return *qmenu; }
+    const StatusIcon& icon() const { return shown; }
+    int menuBuilds() const { return builds; }
+
+    // The picture of a state: the image with the title, trimmed, as a badge at its lower right.
+    static QImage renderIcon(const StatusIcon& icon, int size, const QColor& tint);
+
+  private:
+    void rebuildMenu();
+
+    QSystemTrayIcon tray;
+    std::unique_ptr<QMenu> qmenu;
+    std::function<Menu()> provider;
+    std::function<void()> onIconSet;
+    StatusIcon shown;
+    bool rebuildQueued = false;
+    int builds = 0;
+};
+
+class QtStatusBar : public StatusBar {
+  public:
+    std::unique_ptr<StatusItem> createStatusItem() override;
+    QtStatusItem* item = nullptr;  // the last item created; owned by the application
+};
+
+}  // namespace larkspire::qt

@@ -1,0 +1,12 @@
+#include "platform/qt/QtTextMetrics.h"
+
+#include "platform/qt/QtFonts.h"
+
+namespace larkspire::qt {
+
+TextSize QtTextMetrics::measure(std::string_view text, const FontDescription& font) const {
+    auto layout = layoutText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), font);
+    return TextSize{.width = layout.width, .ascent = layout.ascent, .descent = layout.descent};
+}
+
+}  // namespace larkspire::qt

@@ -1,0 +1,151 @@
+#include "QtApp.h"
+
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace larkspire;
+using larkspire::testing::QtApp;
+
+namespace {
+
+TabView tallTab() {
+    TabView view;
+    TabGroup group{.title = "Viele Zeilen"};
+    for (int i = 0; i < 12; ++i) group.content.push_back(TabHint{"Zeile " + std::to_string(i)});
+    view.elements.push_back(group);
+    return view;
+}
+
+struct Launched : QtApp {
+    Launched() {
+        session.finderExtension.enabled = true;  // no settings window of its own at start-up
+        launch();
+    }
+};
+
+TEST(QtSettingsWindow, ShowsTheSevenTabsInOrderWithLabelsAndImages) {
+    Launched sim;
+    auto& window = sim.openSettings();
+    std::vector<std::pair<QString, QString>> tabs;
+    for (auto* button : window.tabButtons()) {
+        EXPECT_EQ(button->accessibleDescription(), button->text());  // the label describes the image
+        EXPECT_FALSE(button->icon().isNull()) << button->text().toStdString();
+        tabs.emplace_back(button->text(), button->property("imageName").toString());
+    }
+    std::vector<std::pair<QString, QString>> expected = {
+        {"Allgemein", "gearshape"},
+        {"Neue Datei", "doc.badge.plus"},
+        {"Finder", "folder"},
+        {"Netzwerk", "externaldrive.connected.to.line.below"},
+        {"Scrollen", "arrow.up.arrow.down"},
+        {"Widgets", "square.grid.2x2"},
+        {"Über", "info.circle"},
+    };
+    EXPECT_EQ(tabs, expected);
+    EXPECT_EQ(window.page(0)->width(), 460);
+    EXPECT_EQ(window.widget().width(), 460);
+}
+
+struct Restore {
+    std::int64_t stored;
+    int selected;
+    const char* label;
+};
+
+class QtRestoredTab : public ::testing::TestWithParam<Restore> {};
+
+TEST_P(QtRestoredTab, IsClampedAndNotWrittenBack) {
+    Launched sim;
+    sim.defaults.set("settingsSelectedTab", Value(GetParam().stored));
+    auto& window = sim.openSettings();
+    EXPECT_EQ(window.selectedIndex(), GetParam().selected);
+    EXPECT_TRUE(window.tabButtons()[static_cast<std::size_t>(GetParam().selected)]->isChecked());
+    EXPECT_EQ(window.widget().windowTitle(), QString(GetParam().label));
+    EXPECT_EQ(sim.defaults.integerForKey("settingsSelectedTab"), GetParam().stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stored, QtRestoredTab,
+                         ::testing::Values(Restore{9, 6, "Über"}, Restore{-3, 0, "Allgemein"},
+                                           Restore{4, 4, "Scrollen"}));
+
+TEST(QtSettingsWindow, ClickingATabRemembersItAndShowDoesNotMoveAnOpenWindow) {
+    Launched sim;
+    auto& window = sim.openSettings();
+    window.tabButtons()[3]->click();
+    EXPECT_EQ(window.selectedIndex(), 3);
+    EXPECT_TRUE(window.page(3)->isVisible());
+    EXPECT_FALSE(window.page(0)->isVisible());
+    EXPECT_EQ(sim.defaults.integerForKey("settingsSelectedTab"), 3);
+
+    window.widget().move(40, 50);
+    sim.app->settingsWindowController().show(0);
+    EXPECT_EQ(window.selectedIndex(), 0);
+    EXPECT_EQ(window.widget().pos(), QPoint(40, 50));
+}
+
+TEST(QtSettingsWindow, GrowsDownwardWithItsTopEdgeFixed) {
+    Launched sim;
+    auto& window = sim.openSettings();
+    window.setTabContent(2, tallTab());
+    window.widget().move(100, 80);
+    int shortHeight = window.widget().height();
+
+    window.selectTab(2);
+    EXPECT_EQ(window.widget().frameGeometry().top(), 80);
+    EXPECT_GT(window.widget().height(), shortHeight + 100);
+    EXPECT_EQ(window.widget().width(), 460);
+
+    window.selectTab(0);
+    EXPECT_EQ(window.widget().frameGeometry().top(), 80);
+    EXPECT_EQ(window.widget().height(), shortHeight);
+}
+
+TEST(QtSettingsWindow, ClosingOnlyHidesAndReopeningCentresAgain) {
+    Launched sim;
+    auto& window = sim.openSettings();
+    window.widget().close();
+    EXPECT_FALSE(window.isVisible());
+    window.widget().move(0, 0);
+    sim.app->applicationShouldHandleReopen();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(&window, sim.desktop.settingsWindows.window);  // the same window, not a new one
+    EXPECT_NE(window.widget().pos(), QPoint(0, 0));
+}
+
+TEST(QtSettingsWindow, SavesItsFrameAndRestoresItInTheNextWindow) {
+    Launched sim;
+    auto& window = sim.openSettings();
+    window.widget().move(120, 90);
+    window.widget().hide();
+    auto saved = sim.defaults.stringForKey("LarkspireSettings");
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->substr(0, 7), "120 90 ");
+
+    qt::QtSettingsWindow next(SettingsWindowController::tabs(), sim.defaults);
+    next.setFrameAutosaveName("LarkspireSettings");
+    EXPECT_EQ(next.widget().pos(), QPoint(120, 90));
+}
+
+TEST(QtSettingsWindow, IgnoresADamagedOrUnreachableSavedFrame) {
+    for (const char* stored : {"kaputt", "1 2 3", "99999 99999 400 300", "1 2 x 4"}) {
+        sim::MemoryDefaults defaults;
+        defaults.set("LarkspireSettings", Value(stored));
+        qt::QtSettingsWindow window(SettingsWindowController::tabs(), defaults);
+        window.widget().move(7, 9);
+        window.setFrameAutosaveName("LarkspireSettings");
+        EXPECT_EQ(window.widget().pos(), QPoint(7, 9)) << stored;
+        EXPECT_EQ(defaults.stringForKey("LarkspireSettings"), std::optional<std::string>(stored));
+    }
+}
+
+TEST(QtSettingsWindow, IgnoresATabIndexOutsideTheTabs) {
+    Launched sim;
+    auto& window = sim.openSettings();
+    window.selectTab(2);
+    window.selectTab(7);
+    window.selectTab(-1);
+    EXPECT_EQ(window.selectedIndex(), 2);
+    EXPECT_EQ(sim.defaults.integerForKey("settingsSelectedTab"), 2);
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+#include "QtApp.h"
+#include "platform/qt/QtImages.h"
+
+#include <QAction>
+#include <QColor>
+#include <QMenu>
+#include <gtest/gtest.h>
+
+using namespace larkspire;
+using larkspire::testing::QtApp;
+using larkspire::testing::runUntil;
+
+namespace {
+
+QStringList titlesOf(QMenu& menu) {
+    QStringList titles;
+    for (auto* action : menu.actions()) titles.append(action->isSeparator() ? "—" : action->text());
+    return titles;
+}
+
+// Opens the menu as a click would, reads it, and closes it again.
+QStringList openAndRead(QMenu& menu) {
+    menu.popup(QPoint(0, 0));
+    auto titles = titlesOf(menu);
+    menu.hide();
+    return titles;
+}
+
+// Counts pixels of the badge's red in the lower right quarter of the icon.
+int badgePixels(const QImage& image) {
+    int count = 0;
+    for (int y = image.height() / 2; y < image.height(); ++y)
+        for (int x = image.width() / 2; x < image.width(); ++x) {
+            QColor c = image.pixelColor(x, y);
+            if (c.red() > 180 && c.green() < 90 && c.blue() < 90 && c.alpha() > 200) ++count;
+        }
+    return count;
+}
+
+TEST(QtStatusItem, TheMenuIsRebuiltFromTheCoreEachTimeItOpens) {
+    qt::QtStatusItem item;
+    int calls = 0;
+    std::string second = "Erster Stand";
+    item.setMenuProvider([&] {
+        ++calls;
+        return Menu{MenuItem::heading("Larkspire"), MenuItem::separator(),
+                    MenuItem{.title = second, .image = "scissors", .checked = true}};
+    });
+    EXPECT_EQ(openAndRead(item.menu()).join("|").toStdString(), "Larkspire|—|Erster Stand");
+    second = "Zweiter Stand";
+    EXPECT_EQ(openAndRead(item.menu()).join("|").toStdString(), "Larkspire|—|Zweiter Stand");
+    EXPECT_GE(calls, 2);
+
+    auto actions = item.menu().actions();
+    EXPECT_FALSE(actions[0]->isEnabled());
+    EXPECT_TRUE(actions[2]->isChecked());
+    EXPECT_FALSE(actions[2]->icon().isNull());
+}
+
+TEST(QtStatusItem, AChangedContentIsShownWithoutOpeningTheMenuAgain) {
+    qt::QtStatusItem item;
+    std::string title = "vorher";
+    item.setMenuProvider([&] { return Menu{MenuItem{.title = title}}; });
+    ASSERT_TRUE(runUntil([&] { return titlesOf(item.menu()) == QStringList{"vorher"}; }));
+    title = "nachher";
+    item.menuContentChanged();
+    EXPECT_TRUE(runUntil([&] { return titlesOf(item.menu()) == QStringList{"nachher"}; }));
+}
+
+TEST(QtStatusItem, ChoosingAnEntryRunsItsActionWithTheItem) {
+    qt::QtStatusItem item;
+    std::vector<std::int64_t> tags;
+    item.setMenuProvider([&] {
+        Menu menu;
+        for (int tag = 0; tag < 3; ++tag)
+            menu.push_back(MenuItem{.title = "Favorit " + std::to_string(tag),
+                                    .action = [&](const MenuItem& sender) { tags.push_back(sender.tag); },
+                                    .tag = tag});
+        return menu;
+    });
+    openAndRead(item.menu());
+    item.menu().actions()[1]->trigger();
+    ASSERT_TRUE(runUntil([&] { return !tags.empty(); }));
+    EXPECT_EQ(tags, std::vector<std::int64_t>{1});
+    EXPECT_TRUE(item.choose("Favorit 2"));
+    EXPECT_FALSE(item.choose("Favorit 9"));
+    EXPECT_EQ(tags, (std::vector<std::int64_t>{1, 2}));
+}
+
+TEST(QtStatusItem, TheApplicationsMenuOpensTheSettingsAndEndsWithQuitting) {
+    QtApp sim;
+    sim.session.finderExtension.enabled = true;
+    sim.launch();
+    auto& item = *sim.desktop.statusBar.item;
+    auto titles = openAndRead(item.menu());
+    QStringList fromCore;
+    for (const auto& entry : sim.app->menuNeedsUpdate())
+        fromCore.append(entry.isSeparator ? "—" : QString::fromStdString(entry.title));
+    EXPECT_EQ(titles.join("|").toStdString(), fromCore.join("|").toStdString());
+    ASSERT_GE(titles.size(), 4);
+    EXPECT_EQ(titles.front().toStdString(), "Larkspire");
+    EXPECT_EQ(titles.mid(titles.size() - 3).join("|").toStdString(), "—|Einstellungen…|Larkspire beenden");
+    auto actions = item.menu().actions();
+    auto settings = actions[actions.size() - 2];
+    EXPECT_FALSE(actions.front()->isEnabled());
+    EXPECT_EQ(settings->shortcut(), QKeySequence("Ctrl+,"));
+    EXPECT_EQ(actions.back()->shortcut(), QKeySequence("Ctrl+Q"));
+
+    settings->trigger();
+    ASSERT_TRUE(runUntil([&] { return sim.desktop.settingsWindows.window != nullptr; }));
+    EXPECT_TRUE(sim.desktop.settingsWindows.window->isVisible());
+}
+
+TEST(QtStatusItem, WithNothingCutShowsTheWindowImageWithoutBadge) {
+    QtApp sim;
+    sim.session.finderExtension.enabled = true;
+    sim.launch();
+    auto& item = *sim.desktop.statusBar.item;
+    EXPECT_EQ(item.trayIcon().toolTip(), "Larkspire");
+    EXPECT_EQ(item.icon().image, "macwindow");
+    EXPECT_FALSE(item.trayIcon().icon().isNull());
+    EXPECT_EQ(badgePixels(qt::QtStatusItem::renderIcon(item.icon(), 64, Qt::black)), 0);
+}
+
+// The cut list is not part of the core yet, so the icon is driven by the data the core will send.
+TEST(QtStatusItem, WithTwoCutShowsScissorsWithTheCountAsBadgeAndTheExactTooltip) {
+    qt::QtStatusItem item;
+    StatusIcon twoCut{.image = "scissors",
+                      .accessibilityDescription = "Ausgeschnitten",
+                      .title = " 2",
+                      .tooltip = "2 Datei(en) ausgeschnitten – mit ⌘V im Finder verschieben"};
+    item.setIcon(twoCut);
+    EXPECT_EQ(item.trayIcon().toolTip().toStdString(),
+              "2 Datei(en) ausgeschnitten – mit ⌘V im Finder verschieben");
+    auto withBadge = qt::QtStatusItem::renderIcon(twoCut, 64, Qt::black);
+    EXPECT_GT(badgePixels(withBadge), 200);
+
+    StatusIcon plain = twoCut;
+    plain.title = "";
+    EXPECT_EQ(badgePixels(qt::QtStatusItem::renderIcon(plain, 64, Qt::black)), 0);
+    EXPECT_NE(withBadge,
+              qt::QtStatusItem::renderIcon(StatusIcon{.image = "scissors", .title = " 12"}, 64, Qt::black));
+}
+
+TEST(QtStatusItem, EveryImageTheMenuAndTabsNameHasAPicture) {
+    for (const char* name :
+         {"macwindow", "scissors", "gearshape", "doc.badge.plus", "folder",
+          "externaldrive.connected.to.line.below", "arrow.up.arrow.down", "square.grid.2x2", "info.circle",
+          "externaldrive", "externaldrive.fill", "cpu", "clock", "arrow.up.and.down.and.arrow.left.and.right",
+          "exclamationmark.triangle.fill", "minus.circle", "larkspire"}) {
+        EXPECT_TRUE(qt::hasBundledImage(name)) << name;
+        auto picture = qt::bundledImage(name, 32, Qt::black).toImage();
+        int drawn = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) drawn += qAlpha(picture.pixel(x, y)) > 128;
+        EXPECT_GT(drawn, 20) << name;
+    }
+    EXPECT_NE(qt::bundledImage("externaldrive", 32, Qt::black).toImage(),
+              qt::bundledImage("externaldrive.fill", 32, Qt::black).toImage());
+    EXPECT_TRUE(qt::namedImage("kein.bild").isNull());
+}
+
+}  // namespace
