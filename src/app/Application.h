@@ -42,6 +42,7 @@ class Application : public std::enable_shared_from_this<Application> {
     CutPasteMonitor& cutPasteMonitor() { return *cutPaste; }
 
   private:
+    MenuAction menuAction(void (Application::*method)());  // does nothing once the application is gone
     void openUrl(const std::string& text);
     void registerLoginItemOnce(const char* flagKey);
 

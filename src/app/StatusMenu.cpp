@@ -24,6 +24,12 @@ void Application::updateStatusIcon() {
     });
 }
 
+MenuAction Application::menuAction(void (Application::*method)()) {
+    return [weak = weak_from_this(), method](const MenuItem&) {
+        if (auto self = weak.lock()) (*self.*method)();
+    };
+}
+
 Menu Application::menuNeedsUpdate() {
     Menu menu;
     menu.push_back(MenuItem::heading("Larkspire"));
@@ -31,24 +37,16 @@ Menu Application::menuNeedsUpdate() {
         menu.push_back(MenuItem::separator());
         menu.push_back(MenuItem{.title = std::to_string(count) + " Datei(en) ausgeschnitten – verwerfen",
                                 .image = "scissors",
-                                .action = [weak = weak_from_this()](const MenuItem&) {
-                                    if (auto self = weak.lock()) self->discardCut();
-                                }});
+                                .action = menuAction(&Application::discardCut)});
     }
     menu.push_back(MenuItem::separator());
     menu.push_back(MenuItem{.title = "Flüssig scrollen",
                             .image = "arrow.up.arrow.down",
                             .checked = ports.defaults.boolForKey(Settings::smoothScrollKey),
-                            .action = [weak = weak_from_this()](const MenuItem&) {
-                                if (auto self = weak.lock()) self->toggleSmoothScroll();
-                            }});
+                            .action = menuAction(&Application::toggleSmoothScroll)});
     menu.push_back(MenuItem::separator());
-    menu.push_back(MenuItem{.title = "Einstellungen…",
-                            .action =
-                                [weak = weak_from_this()](const MenuItem&) {
-                                    if (auto self = weak.lock()) self->openSettings();
-                                },
-                            .keyEquivalent = ","});
+    menu.push_back(MenuItem{
+        .title = "Einstellungen…", .action = menuAction(&Application::openSettings), .keyEquivalent = ","});
     menu.push_back(
         MenuItem{.title = "Larkspire beenden",
                  .action = [&application = ports.application](const MenuItem&) { application.terminate(); },
@@ -60,7 +58,7 @@ void Application::toggleSmoothScroll() {
     auto& defaults = ports.defaults;
     bool on = !defaults.boolForKey(Settings::smoothScrollKey);
     defaults.setBool(Settings::smoothScrollKey, on);
-    if (on && !ports.accessibility.isTrusted()) ports.accessibility.prompt();
+    if (on && !cutPaste->hasPermission()) cutPaste->requestPermission();
     smoothScroller().update();
 }
 
