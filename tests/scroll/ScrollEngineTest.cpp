@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <numeric>
 #include <vector>
 
@@ -166,6 +167,13 @@ TEST_F(EngineFixture, VeryFastTicksReachTheTopBaseOfTheDisplay) {
     EXPECT_NEAR(baseStep(1 / 0.015, 1080, false), 180, 1e-9);
     EXPECT_NEAR(baseStep(1 / 0.015, 1920, true), 180, 1e-9);
     EXPECT_EQ(baseStep(6.25, 5000, true), 90);
+}
+
+TEST(BaseStep, ADisplayWithoutAUsableSizeScrollsLikeOneOfTheReferenceSize) {
+    double reference = baseStep(20, 1080, false);
+    for (double pixels : {0.0, -1080.0, std::nan(""), std::numeric_limits<double>::infinity()})
+        EXPECT_EQ(baseStep(20, pixels, false), reference) << pixels;
+    EXPECT_EQ(baseStep(20, 0, true), baseStep(20, 1920, true));
 }
 
 // --- Swipes ----------------------------------------------------------------------------------
