@@ -17,6 +17,7 @@ TEST(Startup, FirstStartOfAFreshAccountRegistersTheLoginItemAsksOnceAndOpensSett
     EXPECT_TRUE(sim.desktop.defaults.boolForKey("didMigrateToLarkspire"));
     EXPECT_EQ(sim.desktop.accessibility.prompts, 1);
     EXPECT_TRUE(sim.desktop.defaults.boolForKey("didAskAccessibility"));
+    EXPECT_TRUE(sim.app->cutPasteMonitor().isWaitingForPermission());
 
     sim.desktop.advance(0.49);
     EXPECT_EQ(sim.desktop.settingsWindows.window, nullptr);
