@@ -10,7 +10,7 @@
 #include "platform/qt/QtStatusItem.h"
 #include "platform/qt/QtTextMetrics.h"
 #include "platform/qt/QtWorkQueue.h"
-#include "platform/qt/StandIns.h"
+#include "platform/qt/QtWorkspace.h"
 
 namespace larkspire::qt {
 

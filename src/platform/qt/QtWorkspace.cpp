@@ -1,4 +1,4 @@
-#include "platform/qt/StandIns.h"
+#include "platform/qt/QtWorkspace.h"
 
 #include <QDesktopServices>
 #include <QUrl>
