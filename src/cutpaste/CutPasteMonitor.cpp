@@ -80,6 +80,8 @@ void CutPasteMonitor::rememberCut() {
 void CutPasteMonitor::pickUp(std::int64_t forGeneration) {
     // A later ⌘X started attempts of its own; this one is stale.
     if (generation != forGeneration) return;
+    // Switched off since the ⌘X: the feature stays off with nothing cut.
+    if (!tap) return;
     auto found = pasteboardFilePaths();
     if (found.empty() || found == paths) return;
     log.info("Ausgeschnitten: " + std::to_string(found.size()) + " Datei(en)");

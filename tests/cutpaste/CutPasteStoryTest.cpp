@@ -289,6 +289,21 @@ TEST_F(CutAndPaste, SwitchingTheFeatureOffClearsTheCutAtOnce) {
     EXPECT_EQ(desktop.log.count("cut", "Event-Tap aktiv"), 2);
 }
 
+TEST_F(CutAndPaste, SwitchingOffRightAfterACutLeavesNothingCut) {
+    auto& from = fm.openWindow(tmp / "from");
+    from.select({"1.txt"});
+    EXPECT_TRUE(desktop.press(Key::X, Command));
+    desktop.loop.runPending();  // the copy item is pressed; the pickups are still due
+    EXPECT_EQ(fm.copies, 1);
+    desktop.defaults.setBool(Settings::cutPasteKey, false);
+    monitor().update();
+    desktop.advance(2.0);
+    EXPECT_TRUE(monitor().cutPaths().empty());
+    EXPECT_EQ(sim.statusItem().icon.image, "macwindow");
+    EXPECT_TRUE(desktop.distributedNotifications.posted.empty());
+    EXPECT_EQ(desktop.loop.pendingTaskCount(), 0u);  // no clipboard watch either
+}
+
 TEST_F(CutAndPaste, MissingCopyItemLosesTheKeyPress) {
     fm.removeMenuItem(SimFinder::copyItem);
     auto& from = fm.openWindow(tmp / "from");

@@ -1,0 +1,60 @@
+#include "app/Settings.h"
+#include "support/SimApp.h"
+
+#include <gtest/gtest.h>
+
+using namespace larkspire;
+using larkspire::testing::SimApp;
+
+namespace {
+
+TEST(StatusMenu, WithNothingCutShowsTheFixedEntriesWithShortcutsOnlyOnTheLastTwo) {
+    SimApp sim;
+    sim.desktop.finderExtension.enabled = true;
+    sim.launch();
+    auto menu = sim.statusItem().openMenu();
+
+    std::vector<std::string> titles;
+    for (const auto& item : menu) titles.push_back(item.isSeparator ? "—" : item.title);
+    EXPECT_EQ(titles, (std::vector<std::string>{"Larkspire", "—", "Flüssig scrollen", "—", "Einstellungen…",
+                                                "Larkspire beenden"}));
+    ASSERT_EQ(menu.size(), 6u);
+    EXPECT_FALSE(menu[0].enabled);
+    EXPECT_FALSE(menu[0].action);
+    EXPECT_EQ(menu[0].image, "");
+    EXPECT_EQ(menu[2].image, "arrow.up.arrow.down");
+    EXPECT_FALSE(menu[2].checked);
+    for (std::size_t index = 0; index < 4; ++index) EXPECT_EQ(menu[index].keyEquivalent, "") << index;
+    EXPECT_EQ(menu[4].keyEquivalent, ",");
+    EXPECT_EQ(menu[5].keyEquivalent, "q");
+}
+
+TEST(StatusMenu, SettingsOpenOnTheTabLastShownAndQuitEndsTheApplication) {
+    SimApp sim;
+    sim.desktop.finderExtension.enabled = true;
+    sim.desktop.defaults.set("settingsSelectedTab", Value(3));
+    sim.launch();
+    ASSERT_TRUE(sim.statusItem().choose("Einstellungen…"));
+    auto* window = sim.desktop.settingsWindows.window;
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->visible);
+    EXPECT_EQ(window->selectedTab, 3);
+    EXPECT_EQ(sim.desktop.application.activations, 1);
+    EXPECT_FALSE(sim.desktop.application.terminated);
+
+    ASSERT_TRUE(sim.statusItem().choose("Larkspire beenden"));
+    EXPECT_TRUE(sim.desktop.application.terminated);
+}
+
+TEST(StatusMenu, ActionsOfAMenuOpenedBeforeTheApplicationWentDoNothing) {
+    SimApp sim;
+    sim.desktop.finderExtension.enabled = true;
+    sim.launch();
+    auto menu = sim.statusItem().openMenu();
+    sim.app.reset();
+    menu[2].action(menu[2]);  // "Flüssig scrollen"
+    menu[4].action(menu[4]);  // "Einstellungen…"
+    EXPECT_FALSE(sim.desktop.defaults.boolForKey(Settings::smoothScrollKey));
+}
+
+}  // namespace
