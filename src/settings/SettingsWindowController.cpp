@@ -42,7 +42,8 @@ void SettingsWindowController::refreshTabs() {
 
 void SettingsWindowController::show(std::optional<int> tab) {
     if (!window) createWindow();
-    if (tab) window->selectTab(*tab);
+    // An index without a tab keeps the tab last shown rather than storing an index nothing can show.
+    if (tab && *tab >= 0 && *tab < static_cast<int>(tabs().size())) window->selectTab(*tab);
     application.activateIgnoringOtherApps();
     if (!window->isVisible()) window->center();
     window->makeKeyAndOrderFront();

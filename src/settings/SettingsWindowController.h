@@ -22,8 +22,8 @@ class SettingsWindowController {
     SettingsWindowController(SettingsWindowFactory& factory, DefaultsStore& defaults,
                              ApplicationControl& application);
 
-    // Selects `tab` when given (else the tab last shown), brings the window to the front,
-    // centring it when it was not visible.
+    // Selects `tab` when given and one of the tabs (else the tab last shown), brings the window to
+    // the front, centring it when it was not visible.
     void show(std::optional<int> tab);
     bool hasWindow() const { return window != nullptr; }
     // Describes every tab again and hands it to the window; for state a tab shows.

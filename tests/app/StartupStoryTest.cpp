@@ -17,6 +17,7 @@ TEST(Startup, FirstStartOfAFreshAccountRegistersTheLoginItemAsksOnceAndOpensSett
     EXPECT_TRUE(sim.desktop.defaults.boolForKey("didMigrateToLarkspire"));
     EXPECT_EQ(sim.desktop.accessibility.prompts, 1);
     EXPECT_TRUE(sim.desktop.defaults.boolForKey("didAskAccessibility"));
+    EXPECT_TRUE(sim.app->cutPasteMonitor().isWaitingForPermission());
 
     sim.desktop.advance(0.49);
     EXPECT_EQ(sim.desktop.settingsWindows.window, nullptr);
@@ -39,6 +40,24 @@ TEST(Startup, SecondStartNeitherRegistersNorAsksEvenWithoutPermission) {
     EXPECT_EQ(sim.desktop.loginItem.registrations, 2);
     EXPECT_EQ(sim.desktop.accessibility.prompts, 1);
     EXPECT_EQ(sim.desktop.settingsWindows.created, 1);  // only the first start opened it
+}
+
+TEST(Startup, SecondStartOpensTheSettingsAgainWhileTheExtensionIsStillDisabled) {
+    SimApp sim;
+    sim.launch();
+    sim.desktop.advance(1.0);
+    sim.desktop.settingsWindows.window->close();
+    sim.desktop.defaults.set("settingsSelectedTab", Value(3));
+    sim.restart();
+    sim.launch();
+    sim.desktop.advance(0.49);
+    EXPECT_EQ(sim.desktop.settingsWindows.created, 1);
+    sim.desktop.advance(0.01);
+
+    EXPECT_EQ(sim.desktop.settingsWindows.created, 2);
+    ASSERT_TRUE(sim.desktop.settingsWindows.window->visible);
+    EXPECT_EQ(sim.desktop.settingsWindows.window->selectedTab, 0);  // the first tab, not the one last shown
+    EXPECT_EQ(sim.desktop.accessibility.prompts, 1);
 }
 
 TEST(Startup, AFailedLoginRegistrationIsNotRetried) {

@@ -102,6 +102,19 @@ TEST_F(ScrollerFixture, WithoutPermissionOneSilentWaitStartsOnceGranted) {
     EXPECT_EQ(desktop.loop.pendingTaskCount(), 0u);
 }
 
+TEST_F(ScrollerFixture, ThePermissionIsLookedForEveryTwoSeconds) {
+    desktop.accessibility.trusted = false;
+    desktop.defaults.setBool(Settings::smoothScrollKey, true);
+    auto& s = make();
+    s.start();
+    desktop.advance(0.1);
+    desktop.accessibility.trusted = true;
+    desktop.advance(1.8);
+    EXPECT_FALSE(s.isOn());
+    desktop.advance(0.2);
+    EXPECT_TRUE(s.isOn());
+}
+
 TEST_F(ScrollerFixture, PermissionArrivingAfterTheSettingWasSwitchedOffStartsNothing) {
     desktop.accessibility.trusted = false;
     desktop.defaults.setBool(Settings::smoothScrollKey, true);

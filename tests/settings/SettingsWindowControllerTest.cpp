@@ -48,6 +48,21 @@ TEST(SettingsWindow, RemembersEveryTabChangeAndComesToTheFrontWithoutMoving) {
     EXPECT_EQ(sim.desktop.settingsWindows.created, 1);
 }
 
+TEST(SettingsWindow, ShowWithAnIndexWithoutATabKeepsTheTabLastShown) {
+    SimApp sim;
+    sim.desktop.finderExtension.enabled = true;
+    sim.desktop.defaults.set("settingsSelectedTab", Value(5));
+    sim.launch();
+    for (int index : {7, -1}) {
+        sim.app->settingsWindowController().show(index);
+        auto* window = sim.desktop.settingsWindows.window;
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->selectedTab, 5) << index;
+        EXPECT_TRUE(window->visible);
+        EXPECT_EQ(sim.desktop.defaults.integerForKey("settingsSelectedTab"), 5) << index;
+    }
+}
+
 TEST(SettingsWindow, HasTheSevenTabsInOrder) {
     std::vector<std::string> labels;
     for (auto& tab : SettingsWindowController::tabs()) labels.push_back(tab.label);

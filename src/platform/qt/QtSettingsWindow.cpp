@@ -155,6 +155,8 @@ void QtSettingsWindow::center() {
 }
 
 void QtSettingsWindow::makeKeyAndOrderFront() {
+    // A minimised window counts as visible but would stay out of sight.
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
     window->activateWindow();

@@ -112,6 +112,16 @@ TEST(QtSettingsWindow, ClosingOnlyHidesAndReopeningCentresAgain) {
     EXPECT_NE(window.widget().pos(), QPoint(0, 0));
 }
 
+TEST(QtSettingsWindow, OpeningAMinimisedWindowBringsItBack) {
+    Launched sim;
+    auto& window = sim.openSettings();
+    window.widget().setWindowState(window.widget().windowState() | Qt::WindowMinimized);
+    ASSERT_TRUE(window.widget().isMinimized());
+    sim.app->openSettings();
+    EXPECT_FALSE(window.widget().isMinimized());
+    EXPECT_TRUE(window.isVisible());
+}
+
 TEST(QtSettingsWindow, SavesItsFrameAndRestoresItInTheNextWindow) {
     Launched sim;
     auto& window = sim.openSettings();
