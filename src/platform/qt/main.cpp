@@ -53,8 +53,9 @@ void followPrimaryScreen(linux_desktop::ScreenInfo& info) {
     auto report = [&info] {
         auto* screen = QGuiApplication::primaryScreen();
         if (!screen) return;
-        auto pixels = screen->geometry().size() * screen->devicePixelRatio();
-        info.setPixelSize(pixels.width(), pixels.height());
+        // The logical size, as scaled display modes report it, so a 200 % screen scrolls like its look.
+        auto size = screen->geometry().size();
+        info.setPixelSize(size.width(), size.height());
         info.setRefreshRate(screen->refreshRate());
     };
     report();
