@@ -19,7 +19,7 @@ class SystemLog : public Log {
   private:
     bool toJournal = false;
     std::FILE* stream;
-    std::mutex mutex; // messages may come from background work
+    std::mutex mutex;  // messages may come from background work
 };
 
 }  // namespace larkspire::linux_desktop

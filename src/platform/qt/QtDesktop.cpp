@@ -33,4 +33,24 @@ Ports QtDesktop::ports(const SessionPorts& session) {
     };
 }
 
+SessionPorts simulatedSession(sim::Desktop& session) {
+    return SessionPorts{
+        .log = session.log,
+        .loginItem = session.loginItem,
+        .accessibility = session.accessibility,
+        .finderExtension = session.finderExtension,
+        .distributedNotifications = session.distributedNotifications,
+        .wheelEvents = session.wheel,
+        .scrollEvents = session.wheel,
+        .displayLinks = session.displayLinks,
+        .mainDisplay = session.display,
+        .gameMode = session.gameMode,
+        .clipboard = session.clipboard,
+        .eventTaps = session.eventTaps,
+        .runningApplications = session.applications,
+        .uiElements = session.applications,
+        .filePackages = session.filePackages,
+    };
+}
+
 }  // namespace larkspire::qt

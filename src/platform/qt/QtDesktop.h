@@ -11,6 +11,7 @@
 #include "platform/qt/QtTextMetrics.h"
 #include "platform/qt/QtWorkQueue.h"
 #include "platform/qt/QtWorkspace.h"
+#include "platform/sim/Desktop.h"
 
 namespace larkspire::qt {
 
@@ -33,6 +34,9 @@ struct SessionPorts {
     UIElements& uiElements;
     FilePackages& filePackages;
 };
+
+// The simulated session, for snapshots and tests that must leave the real one alone.
+SessionPorts simulatedSession(sim::Desktop& session);
 
 // The ports on Qt. Create it on the main thread after the QApplication.
 class QtDesktop {

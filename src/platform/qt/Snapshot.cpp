@@ -64,23 +64,7 @@ SnapshotResult writeSnapshots(const QString& folder) {
     sim::Desktop session;
     session.accessibility.trusted = true;  // no permission explanation over the pictures
     QtDesktop desktop(session.defaults);
-    auto app = std::make_shared<Application>(desktop.ports(SessionPorts{
-        .log = session.log,
-        .loginItem = session.loginItem,
-        .accessibility = session.accessibility,
-        .finderExtension = session.finderExtension,
-        .distributedNotifications = session.distributedNotifications,
-        .wheelEvents = session.wheel,
-        .scrollEvents = session.wheel,
-        .displayLinks = session.displayLinks,
-        .mainDisplay = session.display,
-        .gameMode = session.gameMode,
-        .clipboard = session.clipboard,
-        .eventTaps = session.eventTaps,
-        .runningApplications = session.applications,
-        .uiElements = session.applications,
-        .filePackages = session.filePackages,
-    }));
+    auto app = std::make_shared<Application>(desktop.ports(simulatedSession(session)));
     app->applicationDidFinishLaunching();
     QApplication::processEvents();
 

@@ -30,23 +30,7 @@ struct QtApp {
     std::shared_ptr<Application> app;
 
     Application& launch() {
-        app = std::make_shared<Application>(desktop.ports(qt::SessionPorts{
-            .log = session.log,
-            .loginItem = session.loginItem,
-            .accessibility = session.accessibility,
-            .finderExtension = session.finderExtension,
-            .distributedNotifications = session.distributedNotifications,
-            .wheelEvents = session.wheel,
-            .scrollEvents = session.wheel,
-            .displayLinks = session.displayLinks,
-            .mainDisplay = session.display,
-            .gameMode = session.gameMode,
-            .clipboard = session.clipboard,
-            .eventTaps = session.eventTaps,
-            .runningApplications = session.applications,
-            .uiElements = session.applications,
-            .filePackages = session.filePackages,
-        }));
+        app = std::make_shared<Application>(desktop.ports(qt::simulatedSession(session)));
         app->applicationDidFinishLaunching();
         return *app;
     }
