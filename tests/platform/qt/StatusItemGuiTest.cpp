@@ -122,8 +122,35 @@ TEST(QtStatusItem, WithNothingCutShowsTheWindowImageWithoutBadge) {
     EXPECT_EQ(badgePixels(qt::QtStatusItem::renderIcon(item.icon(), 64, Qt::black)), 0);
 }
 
-// The cut list is not part of the core yet, so the icon is driven by the data the core will send.
-TEST(QtStatusItem, WithTwoCutShowsScissorsWithTheCountAsBadgeAndTheExactTooltip) {
+TEST(QtStatusItem, TwoCutItemsShowTheScissorsBadgeAndTooltipAndDiscardingFromTheMenuClearsThem) {
+    QtApp sim;
+    sim.session.finderExtension.enabled = true;
+    sim.launch();
+    auto& item = *sim.desktop.statusBar.item;
+    sim.app->cutPasteMonitor().setCut({"/home/a/1.txt", "/home/a/2.txt"});
+
+    EXPECT_EQ(item.icon().image, "scissors");
+    EXPECT_EQ(item.trayIcon().toolTip().toStdString(),
+              "2 Datei(en) ausgeschnitten – mit ⌘V im Finder verschieben");
+    EXPECT_GT(badgePixels(qt::QtStatusItem::renderIcon(item.icon(), 64, Qt::black)), 200);
+    // An exported menu shows the new entry without being opened again.
+    ASSERT_TRUE(runUntil([&] {
+        return titlesOf(item.menu()).mid(0, 3) ==
+               QStringList{"Larkspire", "—", "2 Datei(en) ausgeschnitten – verwerfen"};
+    }));
+    EXPECT_FALSE(item.menu().actions()[2]->icon().isNull());
+
+    item.menu().actions()[2]->trigger();
+    ASSERT_TRUE(runUntil([&] { return item.icon().image == "macwindow"; }));
+    EXPECT_TRUE(sim.app->cutPasteMonitor().cutPaths().empty());
+    EXPECT_EQ(item.trayIcon().toolTip(), "Larkspire");
+    EXPECT_EQ(badgePixels(qt::QtStatusItem::renderIcon(item.icon(), 64, Qt::black)), 0);
+    EXPECT_TRUE(runUntil([&] {
+        return titlesOf(item.menu()).mid(0, 3) == QStringList{"Larkspire", "—", "Flüssig scrollen"};
+    }));
+}
+
+TEST(QtStatusItem, TheBadgeShowsTheTrimmedTitleAndOnlyWhenThereIsOne) {
     qt::QtStatusItem item;
     StatusIcon twoCut{.image = "scissors",
                       .accessibilityDescription = "Ausgeschnitten",
