@@ -169,6 +169,27 @@ TEST(QtStatusItem, TheBadgeShowsTheTrimmedTitleAndOnlyWhenThereIsOne) {
               qt::QtStatusItem::renderIcon(StatusIcon{.image = "scissors", .title = " 12"}, 64, Qt::black));
 }
 
+// Counts the badge text's white pixels in the outermost columns, where a cut-off digit would end.
+int textPixelsAtTheSides(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x : {0, 1, image.width() - 2, image.width() - 1}) {
+            QColor c = image.pixelColor(x, y);
+            if (c.red() > 200 && c.green() > 200 && c.blue() > 200 && c.alpha() > 200) ++count;
+        }
+    return count;
+}
+
+TEST(QtStatusItem, ALargeCountStaysWholeOnTheSmallestIcon) {
+    for (int size : {16, 22, 24})
+        for (const char* title : {" 8", " 99", " 250", " 1234"}) {
+            auto image = qt::QtStatusItem::renderIcon(StatusIcon{.image = "scissors", .title = title}, size,
+                                                      Qt::black);
+            EXPECT_EQ(textPixelsAtTheSides(image), 0) << size << title;
+            EXPECT_GT(badgePixels(image), 0) << size << title;
+        }
+}
+
 TEST(QtStatusItem, EveryImageTheMenuAndTabsNameHasAPicture) {
     for (const char* name :
          {"macwindow", "scissors", "gearshape", "doc.badge.plus", "folder",
