@@ -106,7 +106,13 @@ void QtStatusItem::rebuildMenu() {
         connect(action, &QAction::triggered, this, [this, item] {
             // Run after the menu's own handling, so an action may change what the menu shows.
             QMetaObject::invokeMethod(
-                this, [item] { item.action(item); }, Qt::QueuedConnection);
+                this,
+                [this, item] {
+                    item.action(item);
+                    // A panel that keeps the exported menu would otherwise show the old check mark.
+                    menuContentChanged();
+                },
+                Qt::QueuedConnection);
         });
     }
 }

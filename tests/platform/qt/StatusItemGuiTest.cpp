@@ -111,6 +111,32 @@ TEST(QtStatusItem, TheApplicationsMenuOpensTheSettingsAndEndsWithQuitting) {
     EXPECT_TRUE(sim.desktop.settingsWindows.window->isVisible());
 }
 
+TEST(QtStatusItem, ChoosingFluessigScrollenShowsTheCheckMarkWithoutOpeningTheMenuAgain) {
+    QtApp sim;
+    sim.session.finderExtension.enabled = true;
+    sim.session.accessibility.trusted = true;
+    sim.launch();
+    auto& item = *sim.desktop.statusBar.item;
+    auto entry = [&]() -> QAction* {
+        for (auto* action : item.menu().actions())
+            if (action->text() == "Flüssig scrollen") return action;
+        return nullptr;
+    };
+    openAndRead(item.menu());
+    ASSERT_NE(entry(), nullptr);
+    EXPECT_FALSE(entry()->isChecked());
+
+    // Qt flips a checkable entry itself when it is triggered; only a rebuild shows the core's state.
+    for (bool on : {true, false}) {
+        int builds = item.menuBuilds();
+        entry()->trigger();
+        EXPECT_TRUE(runUntil([&] {
+            return item.menuBuilds() > builds && entry() && entry()->isChecked() == on;
+        })) << on;
+        EXPECT_EQ(sim.defaults.boolForKey("smoothScroll"), on);
+    }
+}
+
 TEST(QtStatusItem, WithNothingCutShowsTheWindowImageWithoutBadge) {
     QtApp sim;
     sim.session.finderExtension.enabled = true;
