@@ -146,6 +146,8 @@ bool QtSettingsWindow::isVisible() const {
 void QtSettingsWindow::center() {
     auto* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
+    // The native window knows the decoration's size; before it exists the frame is only the content.
+    window->winId();
     QRect available = screen->availableGeometry();
     QSize frame = window->frameGeometry().size();
     // Somewhat above the middle, where a settings window is expected.

@@ -35,10 +35,14 @@ QImage QtStatusItem::renderIcon(const StatusIcon& icon, int size, const QColor& 
     if (badge.isEmpty()) return image;
     QFont font = QApplication::font();
     font.setBold(true);
-    font.setPixelSize(std::max(6, size * 9 / 22));
-    QFontMetricsF metrics(font);
     double height = size * 0.58;
-    double width = std::max(height, metrics.horizontalAdvance(badge) + height * 0.5);
+    // A long count gets a smaller font rather than losing digits at the icon's edges.
+    int pixelSize = std::max(6, size * 9 / 22);
+    font.setPixelSize(pixelSize);
+    while (pixelSize > 4 && QFontMetricsF(font).horizontalAdvance(badge) + height * 0.5 > size) {
+        font.setPixelSize(--pixelSize);
+    }
+    double width = std::max(height, QFontMetricsF(font).horizontalAdvance(badge) + height * 0.5);
     width = std::min(width, static_cast<double>(size));
     QRectF pill(size - width, size - height, width, height);
     painter.setPen(Qt::NoPen);
@@ -102,7 +106,13 @@ void QtStatusItem::rebuildMenu() {
         connect(action, &QAction::triggered, this, [this, item] {
             // Run after the menu's own handling, so an action may change what the menu shows.
             QMetaObject::invokeMethod(
-                this, [item] { item.action(item); }, Qt::QueuedConnection);
+                this,
+                [this, item] {
+                    item.action(item);
+                    // A panel that keeps the exported menu would otherwise show the old check mark.
+                    menuContentChanged();
+                },
+                Qt::QueuedConnection);
         });
     }
 }

@@ -70,17 +70,17 @@ SnapshotResult writeSnapshots(const QString& folder) {
 
     // The icon states come from the data the core hands the status item.
     save(iconSheet(desktop.statusBar.item->icon()), "status-icon-nothing-cut.png");
-    save(iconSheet(StatusIcon{.image = "scissors",
-                              .accessibilityDescription = "Ausgeschnitten",
-                              .title = " 2",
-                              .tooltip = "2 Datei(en) ausgeschnitten – mit ⌘V im Finder verschieben"}),
-         "status-icon-two-cut.png");
+    // Two files cut, so the icon and the menu show every entry that exists.
+    app->cutPasteMonitor().setCut({"/tmp/1.txt", "/tmp/2.txt"});
+    QApplication::processEvents();
+    save(iconSheet(desktop.statusBar.item->icon()), "status-icon-two-cut.png");
 
     auto& menu = desktop.statusBar.item->menu();
     menu.popup(QPoint(0, 0));
     QApplication::processEvents();
     save(menu.grab().toImage(), "status-menu.png");
     menu.hide();
+    app->cutPasteMonitor().cancelCut();
 
     const auto& tabs = SettingsWindowController::tabs();
     for (int index = 0; index < static_cast<int>(tabs.size()); ++index) {

@@ -1,5 +1,6 @@
 #include "QtApp.h"
 
+#include <QScreen>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -44,6 +45,20 @@ TEST(QtSettingsWindow, ShowsTheSevenTabsInOrderWithLabelsAndImages) {
     EXPECT_EQ(tabs, expected);
     EXPECT_EQ(window.page(0)->width(), 460);
     EXPECT_EQ(window.widget().width(), 460);
+}
+
+TEST(QtSettingsWindow, FirstOpeningOnAFreshAccountShowsAllgemeinCentredOnTheScreen) {
+    Launched sim;
+    auto& window = sim.openSettings();
+    EXPECT_EQ(window.selectedIndex(), 0);
+    EXPECT_EQ(window.widget().windowTitle(), QString("Allgemein"));
+    QRect available = window.widget().screen()->availableGeometry();
+    QRect frame = window.widget().frameGeometry();
+    int leftGap = frame.left() - available.left();
+    int rightGap = available.right() - frame.right();
+    EXPECT_LE(std::abs(leftGap - rightGap), 1) << leftGap << " " << rightGap;
+    EXPECT_TRUE(available.contains(frame)) << frame.x() << "," << frame.y();
+    EXPECT_GT(frame.top(), available.top());
 }
 
 struct Restore {

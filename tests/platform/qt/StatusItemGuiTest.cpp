@@ -111,6 +111,32 @@ TEST(QtStatusItem, TheApplicationsMenuOpensTheSettingsAndEndsWithQuitting) {
     EXPECT_TRUE(sim.desktop.settingsWindows.window->isVisible());
 }
 
+TEST(QtStatusItem, ChoosingFluessigScrollenShowsTheCheckMarkWithoutOpeningTheMenuAgain) {
+    QtApp sim;
+    sim.session.finderExtension.enabled = true;
+    sim.session.accessibility.trusted = true;
+    sim.launch();
+    auto& item = *sim.desktop.statusBar.item;
+    auto entry = [&]() -> QAction* {
+        for (auto* action : item.menu().actions())
+            if (action->text() == "Flüssig scrollen") return action;
+        return nullptr;
+    };
+    openAndRead(item.menu());
+    ASSERT_NE(entry(), nullptr);
+    EXPECT_FALSE(entry()->isChecked());
+
+    // Qt flips a checkable entry itself when it is triggered; only a rebuild shows the core's state.
+    for (bool on : {true, false}) {
+        int builds = item.menuBuilds();
+        entry()->trigger();
+        EXPECT_TRUE(runUntil([&] {
+            return item.menuBuilds() > builds && entry() && entry()->isChecked() == on;
+        })) << on;
+        EXPECT_EQ(sim.defaults.boolForKey("smoothScroll"), on);
+    }
+}
+
 TEST(QtStatusItem, WithNothingCutShowsTheWindowImageWithoutBadge) {
     QtApp sim;
     sim.session.finderExtension.enabled = true;
@@ -122,8 +148,35 @@ TEST(QtStatusItem, WithNothingCutShowsTheWindowImageWithoutBadge) {
     EXPECT_EQ(badgePixels(qt::QtStatusItem::renderIcon(item.icon(), 64, Qt::black)), 0);
 }
 
-// The cut list is not part of the core yet, so the icon is driven by the data the core will send.
-TEST(QtStatusItem, WithTwoCutShowsScissorsWithTheCountAsBadgeAndTheExactTooltip) {
+TEST(QtStatusItem, TwoCutItemsShowTheScissorsBadgeAndTooltipAndDiscardingFromTheMenuClearsThem) {
+    QtApp sim;
+    sim.session.finderExtension.enabled = true;
+    sim.launch();
+    auto& item = *sim.desktop.statusBar.item;
+    sim.app->cutPasteMonitor().setCut({"/home/a/1.txt", "/home/a/2.txt"});
+
+    EXPECT_EQ(item.icon().image, "scissors");
+    EXPECT_EQ(item.trayIcon().toolTip().toStdString(),
+              "2 Datei(en) ausgeschnitten – mit ⌘V im Finder verschieben");
+    EXPECT_GT(badgePixels(qt::QtStatusItem::renderIcon(item.icon(), 64, Qt::black)), 200);
+    // An exported menu shows the new entry without being opened again.
+    ASSERT_TRUE(runUntil([&] {
+        return titlesOf(item.menu()).mid(0, 3) ==
+               QStringList{"Larkspire", "—", "2 Datei(en) ausgeschnitten – verwerfen"};
+    }));
+    EXPECT_FALSE(item.menu().actions()[2]->icon().isNull());
+
+    item.menu().actions()[2]->trigger();
+    ASSERT_TRUE(runUntil([&] { return item.icon().image == "macwindow"; }));
+    EXPECT_TRUE(sim.app->cutPasteMonitor().cutPaths().empty());
+    EXPECT_EQ(item.trayIcon().toolTip(), "Larkspire");
+    EXPECT_EQ(badgePixels(qt::QtStatusItem::renderIcon(item.icon(), 64, Qt::black)), 0);
+    EXPECT_TRUE(runUntil([&] {
+        return titlesOf(item.menu()).mid(0, 3) == QStringList{"Larkspire", "—", "Flüssig scrollen"};
+    }));
+}
+
+TEST(QtStatusItem, TheBadgeShowsTheTrimmedTitleAndOnlyWhenThereIsOne) {
     qt::QtStatusItem item;
     StatusIcon twoCut{.image = "scissors",
                       .accessibilityDescription = "Ausgeschnitten",
@@ -140,6 +193,27 @@ TEST(QtStatusItem, WithTwoCutShowsScissorsWithTheCountAsBadgeAndTheExactTooltip)
     EXPECT_EQ(badgePixels(qt::QtStatusItem::renderIcon(plain, 64, Qt::black)), 0);
     EXPECT_NE(withBadge,
               qt::QtStatusItem::renderIcon(StatusIcon{.image = "scissors", .title = " 12"}, 64, Qt::black));
+}
+
+// Counts the badge text's white pixels in the outermost columns, where a cut-off digit would end.
+int textPixelsAtTheSides(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x : {0, 1, image.width() - 2, image.width() - 1}) {
+            QColor c = image.pixelColor(x, y);
+            if (c.red() > 200 && c.green() > 200 && c.blue() > 200 && c.alpha() > 200) ++count;
+        }
+    return count;
+}
+
+TEST(QtStatusItem, ALargeCountStaysWholeOnTheSmallestIcon) {
+    for (int size : {16, 22, 24})
+        for (const char* title : {" 8", " 99", " 250", " 1234"}) {
+            auto image = qt::QtStatusItem::renderIcon(StatusIcon{.image = "scissors", .title = title}, size,
+                                                      Qt::black);
+            EXPECT_EQ(textPixelsAtTheSides(image), 0) << size << title;
+            EXPECT_GT(badgePixels(image), 0) << size << title;
+        }
 }
 
 TEST(QtStatusItem, EveryImageTheMenuAndTabsNameHasAPicture) {
