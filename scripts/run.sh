@@ -9,7 +9,15 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 data=${XDG_DATA_HOME:-$HOME/.local/share}
 mkdir -p "$data/applications" "$data/icons/hicolor/scalable/apps"
-sed "s|@LARKSPIRE@|$bin|g" "$root/data/larkspire.desktop" >"$data/applications/larkspire.desktop"
+# The program path as one quoted Exec argument (desktop-entry rules), so spaces or quotes in it work.
+exec_argument() {
+  local s=$1
+  s=${s//\\/\\\\} s=${s//\"/\\\"} s=${s//\`/\\\`} s=${s//\$/\\\$} s=${s//%/%%}
+  s="\"$s\""
+  printf '%s' "${s//\\/\\\\}"
+}
+entry=$(<"$root/data/larkspire.desktop")
+printf '%s\n' "${entry//@LARKSPIRE@/"$(exec_argument "$bin")"}" >"$data/applications/larkspire.desktop"
 cp "$root/src/platform/qt/icons/larkspire.svg" "$data/icons/hicolor/scalable/apps/larkspire.svg"
 if command -v update-desktop-database >/dev/null; then update-desktop-database -q "$data/applications" || true; fi
 if command -v xdg-mime >/dev/null; then xdg-mime default larkspire.desktop x-scheme-handler/quirefold || true; fi

@@ -34,6 +34,7 @@ class SingleInstance : public QObject {
     // Requests of later starts, one after the other, on the main thread.
     void setHandler(std::function<void(const QStringList&)> handler) { this->handler = std::move(handler); }
     bool isListening() const { return server.isListening(); }
+    QString listenError() const { return server.errorString(); }
 
     static QByteArray encode(const QStringList& request);
 

@@ -183,6 +183,9 @@ int main(int argc, char** argv) {
         .filePackages = noFileManager.packages,
     }));
 
+    if (!instance.isListening())
+        shellLog.error("Weitere Starts erreichen Larkspire nicht: " + instance.listenError().toStdString());
+
     auto* statusBar = &desktop.statusBar;
     instance.setHandler(
         [weak = std::weak_ptr<Application>(application), statusBar, &shellLog](const QStringList& received) {
