@@ -77,7 +77,16 @@ bool Application::applicationShouldHandleReopen() {
 }
 
 void Application::openUrls(const std::vector<std::string>& urls) {
-    for (const auto& url : urls) openUrl(url);
+    pendingUrls.insert(pendingUrls.end(), urls.begin(), urls.end());
+    // An alert runs its own event loop, in which a further request can arrive; it waits its turn.
+    if (handlingUrls) return;
+    handlingUrls = true;
+    while (!pendingUrls.empty()) {
+        auto url = std::move(pendingUrls.front());
+        pendingUrls.pop_front();
+        openUrl(url);
+    }
+    handlingUrls = false;
 }
 
 void Application::openUrl(const std::string& text) {

@@ -7,6 +7,7 @@
 #include "scroll/SmoothScroller.h"
 #include "settings/SettingsWindowController.h"
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,8 @@ class Application : public std::enable_shared_from_this<Application> {
     std::shared_ptr<void> cutStateObservation;
     std::shared_ptr<SmoothScroller> scroller;
     std::shared_ptr<CutPasteMonitor> cutPaste;
+    std::deque<std::string> pendingUrls;  // arrived while an earlier URL was still being handled
+    bool handlingUrls = false;
 };
 
 }  // namespace larkspire

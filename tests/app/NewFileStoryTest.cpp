@@ -197,4 +197,27 @@ TEST_F(NewFile, SeveralUrlsAreHandledInOrderAndOthersIgnored) {
     EXPECT_FALSE(fs::exists(a / "Neu (2).txt"));
 }
 
+TEST_F(NewFile, ARequestArrivingWhileAnAlertIsUpWaitsForTheUrlsBeforeIt) {
+    auto a = tmp.folder("a");
+    auto b = tmp.folder("b");
+    std::vector<bool> earlierRequestDoneAtAlert;
+    bool delivered = false;
+    sim.desktop.alerts.whileShown = [&] {
+        earlierRequestDoneAtAlert.push_back(fs::exists(a / "Neu.txt"));
+        if (delivered) return;
+        delivered = true;
+        // The user asks again while the first alert is still open.
+        sim.app->openUrls({createRequest(tmp / "fehlt auch"), createRequest(b)});
+        EXPECT_FALSE(fs::exists(b / "Neu.txt"));
+    };
+    sim.app->openUrls({createRequest(tmp / "fehlt"), createRequest(a)});
+
+    ASSERT_EQ(sim.desktop.alerts.shown.size(), 2u);
+    EXPECT_EQ(sim.desktop.alerts.shown[0].informativeText.find((tmp / "fehlt").string()), 0u);
+    EXPECT_EQ(sim.desktop.alerts.shown[1].informativeText.find((tmp / "fehlt auch").string()), 0u);
+    // The second alert came only after the rest of the first request was done.
+    EXPECT_EQ(earlierRequestDoneAtAlert, (std::vector<bool>{false, true}));
+    EXPECT_TRUE(fs::exists(b / "Neu.txt"));
+}
+
 }  // namespace

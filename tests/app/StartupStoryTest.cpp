@@ -1,6 +1,7 @@
 #include "app/Settings.h"
 #include "support/SimApp.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace larkspire;
@@ -93,6 +94,48 @@ TEST(Startup, DropsACutListLeftByAnEarlierRun) {
     sim.desktop.defaults.set(Settings::cutPathsKey, Value::stringList({"/tmp/a", "/tmp/b"}));
     sim.launch();
     EXPECT_FALSE(sim.desktop.defaults.object(Settings::cutPathsKey).has_value());
+}
+
+TEST(Startup, NoSettingIsReadBeforeTheDefaultsAreRegisteredAndTheOldCutListIsGone) {
+    SimApp sim;
+    sim.desktop.defaults.set(Settings::cutPathsKey, Value::stringList({"/tmp/a"}));
+    std::vector<std::string> accesses;
+    bool statusItemAtRegistration = false;
+    sim.desktop.defaults.watch = [&](std::string_view access, const std::string& key) {
+        if (access == "register") statusItemAtRegistration = sim.desktop.statusBar.item != nullptr;
+        accesses.push_back(std::string(access) + " " + key);
+    };
+    sim.launch();
+
+    ASSERT_GE(accesses.size(), 3u);
+    EXPECT_EQ(accesses[0], "register ");
+    EXPECT_EQ(accesses[1], "remove cutPaths");
+    EXPECT_TRUE(statusItemAtRegistration);
+    // Cut and paste read its switch, and nothing brought the old list back.
+    EXPECT_NE(std::find(accesses.begin(), accesses.end(), "read finderCutPaste"), accesses.end());
+    EXPECT_FALSE(sim.desktop.defaults.object(Settings::cutPathsKey).has_value());
+}
+
+TEST(Startup, EachOneTimeFlagIsSetOnlyAfterItsStepAndTheAccessibilityFlagBeforeTheRequest) {
+    SimApp sim;
+    std::vector<std::string> flagsSet;
+    std::vector<int> registrationsAtFlag;
+    int promptsAtAskedFlag = -1;
+    sim.desktop.defaults.watch = [&](std::string_view access, const std::string& key) {
+        if (access != "set") return;
+        flagsSet.push_back(key);
+        if (key == Settings::didAskAccessibilityKey)
+            promptsAtAskedFlag = sim.desktop.accessibility.prompts;
+        else
+            registrationsAtFlag.push_back(sim.desktop.loginItem.registrations);
+    };
+    sim.launch();
+
+    EXPECT_EQ(flagsSet, (std::vector<std::string>{"didSetupLoginItem", "didMigrateToLarkspire",
+                                                  "didAskAccessibility"}));
+    EXPECT_EQ(registrationsAtFlag, (std::vector<int>{1, 2}));
+    EXPECT_EQ(promptsAtAskedFlag, 0);  // a crash during the request must not bring it back next time
+    EXPECT_EQ(sim.desktop.accessibility.prompts, 1);
 }
 
 TEST(Startup, AStoredValueWinsOverTheRegisteredDefaultAtTheNextStart) {

@@ -17,6 +17,26 @@ bool journalRuns() {
     return ::stat("/run/systemd/journal/socket", &info) == 0;
 }
 
+// Messages carry paths and URLs from outside; a line feed or a terminal escape in them must not
+// start a line of its own or reach the terminal as a command.
+std::string oneLine(std::string_view text) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string line;
+    line.reserve(text.size());
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c == '\n')
+            line += "\\n";
+        else if (c == '\r')
+            line += "\\r";
+        else if ((c < 0x20 && c != '\t') || c == 0x7F)
+            line += std::string("\\x") + digits[c >> 4] + digits[c & 0xF];
+        else
+            line.push_back(ch);
+    }
+    return line;
+}
+
 }  // namespace
 
 SystemLog::SystemLog(Target target, std::FILE* stream) : stream(stream) {
@@ -40,9 +60,9 @@ void SystemLog::write(std::string_view category, LogLevel level, std::string_vie
         return;
     }
 #endif
+    auto line = "larkspire [" + oneLine(category) + "] " + levelName + ": " + oneLine(message) + "\n";
     std::lock_guard lock(mutex);
-    std::fprintf(stream, "larkspire [%.*s] %s: %.*s\n", static_cast<int>(category.size()), category.data(),
-                 levelName, static_cast<int>(message.size()), message.data());
+    std::fputs(line.c_str(), stream);
     std::fflush(stream);
 }
 

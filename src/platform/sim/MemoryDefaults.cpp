@@ -7,9 +7,11 @@ void MemoryDefaults::registerDefaults(const std::vector<std::pair<std::string, V
         registered.insert_or_assign(key, value);
         registeredOrder.push_back(key);
     }
+    if (watch) watch("register", "");
 }
 
 std::optional<Value> MemoryDefaults::object(const std::string& key) const {
+    if (watch) watch("read", key);
     if (auto it = persistent.find(key); it != persistent.end()) return it->second;
     if (auto it = registered.find(key); it != registered.end()) return it->second;
     return std::nullopt;
@@ -17,10 +19,12 @@ std::optional<Value> MemoryDefaults::object(const std::string& key) const {
 
 void MemoryDefaults::set(const std::string& key, const Value& value) {
     persistent.insert_or_assign(key, value);
+    if (watch) watch("set", key);
 }
 
 void MemoryDefaults::remove(const std::string& key) {
     persistent.erase(key);
+    if (watch) watch("remove", key);
 }
 
 void MemoryDefaults::restart() {

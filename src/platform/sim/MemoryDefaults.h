@@ -2,7 +2,9 @@
 
 #include "platform/DefaultsStore.h"
 
+#include <functional>
 #include <map>
+#include <string_view>
 
 namespace larkspire::sim {
 
@@ -17,6 +19,10 @@ class MemoryDefaults : public DefaultsStore {
     const std::map<std::string, Value>& stored() const { return persistent; }
     const std::vector<std::string>& registrationOrder() const { return registeredOrder; }
     void restart();
+
+    // Told of every access as it happens ("register", "read", "set", "remove" and the key), so a test
+    // can check what was in place at each step.
+    std::function<void(std::string_view access, const std::string& key)> watch;
 
   private:
     std::map<std::string, Value> persistent;

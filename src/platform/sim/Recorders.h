@@ -5,6 +5,7 @@
 #include "platform/Log.h"
 #include "platform/Workspace.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,8 +54,11 @@ class RecordingAlerts : public Alerts {
   public:
     void showWarning(const std::string& message, const std::string& informativeText) override {
         shown.push_back({message, informativeText});
+        if (whileShown) whileShown();
     }
     std::vector<ShownAlert> shown;
+    // Runs while the alert is up, as other events do in the alert's own loop.
+    std::function<void()> whileShown;
 };
 
 }  // namespace larkspire::sim

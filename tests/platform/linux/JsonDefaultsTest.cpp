@@ -220,6 +220,21 @@ TEST_F(JsonDefaultsTest, ASecondCorruptFileInTheSameSecondDoesNotReplaceTheFirst
     EXPECT_EQ(readText(aside + "-2"), "zwei");
 }
 
+TEST_F(JsonDefaultsTest, ACorruptFileThatCannotBeKeptAsideIsNeverOverwritten) {
+    auto aside = file().string() + ".corrupt-20261130-005320";
+    writeText(aside, "alt");
+    for (int n = 2; n <= 100; ++n) writeText(aside + "-" + std::to_string(n), "alt");
+    writeText(file(), "{kaputt");
+
+    auto store = start();
+    store->setBool(Settings::smoothScrollKey, true);
+
+    EXPECT_EQ(readText(file()), "{kaputt");
+    EXPECT_EQ(errorsLogged(), 1);
+    EXPECT_TRUE(store->boolForKey(Settings::smoothScrollKey));  // the running program still sees it
+    EXPECT_TRUE(store->boolForKey(Settings::cutPasteKey));
+}
+
 // Lowers the largest file this process may write, so writing fails as on a full disk.
 class FileSizeLimit {
   public:
