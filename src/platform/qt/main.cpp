@@ -71,6 +71,11 @@ void followPrimaryScreen(linux_desktop::ScreenInfo& info) {
     });
 }
 
+// Received URLs are logged without their query, which holds the user's paths.
+std::string withoutQuery(const std::string& url) {
+    return url.substr(0, url.find_first_of("?#"));
+}
+
 // The source tree's installer for the file-manager entries, while Larkspire runs from its build folder.
 std::vector<std::string> integrationsInstaller(const std::string& program) {
 #ifdef LARKSPIRE_INTEGRATIONS_INSTALLER
@@ -195,7 +200,7 @@ int main(int argc, char** argv) {
                 std::vector<std::string> urls;
                 for (qsizetype i = 1; i < received.size(); ++i) urls.push_back(received[i].toStdString());
                 shellLog.info("URL-Anfrage erhalten: " + std::to_string(urls.size()) + " URL(s)");
-                for (const auto& url : urls) shellLog.info("URL: " + url);
+                for (const auto& url : urls) shellLog.info("URL: " + withoutQuery(url));
                 app->openUrls(urls);
             } else if (received[0] == "reopen") {
                 shellLog.info("Erneut geöffnet");
@@ -209,7 +214,7 @@ int main(int argc, char** argv) {
     if (statusBar->item)
         shellLog.info("Statussymbol gesetzt nach " + std::to_string(sinceStart.elapsed()) + " ms");
     if (!arguments.urls.empty()) {
-        for (const auto& url : arguments.urls) shellLog.info("URL: " + url);
+        for (const auto& url : arguments.urls) shellLog.info("URL: " + withoutQuery(url));
         application->openUrls(arguments.urls);
     }
     return QApplication::exec();

@@ -37,21 +37,22 @@ echo "1. Start, URLs aus einem zweiten Prozess, erneutes Öffnen, Beenden über 
 first=$!
 await "$work/first.log" "Statussymbol gesetzt"
 "$bin" "quirefold://create?path=%2Ftmp&name=Neu.txt" "quirefold://favorite?path=%2Fmnt" || fail "URLs nicht zugestellt"
-await "$work/first.log" "URL: quirefold://favorite?path=%2Fmnt"
+await "$work/first.log" "URL: quirefold://favorite"
+grep -q "path=" "$work/first.log" && fail "Pfade aus URLs im Protokoll"
 grep -A1 "URL: quirefold://create" "$work/first.log" | grep -q "URL: quirefold://favorite" || fail "URLs nicht in Reihenfolge"
 "$bin" || fail "zweiter Start nicht zugestellt"
 await "$work/first.log" "Erneut geöffnet"
 quit "$first"
 
 echo "2. Zwei gleichzeitige Starts ergeben eine Instanz mit beiden Anfragen"
-"$bin" quirefold://create?a 2>"$work/a.log" &
+"$bin" quirefold://smoke-a?x 2>"$work/a.log" &
 a=$!
-"$bin" quirefold://create?b 2>"$work/b.log" &
+"$bin" quirefold://smoke-b?x 2>"$work/b.log" &
 b=$!
 wait -n "$a" "$b" || fail "der weiterreichende Start endete mit Fehler"
 if kill -0 "$a" 2>/dev/null; then primary=$a; log=$work/a.log; else primary=$b; log=$work/b.log; fi
-await "$log" "URL: quirefold://create?a"
-await "$log" "URL: quirefold://create?b"
+await "$log" "URL: quirefold://smoke-a$"
+await "$log" "URL: quirefold://smoke-b$"
 [ "$(pgrep -c -f "^$bin( |$)" || true)" -eq 1 ] || fail "mehr als eine Instanz läuft"
 quit "$primary"
 
@@ -62,8 +63,8 @@ await "$work/crash.log" "Statussymbol gesetzt"
 kill -9 "$crashed"
 wait "$crashed" 2>/dev/null || true
 [ -S "$XDG_RUNTIME_DIR/larkspire.socket" ] || fail "kein Socket zurückgeblieben"
-"$bin" quirefold://create?nach 2>"$work/after.log" &
+"$bin" quirefold://smoke-nach?x 2>"$work/after.log" &
 after=$!
-await "$work/after.log" "URL: quirefold://create?nach"
+await "$work/after.log" "URL: quirefold://smoke-nach$"
 quit "$after"
 echo "Smoke-Test bestanden"
