@@ -3,6 +3,8 @@
 #include <QScreen>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <ostream>
+#include <string>
 
 using namespace larkspire;
 using larkspire::testing::QtApp;
@@ -67,6 +69,10 @@ struct Restore {
     const char* label;
 };
 
+void PrintTo(const Restore& restore, std::ostream* out) {
+    *out << "stored " << restore.stored;
+}
+
 class QtRestoredTab : public ::testing::TestWithParam<Restore> {};
 
 TEST_P(QtRestoredTab, IsClampedAndNotWrittenBack) {
@@ -81,7 +87,12 @@ TEST_P(QtRestoredTab, IsClampedAndNotWrittenBack) {
 
 INSTANTIATE_TEST_SUITE_P(Stored, QtRestoredTab,
                          ::testing::Values(Restore{9, 6, "Über"}, Restore{-3, 0, "Allgemein"},
-                                           Restore{4, 4, "Scrollen"}));
+                                           Restore{4, 4, "Scrollen"}),
+                         [](const auto& info) {
+                             auto stored = info.param.stored;
+                             return std::string(stored < 0 ? "StoredMinus" : "Stored") +
+                                    std::to_string(stored < 0 ? -stored : stored);
+                         });
 
 TEST(QtSettingsWindow, ClickingATabRemembersItAndShowDoesNotMoveAnOpenWindow) {
     Launched sim;
