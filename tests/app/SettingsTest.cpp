@@ -3,6 +3,7 @@
 #include "platform/sim/MemoryDefaults.h"
 
 #include <gtest/gtest.h>
+#include <ostream>
 
 using namespace larkspire;
 
@@ -12,6 +13,24 @@ struct NameCase {
     std::optional<std::string> stored;
     std::string expected;
 };
+
+// Control bytes are shown escaped so every case keeps a one-line name.
+void PrintTo(const NameCase& n, std::ostream* out) {
+    if (!n.stored) {
+        *out << "nothing stored";
+        return;
+    }
+    *out << '"';
+    for (unsigned char ch : *n.stored) {
+        if (ch >= 0x20) {
+            *out << static_cast<char>(ch);
+        } else {
+            const char* hex = "0123456789ABCDEF";
+            *out << "\\x" << hex[ch >> 4] << hex[ch & 15];
+        }
+    }
+    *out << '"';
+}
 
 class FileNameTest : public ::testing::TestWithParam<NameCase> {};
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <sys/stat.h>
 
 using namespace larkspire;
@@ -19,6 +20,10 @@ struct Numbering {
     int index;
     std::string expected;
 };
+
+void PrintTo(const Numbering& n, std::ostream* out) {
+    *out << n.name << " #" << n.index;
+}
 
 class CandidateName : public ::testing::TestWithParam<Numbering> {};
 

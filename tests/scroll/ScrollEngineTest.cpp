@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <numeric>
+#include <ostream>
 #include <vector>
 
 using namespace larkspire;
@@ -74,6 +75,10 @@ struct WheelCase {
     bool shift;
     std::optional<WheelTick> expected;
 };
+
+void PrintTo(const WheelCase& w, std::ostream* out) {
+    *out << "vertical " << w.vertical << ", horizontal " << w.horizontal << (w.shift ? ", shift" : "");
+}
 
 class WheelClassification : public ::testing::TestWithParam<WheelCase> {};
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <numeric>
+#include <ostream>
 
 using namespace larkspire;
 
@@ -189,6 +190,10 @@ struct PassCase {
     TapEventType type;
     WheelEvent event;
 };
+
+void PrintTo(const PassCase& p, std::ostream* out) {
+    *out << p.name;
+}
 
 class TapPasses : public ScrollerFixture, public ::testing::WithParamInterface<PassCase> {};
 

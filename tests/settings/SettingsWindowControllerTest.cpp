@@ -1,6 +1,7 @@
 #include "support/SimApp.h"
 
 #include <gtest/gtest.h>
+#include <ostream>
 
 using namespace larkspire;
 using larkspire::testing::SimApp;
@@ -11,6 +12,10 @@ struct TabCase {
     std::int64_t stored;
     int selected;
 };
+
+void PrintTo(const TabCase& t, std::ostream* out) {
+    *out << "stored " << t.stored;
+}
 
 class RestoredTab : public ::testing::TestWithParam<TabCase> {};
 

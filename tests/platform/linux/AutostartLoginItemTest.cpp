@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <ostream>
 
 using namespace larkspire;
 using larkspire::linux_desktop::AutostartLoginItem;
@@ -91,6 +92,11 @@ struct SwitchedEntry {
     std::string text;
     LoginItemStatus status;
 };
+
+void PrintTo(const SwitchedEntry& e, std::ostream* out) {
+    if (e.text.empty()) *out << "empty file";
+    for (char ch : e.text) *out << (ch == '\n' ? std::string(" | ") : std::string(1, ch));
+}
 
 class SwitchedEntryTest : public AutostartLoginItemTest,
                           public ::testing::WithParamInterface<SwitchedEntry> {};

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <optional>
+#include <ostream>
 #include <string>
 
 using namespace larkspire::linux_desktop;
@@ -36,6 +37,10 @@ struct Environment {
     std::optional<std::string> configHome;
     std::string settingsFile;
 };
+
+void PrintTo(const Environment& e, std::ostream* out) {
+    *out << "XDG_CONFIG_HOME " << e.configHome.value_or("unset");
+}
 
 class SettingsLocationTest : public ::testing::TestWithParam<Environment> {};
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -162,6 +163,10 @@ struct CorruptCase {
     std::string name;
     std::string contents;
 };
+
+void PrintTo(const CorruptCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class CorruptFileTest : public JsonDefaultsTest, public ::testing::WithParamInterface<CorruptCase> {};
 
