@@ -1,6 +1,7 @@
 #include "platform/qt/Snapshot.h"
 
 #include "app/Application.h"
+#include "app/Settings.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/sim/Desktop.h"
 
@@ -70,8 +71,9 @@ SnapshotResult writeSnapshots(const QString& folder) {
 
     // The icon states come from the data the core hands the status item.
     save(iconSheet(desktop.statusBar.item->icon()), "status-icon-nothing-cut.png");
-    // Two files cut, so the icon and the menu show every entry that exists.
+    // Two files cut and smooth scrolling on, so the icon and the menu show every entry and its check mark.
     app->cutPasteMonitor().setCut({"/tmp/1.txt", "/tmp/2.txt"});
+    session.defaults.set(Settings::smoothScrollKey, Value(true));
     QApplication::processEvents();
     save(iconSheet(desktop.statusBar.item->icon()), "status-icon-two-cut.png");
 
