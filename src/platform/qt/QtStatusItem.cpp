@@ -39,10 +39,12 @@ QImage QtStatusItem::renderIcon(const StatusIcon& icon, int size, const QColor& 
     // A long count gets a smaller font rather than losing digits at the icon's edges.
     int pixelSize = std::max(6, size * 9 / 22);
     font.setPixelSize(pixelSize);
-    while (pixelSize > 4 && QFontMetricsF(font).horizontalAdvance(badge) + height * 0.5 > size) {
+    double textWidth = QFontMetricsF(font).horizontalAdvance(badge);
+    while (pixelSize > 4 && textWidth + height * 0.5 > size) {
         font.setPixelSize(--pixelSize);
+        textWidth = QFontMetricsF(font).horizontalAdvance(badge);
     }
-    double width = std::max(height, QFontMetricsF(font).horizontalAdvance(badge) + height * 0.5);
+    double width = std::max(height, textWidth + height * 0.5);
     width = std::min(width, static_cast<double>(size));
     QRectF pill(size - width, size - height, width, height);
     painter.setPen(Qt::NoPen);
