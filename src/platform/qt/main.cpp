@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "platform/Url.h"
 #include "platform/linux/AutostartLoginItem.h"
 #include "platform/linux/FileManagerIntegrations.h"
 #include "platform/linux/InputAccessibility.h"
@@ -71,9 +72,10 @@ void followPrimaryScreen(linux_desktop::ScreenInfo& info) {
     });
 }
 
-// Received URLs are logged without their query, which holds the user's paths.
-std::string withoutQuery(const std::string& url) {
-    return url.substr(0, url.find_first_of("?#"));
+// Received URLs are logged by scheme and host only; the rest holds the user's paths.
+std::string loggable(const std::string& text) {
+    auto url = Url::parse(text);
+    return url ? url->scheme() + "://" + url->host().value_or("") : "(kein gültiger URL)";
 }
 
 // The source tree's installer for the file-manager entries, while Larkspire runs from its build folder.
@@ -200,7 +202,7 @@ int main(int argc, char** argv) {
                 std::vector<std::string> urls;
                 for (qsizetype i = 1; i < received.size(); ++i) urls.push_back(received[i].toStdString());
                 shellLog.info("URL-Anfrage erhalten: " + std::to_string(urls.size()) + " URL(s)");
-                for (const auto& url : urls) shellLog.info("URL: " + withoutQuery(url));
+                for (const auto& url : urls) shellLog.info("URL: " + loggable(url));
                 app->openUrls(urls);
             } else if (received[0] == "reopen") {
                 shellLog.info("Erneut geöffnet");
@@ -214,7 +216,7 @@ int main(int argc, char** argv) {
     if (statusBar->item)
         shellLog.info("Statussymbol gesetzt nach " + std::to_string(sinceStart.elapsed()) + " ms");
     if (!arguments.urls.empty()) {
-        for (const auto& url : arguments.urls) shellLog.info("URL: " + withoutQuery(url));
+        for (const auto& url : arguments.urls) shellLog.info("URL: " + loggable(url));
         application->openUrls(arguments.urls);
     }
     return QApplication::exec();
