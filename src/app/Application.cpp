@@ -30,7 +30,8 @@ void Application::applicationDidFinishLaunching() {
     registerLoginItemOnce(Settings::didMigrateToLarkspireKey);
 
     bool featureNeedsTrust =
-        defaults.boolForKey(Settings::cutPasteKey) || defaults.boolForKey(Settings::selectionSizeKey);
+        (defaults.boolForKey(Settings::cutPasteKey) && cutPaste->needsPermission()) ||
+        (defaults.boolForKey(Settings::selectionSizeKey) && ports.uiElements.needsPermission());
     if (featureNeedsTrust && !cutPaste->hasPermission() &&
         !defaults.boolForKey(Settings::didAskAccessibilityKey)) {
         // The flag goes first, so the request is never repeated by a later start whatever the user answers.

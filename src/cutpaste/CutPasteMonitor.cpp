@@ -3,8 +3,22 @@
 #include "app/Settings.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace larkspire {
+
+namespace {
+
+// True when none of the files is where it was: a native paste has moved them all. A file that
+// cannot be looked at (no permission, a share that is gone) has not vanished.
+bool allVanished(const std::vector<std::string>& files) {
+    return std::all_of(files.begin(), files.end(), [](const std::string& path) {
+        std::error_code error;
+        return std::filesystem::symlink_status(path, error).type() == std::filesystem::file_type::not_found;
+    });
+}
+
+}  // namespace
 
 std::string standardizedPath(const std::string& path) {
     std::vector<std::string> parts;
@@ -61,6 +75,13 @@ void CutPasteMonitor::startPasteboardWatch() {
 }
 
 void CutPasteMonitor::pasteboardTick() {
+    if (clipboardObservation) {
+        // Changes of the clipboard arrive by themselves; a paste that moved the files does not.
+        if (!allVanished(paths)) return;
+        log.info("Ausgeschnittene Dateien nicht mehr vorhanden – Ausschneiden beendet");
+        setCut({});
+        return;
+    }
     if (ports.clipboard.changeCount() == notedChangeCount) return;
     // The same files copied again keep the cut; the noted count stays, so later ticks look again.
     if (pasteboardFilePaths() == paths) return;
@@ -89,11 +110,61 @@ void CutPasteMonitor::pickUp(std::int64_t forGeneration) {
 }
 
 void CutPasteMonitor::cancelCut() {
+    if (clipboardObservation && !paths.empty()) {
+        // The file manager would still move the files on paste; marked as a copy, they are copied.
+        if (!ports.clipboard.writeFiles(paths, FileOperation::copy)) {
+            log.error("Zwischenablage nicht beschreibbar – Ausschneiden bleibt bestehen");
+            return;
+        }
+        log.info("Ausschneiden verworfen");
+        log.info("Zwischenablage: " + std::to_string(paths.size()) + " Datei(en) als Kopie zurückgelegt");
+        setCut({});
+        return;
+    }
     log.info("Ausschneiden verworfen");
     setCut({});
 }
 
+// Native cuts
+
+void CutPasteMonitor::followClipboard() {
+    if (clipboardObservation) return;
+    clipboardObservation = ports.clipboard.observeChanges(
+        weakly(weak_from_this(), [](CutPasteMonitor& self) { self.clipboardChanged(); }));
+    log.info("Ausschneiden folgt der Zwischenablage des Dateimanagers");
+    readNativeCut();  // a cut made before the feature was on
+}
+
+void CutPasteMonitor::clipboardChanged() {
+    // A burst of changes is read once, shortly after its first: the latest content is what counts.
+    if (clipboardReadPending) return;
+    clipboardReadPending = true;
+    ports.main.postAfter(clipboardSettle, weakly(weak_from_this(), [](CutPasteMonitor& self) {
+                             self.clipboardReadPending = false;
+                             if (self.clipboardObservation) self.readNativeCut();
+                         }));
+}
+
+void CutPasteMonitor::readNativeCut() {
+    std::vector<std::string> found;
+    if (ports.clipboard.fileOperation() == FileOperation::cut) found = pasteboardFilePaths();
+    // A cut that was pasted already but is still on the clipboard.
+    if (!found.empty() && allVanished(found)) found.clear();
+    if (found == paths) return;
+    if (found.empty()) {
+        log.info("Zwischenablage geändert – Ausschneiden verworfen");
+        setCut({});
+        return;
+    }
+    log.info("Ausgeschnitten: " + std::to_string(found.size()) + " Datei(en)");
+    setCut(std::move(found));
+}
+
 // Permission
+
+bool CutPasteMonitor::needsPermission() const {
+    return !ports.clipboard.marksNativeCuts();
+}
 
 bool CutPasteMonitor::hasPermission() const {
     return ports.accessibility.isTrusted();
@@ -115,7 +186,12 @@ void CutPasteMonitor::update() {
     if (!ports.defaults.boolForKey(Settings::cutPasteKey)) {
         permissionTimer.stop();
         stopTap();
+        clipboardObservation.reset();
         setCut({});
+        return;
+    }
+    if (ports.clipboard.marksNativeCuts()) {
+        followClipboard();
         return;
     }
     if (tap) return;

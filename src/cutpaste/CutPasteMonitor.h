@@ -14,7 +14,8 @@
 namespace larkspire {
 
 // Cut and paste of files in the file manager: ⌘X copies the selection and remembers it as cut,
-// ⌘V then moves exactly those files. Owns the cut list and the keyboard tap.
+// ⌘V then moves exactly those files. Owns the cut list and the keyboard tap. Where file managers cut
+// by themselves and mark it on the clipboard, the cut list follows the clipboard instead, without a tap.
 class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
   public:
     static constexpr const char* cutStateChanged = "CutPasteMonitor.cutStateChanged";
@@ -28,6 +29,7 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     static constexpr double pickupDelays[] = {0.15, 0.4, 1.0};
     static constexpr double focusTimeout = 0.25;
     static constexpr double menuTimeout = 0.5;
+    static constexpr double clipboardSettle = 0.05;
     // Modifier sets of menu items: 0 is Command alone.
     static constexpr std::int64_t menuModifierOption = 2;
 
@@ -42,6 +44,7 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     void cancelCut();
 
     // Permission.
+    bool needsPermission() const;  // false where cuts are only observed on the clipboard
     bool hasPermission() const;
     void requestPermission();
     void openAccessibilitySettings();
@@ -54,11 +57,15 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
 
     bool isTapInstalled() const { return tap != nullptr; }
     bool isWaitingForPermission() const { return permissionTimer.isWaiting(); }
+    bool followsClipboard() const { return clipboardObservation != nullptr; }
 
   private:
     void stopTap();
     void startPasteboardWatch();
     void pasteboardTick();
+    void followClipboard();
+    void clipboardChanged();
+    void readNativeCut();
     void pickUp(std::int64_t forGeneration);
     bool focusIsTextInput(std::int32_t processIdentifier);
     void copyStep(std::int32_t processIdentifier);
@@ -73,6 +80,8 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     std::int64_t generation = 0;
     std::optional<RepeatingTimer> pasteboardTimer;
     std::int64_t notedChangeCount = 0;
+    std::shared_ptr<void> clipboardObservation;
+    bool clipboardReadPending = false;
 
     std::unique_ptr<KeyboardTap> tap;
     std::unique_ptr<RunLoopSource> runLoopSource;

@@ -3,13 +3,18 @@
 #include "platform/Url.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace larkspire {
 
-// The general clipboard, read only: features never write to it.
+// How the program that put files on the clipboard marked them.
+enum class FileOperation { unmarked, copy, cut };
+
+// The general clipboard.
 class Clipboard {
   public:
     virtual ~Clipboard() = default;
@@ -18,6 +23,15 @@ class Clipboard {
     fileUrls() const = 0;  // file URLs only; nothing when reading fails
     virtual std::optional<std::string> filePath(
         const Url& fileUrl) const = 0;  // its path; a file-reference URL resolved; nothing when it cannot be
+
+    // True where file managers cut by themselves and mark the cut on the clipboard, so a cut is
+    // observed here instead of intercepted at the keyboard.
+    virtual bool marksNativeCuts() const = 0;
+    virtual FileOperation fileOperation() const = 0;  // unmarked without files
+    // Replaces the content with these files, marked as given; false when the clipboard was not taken.
+    virtual bool writeFiles(const std::vector<std::string>& paths, FileOperation operation) = 0;
+    // Called on the main thread after each change, for as long as the token lives.
+    [[nodiscard]] virtual std::shared_ptr<void> observeChanges(std::function<void()> changed) = 0;
 };
 
 }  // namespace larkspire

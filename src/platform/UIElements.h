@@ -66,6 +66,8 @@ class UIElements {
                                      double seconds) = 0;  // for messages through this element
     virtual AXResult copyAttributeValue(const UIElementRef& element, const std::string& attribute) = 0;
     virtual AXError performAction(const UIElementRef& element, const std::string& action) = 0;
+    // Whether reading other applications needs the `Accessibility` permission here.
+    virtual bool needsPermission() const { return true; }
 };
 
 }  // namespace larkspire

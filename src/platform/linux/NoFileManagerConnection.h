@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/Clipboard.h"
 #include "platform/FilePackages.h"
 #include "platform/KeyboardTap.h"
 #include "platform/RunningApplications.h"
@@ -8,10 +7,10 @@
 
 namespace larkspire::linux_desktop {
 
-// Linux file managers cut and paste files themselves, and none is connected to ⌘X/⌘V interception
-// yet. These adapters say so honestly: the hook installs but never sees a key press, no application
-// is reported in front (so never the file manager), accessibility queries answer that the interface
-// is unavailable, and the clipboard holds no files. Cut and paste therefore stays idle on Linux.
+// Linux file managers cut and paste files themselves, so their cuts are observed on the clipboard and
+// never intercepted. These adapters say what is not connected: the hook installs but never sees a
+// key press, no application is reported in front (so never the file manager), and accessibility
+// queries answer that the interface is unavailable.
 class IdleKeyboardHook : public EventTaps {
   public:
     std::unique_ptr<KeyboardTap> createKeyDownTap(KeyTapCallback callback) override;
@@ -30,13 +29,8 @@ class UnavailableUIElements : public UIElements {
         return AXResult{.error = AXError::apiDisabled};
     }
     AXError performAction(const UIElementRef&, const std::string&) override { return AXError::apiDisabled; }
-};
-
-class NoFileClipboard : public Clipboard {
-  public:
-    std::int64_t changeCount() const override { return 0; }
-    std::optional<std::vector<Url>> fileUrls() const override { return std::vector<Url>{}; }
-    std::optional<std::string> filePath(const Url&) const override { return std::nullopt; }
+    // The input permission is about devices; nothing here reads other applications through it.
+    bool needsPermission() const override { return false; }
 };
 
 // Linux file managers show every directory as a folder: there are no packages.

@@ -8,6 +8,7 @@
 #include "platform/linux/ScrollingDevices.h"
 #include "platform/linux/SessionBusNotifications.h"
 #include "platform/linux/SystemLog.h"
+#include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtImages.h"
 #include "platform/qt/SingleInstance.h"
@@ -156,12 +157,13 @@ int main(int argc, char** argv) {
     linux_desktop::SessionBusNotifications sessionBus;
     linux_desktop::FileManagerIntegrations fileManagers(linux_desktop::FileManagerIntegrations::userPlaces(
         integrationsInstaller(QCoreApplication::applicationFilePath().toStdString())));
-    // No file manager is connected to cut and paste yet; these say so and keep the feature idle.
+    // File managers cut by themselves: cut and paste follows their marks on the clipboard.
+    qt::QtClipboard clipboard;
+    // No file manager is driven from outside; these say so.
     struct {
         linux_desktop::IdleKeyboardHook keyboardHook;
         linux_desktop::NoFrontmostApplication applications;
         linux_desktop::UnavailableUIElements uiElements;
-        linux_desktop::NoFileClipboard clipboard;
         linux_desktop::NoFilePackages packages;
     } noFileManager;
     followPrimaryScreen(scrolling.screen);
@@ -183,7 +185,7 @@ int main(int argc, char** argv) {
         .displayLinks = scrolling.frames,
         .mainDisplay = scrolling.screen,
         .gameMode = scrolling.gameMode,
-        .clipboard = noFileManager.clipboard,
+        .clipboard = clipboard,
         .eventTaps = noFileManager.keyboardHook,
         .runningApplications = noFileManager.applications,
         .uiElements = noFileManager.uiElements,

@@ -21,15 +21,21 @@ std::optional<std::string> SimClipboard::filePath(const Url& fileUrl) const {
 }
 
 void SimClipboard::clear() {
-    ++count;
-    urls.clear();
-    textContent.reset();
+    replace({}, std::nullopt, FileOperation::unmarked);
 }
 
 void SimClipboard::writeFiles(const std::vector<std::string>& paths) {
     std::vector<Url> written;
     for (const auto& path : paths) written.push_back(Url::fileUrl(path));
     writeUrls(written);
+}
+
+bool SimClipboard::writeFiles(const std::vector<std::string>& paths, FileOperation marked) {
+    if (writeFails) return false;
+    std::vector<Url> written;
+    for (const auto& path : paths) written.push_back(Url::fileUrl(path));
+    replace(std::move(written), std::nullopt, marked);
+    return true;
 }
 
 void SimClipboard::writeFileReferences(const std::vector<std::string>& paths) {
@@ -43,13 +49,30 @@ void SimClipboard::writeFileReferences(const std::vector<std::string>& paths) {
 }
 
 void SimClipboard::writeText(const std::string& text) {
-    clear();
-    textContent = text;
+    replace({}, text, FileOperation::unmarked);
 }
 
 void SimClipboard::writeUrls(const std::vector<Url>& newUrls) {
-    clear();
-    urls = newUrls;
+    replace(newUrls, std::nullopt, FileOperation::unmarked);
+}
+
+void SimClipboard::replace(std::vector<Url> newUrls, std::optional<std::string> newText,
+                           FileOperation marked) {
+    ++count;
+    urls = std::move(newUrls);
+    textContent = std::move(newText);
+    operation = marked;
+    // A copy of the list, so an observer may start or end observations while it is told.
+    auto told = observers;
+    for (const auto& observer : told)
+        if (auto changed = observer.lock()) (*changed)();
+}
+
+std::shared_ptr<void> SimClipboard::observeChanges(std::function<void()> changed) {
+    auto handler = std::make_shared<std::function<void()>>(std::move(changed));
+    std::erase_if(observers, [](const auto& observer) { return observer.expired(); });
+    observers.push_back(handler);
+    return handler;
 }
 
 std::vector<std::string> SimClipboard::paths() const {
