@@ -13,8 +13,8 @@ class InputAccessibility : public Accessibility {
   public:
     static constexpr const char* permissionMessage = "Larkspire braucht Zugriff auf die Eingabegeräte";
     static constexpr const char* permissionExplanation =
-        "Für flüssiges Scrollen und die Tastenkürzel im Dateimanager liest Larkspire Maus und Tastatur "
-        "(/dev/input/event*) und erzeugt über /dev/uinput ein eigenes Eingabegerät. Ihr Benutzerkonto "
+        "Für flüssiges Scrollen liest Larkspire die Eingabegeräte (/dev/input/event*) und erzeugt "
+        "über /dev/uinput ein eigenes Eingabegerät. Ihr Benutzerkonto "
         "braucht dafür Lesezugriff auf die Eingabegeräte und Schreibzugriff auf /dev/uinput.\n\n"
         "1. Nehmen Sie Ihr Benutzerkonto in die Gruppe „input“ auf:\n"
         "sudo usermod -aG input \"$USER\"\n\n"
