@@ -8,9 +8,11 @@ namespace larkspire::qt {
 
 namespace {
 
-std::optional<std::string> format(const QMimeData& data, const char* type) {
+// Asks the owner for its list of types once and then only for the types on it: every question is a
+// round trip to the other program, which Qt waits for up to its clipboard time-out.
+std::optional<std::string> format(const QMimeData& data, const QStringList& offered, const char* type) {
     auto name = QString::fromLatin1(type);
-    if (!data.hasFormat(name)) return std::nullopt;
+    if (!offered.contains(name)) return std::nullopt;
     return data.data(name).toStdString();
 }
 
@@ -39,11 +41,12 @@ const ClipboardFiles& QtClipboard::current() const {
     auto* clipboard = QGuiApplication::clipboard();
     const QMimeData* data = clipboard ? clipboard->mimeData(QClipboard::Clipboard) : nullptr;
     if (data) {
+        auto offered = data->formats();
         parsed = parseClipboardFiles(FileClipboardContent{
-            .uriList = format(*data, ClipboardFormat::uriList),
-            .gnomeCopiedFiles = format(*data, ClipboardFormat::gnomeCopiedFiles),
-            .mateCopiedFiles = format(*data, ClipboardFormat::mateCopiedFiles),
-            .kdeCutSelection = format(*data, ClipboardFormat::kdeCutSelection),
+            .uriList = format(*data, offered, ClipboardFormat::uriList),
+            .gnomeCopiedFiles = format(*data, offered, ClipboardFormat::gnomeCopiedFiles),
+            .mateCopiedFiles = format(*data, offered, ClipboardFormat::mateCopiedFiles),
+            .kdeCutSelection = format(*data, offered, ClipboardFormat::kdeCutSelection),
         });
     }
     return *parsed;

@@ -16,7 +16,8 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "Aufruf: clipboard_owner offer gnome|mate|kde cut|copy PFAD… | raw TYP DATEI… | read\n");
+    std::fprintf(stderr,
+                 "Aufruf: clipboard_owner offer gnome|mate|kde cut|copy PFAD… | raw TYP DATEI… | read\n");
     return 2;
 }
 
