@@ -160,4 +160,6 @@ wait "$larkspire" || fail "Larkspire endete mit Fehler"
 for line in "Event-Tap aktiv" "Kein Bedienungshilfen-Zugriff"; do
   [ "$(count "$log" "$line")" -eq 0 ] || fail "„$line“ im Protokoll"
 done
+# The request is remembered before it is shown; cut and paste on by default must not have made it.
+[ "$(jq '.didAskAccessibility // false' "$settings")" = false ] || fail "nach der Eingabe-Berechtigung gefragt"
 echo "Natives Ausschneiden bestanden"
