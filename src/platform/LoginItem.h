@@ -12,6 +12,7 @@ class LoginItem {
     virtual bool registerItem() = 0;    // false on failure
     virtual bool unregisterItem() = 0;  // false on failure
     virtual LoginItemStatus status() const = 0;
+    virtual void openApprovalSettings() = 0;  // where the user approves a login item that requires it
 };
 
 }  // namespace larkspire

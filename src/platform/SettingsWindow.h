@@ -21,6 +21,8 @@ class SettingsWindow {
     virtual ~SettingsWindow() = default;
     virtual void selectTab(int index) = 0;  // like a click on the tab: the selection callback runs, if set
     virtual void setOnSelect(std::function<void(int index)> onSelect) = 0;  // runs on every tab change
+    virtual void setOnHide(std::function<void()> onHide) = 0;               // runs when closed or hidden
+    virtual int selectedTab() const = 0;                                    // -1 before the first selection
     virtual bool isVisible() const = 0;
     virtual void center() = 0;
     virtual void makeKeyAndOrderFront() = 0;

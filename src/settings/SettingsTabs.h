@@ -1,10 +1,100 @@
 #pragma once
 
+#include "cutpaste/CutPasteMonitor.h"
+#include "platform/Accessibility.h"
+#include "platform/DefaultsStore.h"
+#include "platform/FinderExtension.h"
+#include "platform/LoginItem.h"
+#include "platform/MainQueue.h"
+#include "platform/NotificationCenter.h"
+#include "platform/StatusItem.h"
 #include "platform/TabView.h"
+#include "platform/Workspace.h"
+#include "scroll/SmoothScroller.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace larkspire {
 
-// What the settings tab at `index` shows. Tabs whose features have not filled them show their title.
-TabView settingsTabContent(int index);
+struct SettingsTabsPorts {
+    MainQueue& main;
+    DefaultsStore& defaults;
+    LoginItem& loginItem;
+    FinderExtension& finderExtension;
+    Accessibility& accessibility;
+    ApplicationControl& application;
+    NotificationCenter& notifications;
+    Workspace& workspace;
+};
+
+// The feature objects the tabs switch and show; the Application owns them.
+struct SettingsTabFeatures {
+    CutPasteMonitor& cutPaste;
+    std::function<SmoothScroller&()> smoothScroller;  // made on first use
+    std::function<void()> updateSelectionBadge;       // the selection badge's switching entry point
+};
+
+// The content of the seven tabs, described from current state. Platform state that can change
+// outside the program is polled, but only while its tab is on screen.
+class SettingsTabs : public std::enable_shared_from_this<SettingsTabs> {
+  public:
+    static constexpr int generalTab = 0, newFileTab = 1, finderTab = 2, networkTab = 3, scrollTab = 4,
+                         widgetsTab = 5, aboutTab = 6;
+    static constexpr double platformPollInterval = 2.0;
+    static constexpr double gameModePollInterval = 1.0;
+
+    static std::shared_ptr<SettingsTabs> create(SettingsTabsPorts ports, SettingsTabFeatures features);
+
+    TabView content(int index) const;  // nothing for an index without a tab
+    // Runs after any change the tabs should show; the window describes its tabs again.
+    void setOnChange(std::function<void()> onChange) { this->onChange = std::move(onChange); }
+    // The tab now on screen, or nothing while the window is hidden: starts and stops the polling.
+    void tabShown(std::optional<int> index);
+
+    // The new-file tab's extension buttons: "Bericht.txt" with "md" gives "Bericht.md".
+    void replaceExtension(const std::string& extension);
+
+  private:
+    SettingsTabs(SettingsTabsPorts ports, SettingsTabFeatures features);
+    void observeCutState();
+    void readPlatformState();
+    void readGameMode();
+    void changed();
+    std::function<void()> then(std::function<void()> action);  // the action, then a redraw
+    TabSwitch featureSwitch(const std::string& title, const char* key, std::function<void()> entryPoint);
+    TabElement accessibilityWarning() const;
+
+    TabView general() const;
+    TabView newFile() const;
+    TabView finder() const;
+    TabView network() const;
+    TabView scroll() const;
+    TabView widgets() const;
+    TabView about() const;
+
+    SettingsTabsPorts ports;
+    SettingsTabFeatures features;
+    std::function<void()> onChange;
+    std::shared_ptr<void> cutStateObservation;
+
+    LoginItemStatus loginStatus = LoginItemStatus::notRegistered;
+    bool extensionEnabled = false;
+    bool trusted = false;
+    bool gameModeOn = false;
+    std::vector<std::string> cutPaths;  // the tab's own copy, replaced on every change
+    RepeatingTimer platformPoll;
+    RepeatingTimer gameModePoll;
+};
+
+// "Ausgeschnitten: a, b, c und 2 weitere": the last components of the first three paths.
+std::string cutSummary(const std::vector<std::string>& paths);
+
+// The version line of the About tab; a missing part shows as "?".
+std::string versionLine(const std::optional<std::string>& shortVersion,
+                        const std::optional<std::string>& build);
 
 }  // namespace larkspire

@@ -1,7 +1,5 @@
 #include "settings/SettingsWindowController.h"
 
-#include "settings/SettingsTabs.h"
-
 #include <algorithm>
 
 namespace larkspire {
@@ -31,13 +29,25 @@ void SettingsWindowController::createWindow() {
     window->selectTab(
         static_cast<int>(std::clamp<std::int64_t>(defaults.integerForKey(selectedTabKey), 0, last)));
     // Set after restoring, so that restoring does not write the key.
-    window->setOnSelect([&defaults = defaults](int index) { defaults.set(selectedTabKey, Value(index)); });
+    window->setOnSelect([this](int index) {
+        defaults.set(selectedTabKey, Value(index));
+        if (content && window->isVisible()) content->tabShown(index);
+    });
+    window->setOnHide([this] {
+        if (content) content->tabShown(std::nullopt);
+    });
+}
+
+void SettingsWindowController::setTabs(std::shared_ptr<SettingsTabs> tabs) {
+    content = std::move(tabs);
+    content->setOnChange([this] { refreshTabs(); });
+    refreshTabs();
 }
 
 void SettingsWindowController::refreshTabs() {
     if (!window) return;
     for (int index = 0; index < static_cast<int>(tabs().size()); ++index)
-        window->setTabContent(index, settingsTabContent(index));
+        window->setTabContent(index, content ? content->content(index) : TabView{});
 }
 
 void SettingsWindowController::show(std::optional<int> tab) {
@@ -47,6 +57,7 @@ void SettingsWindowController::show(std::optional<int> tab) {
     application.activateIgnoringOtherApps();
     if (!window->isVisible()) window->center();
     window->makeKeyAndOrderFront();
+    if (content) content->tabShown(window->selectedTab());
 }
 
 }  // namespace larkspire

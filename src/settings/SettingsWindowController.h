@@ -3,6 +3,7 @@
 #include "platform/DefaultsStore.h"
 #include "platform/SettingsWindow.h"
 #include "platform/StatusItem.h"
+#include "settings/SettingsTabs.h"
 
 #include <memory>
 #include <optional>
@@ -28,6 +29,9 @@ class SettingsWindowController {
     bool hasWindow() const { return window != nullptr; }
     // Describes every tab again and hands it to the window; for state a tab shows.
     void refreshTabs();
+    // What the tabs show; without them each tab shows its title.
+    void setTabs(std::shared_ptr<SettingsTabs> tabs);
+    SettingsTabs* settingsTabs() { return content.get(); }
 
   private:
     void createWindow();
@@ -35,6 +39,7 @@ class SettingsWindowController {
     SettingsWindowFactory& factory;
     DefaultsStore& defaults;
     ApplicationControl& application;
+    std::shared_ptr<SettingsTabs> content;
     std::unique_ptr<SettingsWindow> window;
 };
 

@@ -25,7 +25,7 @@ TEST(Startup, FirstStartOfAFreshAccountRegistersTheLoginItemAsksOnceAndOpensSett
     sim.desktop.advance(0.01);
     ASSERT_NE(sim.desktop.settingsWindows.window, nullptr);
     EXPECT_TRUE(sim.desktop.settingsWindows.window->visible);
-    EXPECT_EQ(sim.desktop.settingsWindows.window->selectedTab, 0);
+    EXPECT_EQ(sim.desktop.settingsWindows.window->selectedTab(), 0);
     EXPECT_EQ(sim.desktop.settingsWindows.window->centred, 1);
 }
 
@@ -57,7 +57,7 @@ TEST(Startup, SecondStartOpensTheSettingsAgainWhileTheExtensionIsStillDisabled) 
 
     EXPECT_EQ(sim.desktop.settingsWindows.created, 2);
     ASSERT_TRUE(sim.desktop.settingsWindows.window->visible);
-    EXPECT_EQ(sim.desktop.settingsWindows.window->selectedTab, 0);  // the first tab, not the one last shown
+    EXPECT_EQ(sim.desktop.settingsWindows.window->selectedTab(), 0);  // the first tab, not the one last shown
     EXPECT_EQ(sim.desktop.accessibility.prompts, 1);
 }
 
@@ -170,7 +170,7 @@ TEST(Reopen, ShowsTheSettingsWindowOnTheTabLastShown) {
     EXPECT_FALSE(sim.app->applicationShouldHandleReopen());
     auto* window = sim.desktop.settingsWindows.window;
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->selectedTab, 4);
+    EXPECT_EQ(window->selectedTab(), 4);
     EXPECT_TRUE(window->visible);
     EXPECT_EQ(sim.desktop.application.activations, 1);
 }

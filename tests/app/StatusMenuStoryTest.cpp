@@ -38,7 +38,7 @@ TEST(StatusMenu, SettingsOpenOnTheTabLastShownAndQuitEndsTheApplication) {
     auto* window = sim.desktop.settingsWindows.window;
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->visible);
-    EXPECT_EQ(window->selectedTab, 3);
+    EXPECT_EQ(window->selectedTab(), 3);
     EXPECT_EQ(sim.desktop.application.activations, 1);
     EXPECT_FALSE(sim.desktop.application.terminated);
 

@@ -25,7 +25,7 @@ TEST_P(RestoredTab, IsClampedToTheTabsThatExist) {
     sim.desktop.defaults.set("settingsSelectedTab", Value(GetParam().stored));
     sim.launch();
     sim.app->openSettings();
-    EXPECT_EQ(sim.desktop.settingsWindows.window->selectedTab, GetParam().selected);
+    EXPECT_EQ(sim.desktop.settingsWindows.window->selectedTab(), GetParam().selected);
     // Restoring alone does not write the key.
     EXPECT_EQ(sim.desktop.defaults.integerForKey("settingsSelectedTab"), GetParam().stored);
 }
@@ -43,7 +43,7 @@ TEST(SettingsWindow, RemembersEveryTabChangeAndComesToTheFrontWithoutMoving) {
     EXPECT_EQ(sim.desktop.defaults.integerForKey("settingsSelectedTab"), 3);
 
     sim.app->settingsWindowController().show(0);
-    EXPECT_EQ(window->selectedTab, 0);
+    EXPECT_EQ(window->selectedTab(), 0);
     EXPECT_EQ(sim.desktop.defaults.integerForKey("settingsSelectedTab"), 0);
     EXPECT_EQ(window->centred, 1);  // it was visible, so it stays where it is
 
@@ -62,7 +62,7 @@ TEST(SettingsWindow, ShowWithAnIndexWithoutATabKeepsTheTabLastShown) {
         sim.app->settingsWindowController().show(index);
         auto* window = sim.desktop.settingsWindows.window;
         ASSERT_NE(window, nullptr);
-        EXPECT_EQ(window->selectedTab, 5) << index;
+        EXPECT_EQ(window->selectedTab(), 5) << index;
         EXPECT_TRUE(window->visible);
         EXPECT_EQ(sim.desktop.defaults.integerForKey("settingsSelectedTab"), 5) << index;
     }

@@ -20,6 +20,8 @@ class AutostartLoginItem : public LoginItem {
     bool registerItem() override;             // false when the entry cannot be written
     bool unregisterItem() override;           // true when no entry is left
     LoginItemStatus status() const override;  // enabled, or not registered when absent or switched off
+    // An autostart entry needs nobody's approval, so the status never asks for it.
+    void openApprovalSettings() override {}
 
     std::filesystem::path entryFile() const { return folder / entryName; }
 

@@ -36,6 +36,7 @@ void SettingsWindowWidget::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     saveSoon.stop();
     if (onFrameChanged) onFrameChanged();
+    if (onHidden) onHidden();
 }
 
 QtSettingsWindow::QtSettingsWindow(const std::vector<SettingsTab>& tabs, DefaultsStore& defaults)

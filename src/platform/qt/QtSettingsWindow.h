@@ -20,6 +20,7 @@ class SettingsWindowWidget : public QWidget {
   public:
     SettingsWindowWidget();
     std::function<void()> onFrameChanged;
+    std::function<void()> onHidden;
 
   protected:
     void moveEvent(QMoveEvent* event) override;
@@ -42,6 +43,8 @@ class QtSettingsWindow : public SettingsWindow {
     void setOnSelect(std::function<void(int index)> onSelect) override {
         this->onSelect = std::move(onSelect);
     }
+    void setOnHide(std::function<void()> onHide) override { window->onHidden = std::move(onHide); }
+    int selectedTab() const override { return selected; }
     bool isVisible() const override;
     void center() override;
     void makeKeyAndOrderFront() override;

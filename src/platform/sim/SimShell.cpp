@@ -18,7 +18,7 @@ std::unique_ptr<StatusItem> SimStatusBar::createStatusItem() {
 }
 
 void SimSettingsWindow::selectTab(int index) {
-    selectedTab = index;
+    selected = index;
     if (onSelect) onSelect(index);
 }
 

@@ -58,11 +58,16 @@ class SimSettingsWindow : public SettingsWindow {
         visible = true;
         ++broughtToFront;
     }
-    void close() { visible = false; }  // closing only hides
+    void setOnHide(std::function<void()> callback) override { onHide = std::move(callback); }
+    int selectedTab() const override { return selected.value_or(-1); }
+    void close() {  // closing only hides
+        visible = false;
+        if (onHide) onHide();
+    }
     void setFrameAutosaveName(const std::string& name) override { frameAutosaveName = name; }
     void setTabContent(int index, const TabView& content) override { tabContents[index] = content; }
 
-    std::optional<int> selectedTab;
+    std::optional<int> selected;
     bool visible = false;
     int centred = 0;
     int broughtToFront = 0;
@@ -72,6 +77,7 @@ class SimSettingsWindow : public SettingsWindow {
 
   private:
     std::function<void(int)> onSelect;
+    std::function<void()> onHide;
 };
 
 class SimSettingsWindows : public SettingsWindowFactory {

@@ -37,7 +37,9 @@ class SimLoginItem : public LoginItem {
         return true;
     }
     LoginItemStatus status() const override { return state; }
+    void openApprovalSettings() override { ++approvalSettingsOpened; }
     bool succeeds = true;
+    int approvalSettingsOpened = 0;
     int registrations = 0;
     LoginItemStatus state = LoginItemStatus::notRegistered;
 };

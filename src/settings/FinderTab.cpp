@@ -1,0 +1,38 @@
+#include "app/Settings.h"
+#include "settings/SettingsTabs.h"
+
+namespace larkspire {
+
+TabView SettingsTabs::finder() const {
+    auto* self = const_cast<SettingsTabs*>(this);
+    auto& cutPaste = features.cutPaste;
+    auto selectionEntry = features.updateSelectionBadge;
+
+    TabElement cutRow(
+        TabRow{.items = {TabImage{.image = "scissors"},
+                         TabText{.text = cutSummary(cutPaths), .style = TabTextStyle::caption}, TabSpacer{},
+                         TabButton{.title = "Verwerfen",
+                                   .action = [&cutPaste] { cutPaste.cancelCut(); },
+                                   .style = TabButtonStyle::small}},
+               .tinted = true},
+        !cutPaths.empty());
+    return TabView{
+        .elements = {
+            TabGroup{.title = "Ausschneiden",
+                     .content = {self->featureSwitch("⌘X im Finder schneidet aus", Settings::cutPasteKey,
+                                                     [&cutPaste] { cutPaste.update(); }),
+                                 TabHint{"⌘X merkt Dateien vor und graut sie aus, ⌘V im Zielordner "
+                                         "verschiebt sie."},
+                                 cutRow}},
+            TabGroup{.title = "Auswahl",
+                     .content = {self->featureSwitch("Größe der Auswahl anzeigen", Settings::selectionSizeKey,
+                                                     [selectionEntry] {
+                                                         if (selectionEntry) selectionEntry();
+                                                     }),
+                                 TabHint{"Ein kleines Schild unten links im Finder-Fenster zeigt die "
+                                         "Gesamtgröße der markierten Dateien und Ordner."}}},
+            accessibilityWarning(),
+        }};
+}
+
+}  // namespace larkspire
