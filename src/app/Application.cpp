@@ -8,17 +8,21 @@ Application::Application(Ports ports)
     : ports(ports), settingsWindow(ports.settingsWindows, ports.defaults, ports.application),
       cutPaste(std::make_shared<CutPasteMonitor>(ports, notifications)) {
     // The tabs live as long as the window controller, which this object owns.
-    settingsWindow.setTabs(SettingsTabs::create(
-        SettingsTabsPorts{.main = ports.main,
-                          .defaults = ports.defaults,
-                          .loginItem = ports.loginItem,
-                          .finderExtension = ports.finderExtension,
-                          .accessibility = ports.accessibility,
-                          .application = ports.application,
-                          .notifications = notifications,
-                          .workspace = ports.workspace},
-        SettingsTabFeatures{.cutPaste = *cutPaste,
-                            .smoothScroller = [this]() -> SmoothScroller& { return smoothScroller(); }}));
+    settingsWindow.setTabs(
+        SettingsTabs::create(SettingsTabsPorts{.main = ports.main,
+                                               .defaults = ports.defaults,
+                                               .loginItem = ports.loginItem,
+                                               .finderExtension = ports.finderExtension,
+                                               .accessibility = ports.accessibility,
+                                               .application = ports.application,
+                                               .notifications = notifications,
+                                               .workspace = ports.workspace},
+                             SettingsTabFeatures{
+                                 .cutPaste = *cutPaste,
+                                 .smoothScroller = [this]() -> SmoothScroller& { return smoothScroller(); },
+                                 .selectionBadgeNeedsPermission =
+                                     [&elements = ports.uiElements] { return elements.needsPermission(); },
+                             }));
 }
 
 void Application::applicationDidFinishLaunching() {

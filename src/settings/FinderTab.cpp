@@ -19,16 +19,22 @@ TabView SettingsTabs::finder() const {
     return TabView{
         .elements = {
             TabGroup{.title = "Ausschneiden",
-                     .content = {self->featureSwitch("⌘X im Finder schneidet aus", Settings::cutPasteKey,
-                                                     [&cutPaste] { cutPaste.update(); }),
+                     .content = {self->featureSwitch(
+                                     "⌘X im Finder schneidet aus", Settings::cutPasteKey,
+                                     [&cutPaste] { return cutPaste.needsPermission(); },
+                                     [&cutPaste] { cutPaste.update(); }),
                                  TabHint{"⌘X merkt Dateien vor und graut sie aus, ⌘V im Zielordner "
                                          "verschiebt sie."},
                                  cutRow}},
             TabGroup{.title = "Auswahl",
-                     .content = {self->featureSwitch("Größe der Auswahl anzeigen", Settings::selectionSizeKey,
-                                                     [selectionEntry] {
-                                                         if (selectionEntry) selectionEntry();
-                                                     }),
+                     .content = {self->featureSwitch(
+                                     "Größe der Auswahl anzeigen", Settings::selectionSizeKey,
+                                     [needs = features.selectionBadgeNeedsPermission] {
+                                         return !needs || needs();
+                                     },
+                                     [selectionEntry] {
+                                         if (selectionEntry) selectionEntry();
+                                     }),
                                  TabHint{"Ein kleines Schild unten links im Finder-Fenster zeigt die "
                                          "Gesamtgröße der markierten Dateien und Ordner."}}},
             accessibilityWarning(),

@@ -10,8 +10,9 @@ TabView SettingsTabs::scroll() const {
         .elements = {
             TabGroup{
                 .title = "Mausrad",
-                .content = {self->featureSwitch("Flüssig scrollen", Settings::smoothScrollKey,
-                                                [scroller] { scroller().update(); }),
+                .content = {self->featureSwitch(
+                                "Flüssig scrollen", Settings::smoothScrollKey, [] { return true; },
+                                [scroller] { scroller().update(); }),
                             TabHint{
                                 "Das Mausrad scrollt weich wie ein Trackpad und beschleunigt bei schnellem "
                                 "Drehen. ⇧ + Mausrad scrollt waagerecht. Mit ⌘, ⌥ oder ⌃ bleibt das "

@@ -93,6 +93,7 @@ std::function<void()> SettingsTabs::then(std::function<void()> action) {
 }
 
 TabSwitch SettingsTabs::featureSwitch(const std::string& title, const char* key,
+                                      std::function<bool()> needsPermission,
                                       std::function<void()> entryPoint) {
     auto& defaults = ports.defaults;
     return TabSwitch{

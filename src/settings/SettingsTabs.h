@@ -36,6 +36,7 @@ struct SettingsTabFeatures {
     CutPasteMonitor& cutPaste;
     std::function<SmoothScroller&()> smoothScroller;  // made on first use
     std::function<void()> updateSelectionBadge;       // the selection badge's switching entry point
+    std::function<bool()> selectionBadgeNeedsPermission;
 };
 
 // The content of the seven tabs, described from current state. Platform state that can change
@@ -65,7 +66,9 @@ class SettingsTabs : public std::enable_shared_from_this<SettingsTabs> {
     void readGameMode();
     void changed();
     std::function<void()> then(std::function<void()> action);  // the action, then a redraw
-    TabSwitch featureSwitch(const std::string& title, const char* key, std::function<void()> entryPoint);
+    // Stores, asks for the permission when the feature needs it and it is missing, then switches.
+    TabSwitch featureSwitch(const std::string& title, const char* key, std::function<bool()> needsPermission,
+                            std::function<void()> entryPoint);
     TabElement accessibilityWarning() const;
 
     TabView general() const;
