@@ -28,7 +28,7 @@ constexpr char magic[4] = {'L', 'K', 'S', '1'};
 constexpr int headerSize = 8;
 constexpr int answerTimeout = 5000;
 // How long a start waits for an instance that holds the lock but does not listen yet.
-constexpr int claimPatience = 5000;
+constexpr int claimPatience = 8000;
 constexpr int acceptRetryInterval = 200;
 
 QString errorText(int error) {
@@ -131,7 +131,10 @@ SingleInstance::Delivery SingleInstance::forward(const QStringList& request) con
 }
 
 // Plain sockets and poll, so that this works before any QCoreApplication exists.
-SingleInstance::Delivery SingleInstance::forwardOnce(const QByteArray& message) const {
+SingleInstance::Delivery SingleInstance::forwardOnce(const QByteArray& message, bool* busy) const {
+    bool ignored = false;
+    if (!busy) busy = &ignored;
+    *busy = false;
     sockaddr_un address{};
     if (!addressOf(socketPath, address)) return Delivery::noInstance;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -140,9 +143,11 @@ SingleInstance::Delivery SingleInstance::forwardOnce(const QByteArray& message) 
         ::close(fd);
         return delivery;
     };
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         // A full queue means an instance that is busy, not one that is gone.
-        return result(errno == EAGAIN ? Delivery::noAnswer : Delivery::noInstance);
+        *busy = errno == EAGAIN;
+        return result(*busy ? Delivery::noAnswer : Delivery::noInstance);
+    }
     if (!peerIsThisUser(fd)) return result(Delivery::noAnswer);
 
     QElapsedTimer since;
@@ -152,7 +157,10 @@ SingleInstance::Delivery SingleInstance::forwardOnce(const QByteArray& message) 
         if (!waitFor(fd, POLLOUT, since, answerTimeout)) return result(Delivery::noAnswer);
         ssize_t sent = ::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL);
         if (sent < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-        if (sent < 0) return result(Delivery::noAnswer);
+        if (sent < 0) {
+            *busy = errno == EPIPE || errno == ECONNRESET;
+            return result(Delivery::noAnswer);
+        }
         rest.remove_prefix(static_cast<std::size_t>(sent));
     }
     char answer = 0;
@@ -160,13 +168,17 @@ SingleInstance::Delivery SingleInstance::forwardOnce(const QByteArray& message) 
         if (!waitFor(fd, POLLIN, since, answerTimeout)) return result(Delivery::noAnswer);
         ssize_t got = ::recv(fd, &answer, 1, 0);
         if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-        return result(got == 1 && answer == 'k' ? Delivery::delivered : Delivery::noAnswer);
+        if (got == 1 && answer == 'k') return result(Delivery::delivered);
+        // Closed at once: an instance with too many connections at the moment.
+        *busy = got == 0 || errno == ECONNRESET;
+        return result(Delivery::noAnswer);
     }
 }
 
 SingleInstance::Claim SingleInstance::claimOrForward(const QStringList& request) {
     auto message = encode(request);
-    auto delivery = forwardOnce(message);
+    bool busy = false;
+    auto delivery = forwardOnce(message, &busy);
     if (delivery == Delivery::delivered) return Claim::forwarded;
     if (socketPath.isEmpty()) {
         problem = "kein privater Ordner für den Socket";
@@ -188,10 +200,11 @@ SingleInstance::Claim SingleInstance::claimOrForward(const QStringList& request)
             listen();
             return Claim::primary;
         }
-        // An instance lives: it is stopped or busy, or it is just starting to listen.
-        if (delivery == Delivery::noAnswer || waited.elapsed() > claimPatience) break;
+        // An instance lives: it is just starting to listen, or busy, and is tried again; one that
+        // took the request and did not answer in time is stopped or hung.
+        if ((delivery == Delivery::noAnswer && !busy) || waited.elapsed() > claimPatience) break;
         ::usleep(50'000);
-        delivery = forwardOnce(message);
+        delivery = forwardOnce(message, &busy);
         if (delivery == Delivery::delivered) break;
     }
     ::close(lock);

@@ -58,7 +58,9 @@ class SingleInstance : public QObject {
   private:
     struct Connection;
 
-    Delivery forwardOnce(const QByteArray& message) const;
+    // `busy` tells a full queue or a connection closed at once from an instance that took the
+    // request and never answered.
+    Delivery forwardOnce(const QByteArray& message, bool* busy = nullptr) const;
     bool listen();
     void serve();
     void accept();
