@@ -10,9 +10,15 @@ namespace larkspire {
 namespace {
 
 // Only absolute paths name a place; anything else would land in the program's working directory.
-std::optional<std::string> absolutePath(const Url& url, std::string_view name) {
-    auto value = url.firstValue(name);
+// A path is bytes, as a Linux folder name may be; one that no file system can hold is refused.
+std::optional<std::string> absolutePath(const Url& url, std::string_view name,
+                                        std::optional<std::string>& refused) {
+    auto value = url.firstByteValue(name);
     if (!value || value->empty() || value->front() != '/') return std::nullopt;
+    if (auto nul = value->find('\0'); nul != std::string::npos) {
+        refused = value->substr(0, nul) + "\n\nDer Pfad enthält ein NUL-Byte.";
+        return std::nullopt;
+    }
     return value;
 }
 
@@ -26,8 +32,9 @@ std::string parentPath(std::string path) {
 }  // namespace
 
 void Application::handleCreate(const Url& url) {
-    std::optional<std::string> target = absolutePath(url, "dir");
-    if (auto selected = absolutePath(url, "sel")) {
+    std::optional<std::string> refused;
+    std::optional<std::string> target = absolutePath(url, "dir", refused);
+    if (auto selected = absolutePath(url, "sel", refused)) {
         std::error_code error;
         bool isFolder = std::filesystem::is_directory(*selected, error);
         // A selected folder always wins; a selected file or package never overrides "dir".
@@ -36,7 +43,10 @@ void Application::handleCreate(const Url& url) {
         else if (!target)
             target = parentPath(*selected);
     }
-    if (!target) return;
+    if (!target) {
+        if (refused) ports.alerts.showWarning("Datei konnte nicht erstellt werden", *refused);
+        return;
+    }
 
     auto created = FileCreator::create(*target, Settings::fileName(ports.defaults));
     if (!created.succeeded()) {

@@ -172,6 +172,20 @@ std::vector<QueryItem> Url::queryItems() const {
     return items;
 }
 
+std::optional<std::string> Url::firstByteValue(std::string_view name) const {
+    if (!query) return std::nullopt;
+    std::string_view rest = *query;
+    while (true) {
+        auto amp = rest.find('&');
+        auto piece = rest.substr(0, amp);
+        auto equals = piece.find('=');
+        if (equals != std::string_view::npos && decodedText(piece.substr(0, equals)) == name)
+            return percentDecoded(piece.substr(equals + 1));
+        if (amp == std::string_view::npos) return std::nullopt;
+        rest = rest.substr(amp + 1);
+    }
+}
+
 std::optional<std::string> Url::firstValue(std::string_view name) const {
     for (auto& item : queryItems())
         if (item.name == name && item.value) return item.value;

@@ -33,6 +33,9 @@ class Url {
     std::vector<QueryItem> queryItems() const;
     // The value of the first item with this name that has a value.
     std::optional<std::string> firstValue(std::string_view name) const;
+    // The same value decoded to its bytes, which need not be UTF-8 and may hold NUL: for paths,
+    // which on Linux are bytes.
+    std::optional<std::string> firstByteValue(std::string_view name) const;
 
     bool operator==(const Url& other) const { return text == other.text; }
 

@@ -100,11 +100,12 @@ TabSwitch SettingsTabs::featureSwitch(const std::string& title, const char* key,
         .title = title,
         .isOn = {.get = [&defaults, key] { return defaults.boolForKey(key); },
                  .set =
-                     [weak = weak_from_this(), key, entryPoint = std::move(entryPoint)](bool on) {
+                     [weak = weak_from_this(), key, needsPermission = std::move(needsPermission),
+                      entryPoint = std::move(entryPoint)](bool on) {
                          auto self = weak.lock();
                          if (!self) return;
                          self->ports.defaults.setBool(key, on);
-                         if (on && !self->ports.accessibility.isTrusted())
+                         if (on && needsPermission() && !self->ports.accessibility.isTrusted())
                              self->features.cutPaste.requestPermission();
                          entryPoint();
                          self->changed();

@@ -1,6 +1,7 @@
 #include "settings/SettingsWindowController.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace larkspire {
 
@@ -25,9 +26,10 @@ void SettingsWindowController::createWindow() {
     window = factory.createSettingsWindow(tabs());
     window->setFrameAutosaveName(frameAutosaveName);
     refreshTabs();
-    auto last = static_cast<std::int64_t>(tabs().size()) - 1;
-    window->selectTab(
-        static_cast<int>(std::clamp<std::int64_t>(defaults.integerForKey(selectedTabKey), 0, last)));
+    // Clamped as a double, so that a stored 1e30 gives the last tab like 9 does; NaN gives the first.
+    auto last = static_cast<double>(tabs().size() - 1);
+    double stored = defaults.doubleForKey(selectedTabKey);
+    window->selectTab(static_cast<int>(std::isnan(stored) ? 0.0 : std::clamp(stored, 0.0, last)));
     // Set after restoring, so that restoring does not write the key.
     window->setOnSelect([this](int index) {
         defaults.set(selectedTabKey, Value(index));

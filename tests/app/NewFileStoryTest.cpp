@@ -131,6 +131,26 @@ TEST_F(NewFile, ARequestWithoutAPlaceDoesNothing) {
     EXPECT_FALSE(fs::exists("relative/folder/Neu.txt"));
 }
 
+TEST_F(NewFile, AFolderNameThatIsNotUtf8IsStillAPlace) {
+    auto latin1 = tmp.folder("Gr\xF6\xDF"
+                             "e");
+    request(createRequest(latin1));
+    EXPECT_TRUE(fs::exists(latin1 / "Neu.txt"));
+    request(createRequest(std::nullopt, latin1));
+    EXPECT_TRUE(fs::exists(latin1 / "Neu (1).txt"));
+    EXPECT_TRUE(sim.desktop.alerts.shown.empty());
+}
+
+TEST_F(NewFile, APathNoFolderCanHaveIsRefusedWithAnAlert) {
+    auto folder = tmp.folder("f");
+    request("quirefold://create?dir=" + percentEncodedPath(folder.string()) + "%00x");
+    EXPECT_FALSE(fs::exists(folder / "Neu.txt"));
+    ASSERT_EQ(sim.desktop.alerts.shown.size(), 1u);
+    EXPECT_EQ(sim.desktop.alerts.shown[0].message, "Datei konnte nicht erstellt werden");
+    EXPECT_EQ(sim.desktop.alerts.shown[0].informativeText,
+              folder.string() + "\n\nDer Pfad enthält ein NUL-Byte.");
+}
+
 TEST_F(NewFile, OpensTheNewFileWhenAsked) {
     auto folder = tmp.folder("f");
     sim.desktop.defaults.setBool(Settings::openAfterCreateKey, true);

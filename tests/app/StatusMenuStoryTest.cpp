@@ -46,6 +46,19 @@ TEST(StatusMenu, SettingsOpenOnTheTabLastShownAndQuitEndsTheApplication) {
     EXPECT_TRUE(sim.desktop.application.terminated);
 }
 
+TEST(StatusMenu, AStoredTabBeyondEitherEndOpensTheNearestTab) {
+    for (auto [stored, tab] :
+         {std::pair{Value(1e30), 6}, {Value(9), 6}, {Value(-1e30), 0}, {Value(5.0), 5}}) {
+        SCOPED_TRACE(*stored.asDouble());
+        SimApp sim;
+        sim.desktop.defaults.set("settingsSelectedTab", stored);
+        sim.launch();
+        ASSERT_TRUE(sim.statusItem().choose("Einstellungen…"));
+        ASSERT_NE(sim.desktop.settingsWindows.window, nullptr);
+        EXPECT_EQ(sim.desktop.settingsWindows.window->selectedTab, tab);
+    }
+}
+
 TEST(StatusMenu, ActionsOfAMenuOpenedBeforeTheApplicationWentDoNothing) {
     SimApp sim;
     sim.desktop.finderExtension.enabled = true;

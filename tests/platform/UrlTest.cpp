@@ -51,6 +51,14 @@ TEST(Url, ValuesThatAreNotSafeTextReadAsAbsent) {
     EXPECT_EQ(url->firstValue("sel"), std::nullopt);
 }
 
+TEST(Url, ByteValuesKeepWhatTextValuesDrop) {
+    auto url = Url::parse("quirefold://create?dir=%2Ftmp%00evil&sel=%FF%FE&dir=%2Fok&sel");
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->firstByteValue("dir"), std::string("/tmp\0evil", 9));
+    EXPECT_EQ(url->firstByteValue("sel"), "\xFF\xFE");
+    EXPECT_EQ(url->firstByteValue("path"), std::nullopt);
+}
+
 TEST(Url, PlusIsNotASpace) {
     EXPECT_EQ(Url::parse("quirefold://create?dir=/a+b")->firstValue("dir"), "/a+b");
 }

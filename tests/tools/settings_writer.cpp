@@ -2,12 +2,15 @@
 //   settings_writer write FILE PROGRESS   sets counters forever; after each finished write it appends
 //                                          the counter to PROGRESS, so a checker knows what must be there
 //   settings_writer check FILE PROGRESS   exit 0 when FILE parses and holds every finished write
+//   settings_writer keys FILE PREFIX N    sets PREFIX0 … PREFIX(N-1), one write each
+//   settings_writer count FILE PREFIX N   exit 0 when FILE holds all of them; prints how many it holds
 #include "platform/linux/JsonDefaults.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/SystemLog.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -96,14 +99,44 @@ int check(const std::filesystem::path& file, const std::filesystem::path& progre
     return 0;
 }
 
+int keys(const std::filesystem::path& file, const std::string& prefix, int count) {
+    linux_desktop::SystemLog log(linux_desktop::SystemLog::Target::stream);
+    linux_desktop::SystemClock clock;
+    linux_desktop::JsonDefaults store(file, log, clock);
+    for (int n = 0; n < count; ++n) store.set(prefix + std::to_string(n), Value(std::int64_t{n}));
+    return 0;
+}
+
+int count(const std::filesystem::path& file, const std::string& prefix, int count) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    auto json = nlohmann::json::parse(text.str(), nullptr, false);
+    if (json.is_discarded() || !json.is_object()) {
+        std::cerr << "the file does not parse\n";
+        return 1;
+    }
+    int held = 0;
+    for (int n = 0; n < count; ++n) {
+        auto value = json.value(prefix + std::to_string(n), nlohmann::json());
+        held += value.is_number_integer() && value.get<int>() == n;
+    }
+    std::cout << held << "\n";
+    return held == count ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::string mode = argc > 1 ? argv[1] : "";
+    if ((mode == "keys" || mode == "count") && argc == 5) {
+        int n = std::atoi(argv[4]);
+        return mode == "keys" ? keys(argv[2], argv[3], n) : count(argv[2], argv[3], n);
+    }
     if (argc != 4) {
-        std::cerr << "usage: settings_writer write|check FILE PROGRESS\n";
+        std::cerr << "usage: settings_writer write|check FILE PROGRESS | keys|count FILE PREFIX N\n";
         return 2;
     }
-    std::string mode = argv[1];
     try {
         if (mode == "write") return write(argv[2], argv[3]);
         if (mode == "check") return check(argv[2], argv[3]);

@@ -21,9 +21,9 @@ std::string describe(const std::string& step, int error) {
     return step + ": " + errorText(error);
 }
 
-bool writeAll(int fd, std::string_view contents) {
+bool writeAll(FileSystemCalls& calls, int fd, std::string_view contents) {
     while (!contents.empty()) {
-        ssize_t written = ::write(fd, contents.data(), contents.size());
+        ssize_t written = calls.write(fd, contents.data(), contents.size());
         if (written < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -34,6 +34,27 @@ bool writeAll(int fd, std::string_view contents) {
 }
 
 }  // namespace
+
+ssize_t FileSystemCalls::write(int fd, const void* bytes, std::size_t size) {
+    return ::write(fd, bytes, size);
+}
+
+int FileSystemCalls::fsync(int fd) {
+    return ::fsync(fd);
+}
+
+int FileSystemCalls::close(int fd) {
+    return ::close(fd);
+}
+
+int FileSystemCalls::rename(const char* from, const char* to) {
+    return ::rename(from, to);
+}
+
+FileSystemCalls& FileSystemCalls::system() {
+    static FileSystemCalls calls;
+    return calls;
+}
 
 std::string errorText(int error) {
     return std::error_code(error, std::generic_category()).message();
@@ -53,7 +74,7 @@ std::filesystem::path resolvedLinks(const std::filesystem::path& file) {
 }
 
 std::optional<std::string> replaceFileAtomically(const std::filesystem::path& file, std::string_view contents,
-                                                 mode_t newFileMode) {
+                                                 mode_t newFileMode, FileSystemCalls& calls) {
     auto folder = file.parent_path();
     std::error_code folderError;
     std::filesystem::create_directories(folder, folderError);
@@ -67,7 +88,7 @@ std::optional<std::string> replaceFileAtomically(const std::filesystem::path& fi
     if (fd < 0) return describe("temporäre Datei anlegen", errno);
 
     auto fail = [&](const std::string& step, int error) {
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0) calls.close(fd);
         ::unlink(temporary.data());
         return std::optional<std::string>(describe(step, error));
     };
@@ -75,19 +96,19 @@ std::optional<std::string> replaceFileAtomically(const std::filesystem::path& fi
     struct stat old {};
     mode_t mode = ::stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : newFileMode;
     if (::fchmod(fd, mode) != 0) return fail("Rechte setzen", errno);
-    if (!writeAll(fd, contents)) return fail("schreiben", errno);
-    if (::fsync(fd) != 0) return fail("auf die Platte schreiben", errno);
-    int closed = ::close(fd);
+    if (!writeAll(calls, fd, contents)) return fail("schreiben", errno);
+    if (calls.fsync(fd) != 0) return fail("auf die Platte schreiben", errno);
+    int closed = calls.close(fd);
     fd = -1;
     if (closed != 0) return fail("schließen", errno);
-    if (::rename(temporary.data(), file.c_str()) != 0) return fail("umbenennen", errno);
+    if (calls.rename(temporary.data(), file.c_str()) != 0) return fail("umbenennen", errno);
 
     // The rename itself is only durable once the folder is flushed.
     int folderFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0) return describe("Ordner öffnen", errno);
-    int synced = ::fsync(folderFd);
+    int synced = calls.fsync(folderFd);
     int syncError = errno;
-    ::close(folderFd);
+    calls.close(folderFd);
     // Some file systems cannot flush a folder; the file itself is in place then.
     if (synced != 0 && syncError != EINVAL && syncError != EROFS)
         return describe("Ordner sichern", syncError);

@@ -17,6 +17,8 @@ constexpr const char* dataTag = "$data";
 constexpr const char* doubleTag = "$double";
 constexpr const char* stringTag = "$string";
 constexpr const char* dictionaryTag = "$dictionary";
+// A key that is not UTF-8 (or that starts like this) is written as this prefix and its bytes in base64.
+constexpr std::string_view bytesKeyPrefix = "$key:";
 // Our values nest two or three levels; anything this deep did not come from us and would only
 // exhaust the stack.
 constexpr int maximumDepth = 200;
@@ -77,6 +79,70 @@ bool isTag(const std::string& key) {
     return key == dataTag || key == doubleTag || key == stringTag || key == dictionaryTag;
 }
 
+std::string encodedKey(const std::string& key) {
+    if (isValidUtf8(key) && !key.starts_with(bytesKeyPrefix)) return key;
+    return std::string(bytesKeyPrefix) +
+           base64(reinterpret_cast<const std::uint8_t*>(key.data()), key.size());
+}
+
+// A hand-edited file may hold bytes that are not UTF-8, such as one Latin-1 "ö". Each such byte is
+// carried through the JSON parser as a private-use character and turned back into the byte after,
+// so the value keeps its bytes instead of the whole file being refused.
+constexpr std::uint32_t strayByteBase = 0x10FF00;
+
+std::string withStrayBytesMarked(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 16);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t length = 0;
+        for (std::size_t n = 1; n <= 4 && i + n <= text.size() && length == 0; ++n)
+            if (isValidUtf8(text.substr(i, n))) length = n;
+        if (length > 0) {
+            out.append(text.substr(i, length));
+            i += length;
+            continue;
+        }
+        std::uint32_t cp = strayByteBase + static_cast<unsigned char>(text[i++]);
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+    return out;
+}
+
+std::string withStrayBytesRestored(const std::string& text) {
+    if (text.find('\xF4') == std::string::npos) return text;
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
+        if (i + 3 < text.size() && at(0) == 0xF4 && at(1) == 0x8F && at(2) >= 0xBC && at(2) <= 0xBF) {
+            out.push_back(static_cast<char>(((at(2) & 0x03) << 6) | (at(3) & 0x3F)));
+            i += 3;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+struct Decoding {
+    bool strayBytes = false;  // the text had bytes that are not UTF-8, marked as above
+
+    std::string text(const std::string& parsed) const {
+        return strayBytes ? withStrayBytesRestored(parsed) : parsed;
+    }
+    std::string key(const std::string& parsed) const {
+        auto key = text(parsed);
+        if (!key.starts_with(bytesKeyPrefix)) return key;
+        if (auto bytes = fromBase64(key.substr(bytesKeyPrefix.size())))
+            return std::string(bytes->begin(), bytes->end());
+        return key;
+    }
+};
+
 Json tagged(const char* tag, Json inner) {
     Json object = Json::object();
     object[tag] = std::move(inner);
@@ -87,7 +153,7 @@ Json toJson(const Value& value);
 
 Json dictionaryToJson(const Value::Dictionary& dictionary) {
     Json object = Json::object();
-    for (const auto& [key, member] : dictionary) object[key] = toJson(member);
+    for (const auto& [key, member] : dictionary) object[encodedKey(key)] = toJson(member);
     return object;
 }
 
@@ -114,27 +180,27 @@ Json toJson(const Value& value) {
     return dictionaryToJson(dictionary);
 }
 
-std::optional<Value> fromJson(const Json& json, int depth);
+std::optional<Value> fromJson(const Json& json, int depth, const Decoding& decoding);
 
-std::optional<Value::Dictionary> dictionaryFromJson(const Json& json, int depth) {
+std::optional<Value::Dictionary> dictionaryFromJson(const Json& json, int depth, const Decoding& decoding) {
     Value::Dictionary dictionary;
     for (const auto& [key, member] : json.items()) {
         if (member.is_null()) continue;
-        auto value = fromJson(member, depth + 1);
+        auto value = fromJson(member, depth + 1, decoding);
         if (!value) return std::nullopt;
-        dictionary.emplace(key, std::move(*value));
+        dictionary.emplace(decoding.key(key), std::move(*value));
     }
     return dictionary;
 }
 
 // The value a one-member tagged object stands for; nothing when it is an ordinary dictionary.
-std::optional<Value> untagged(const Json& json, int depth) {
+std::optional<Value> untagged(const Json& json, int depth, const Decoding& decoding) {
     if (json.size() != 1) return std::nullopt;
     auto member = json.begin();
     const std::string& tag = member.key();
     const Json& inner = member.value();
     if (tag == dictionaryTag && inner.is_object()) {
-        auto dictionary = dictionaryFromJson(inner, depth + 1);
+        auto dictionary = dictionaryFromJson(inner, depth + 1, decoding);
         if (dictionary) return Value(std::move(*dictionary));
         return std::nullopt;
     }
@@ -155,7 +221,7 @@ std::optional<Value> untagged(const Json& json, int depth) {
     return std::nullopt;
 }
 
-std::optional<Value> fromJson(const Json& json, int depth) {
+std::optional<Value> fromJson(const Json& json, int depth, const Decoding& decoding) {
     if (depth > maximumDepth) return std::nullopt;
     switch (json.type()) {
     case Json::value_t::boolean:
@@ -172,21 +238,21 @@ std::optional<Value> fromJson(const Json& json, int depth) {
     case Json::value_t::number_float:
         return Value(json.get<double>());
     case Json::value_t::string:
-        return Value(json.get<std::string>());
+        return Value(decoding.text(json.get_ref<const std::string&>()));
     case Json::value_t::array: {
         Value::List list;
         list.reserve(json.size());
         for (const auto& element : json) {
             if (element.is_null()) continue;
-            auto value = fromJson(element, depth + 1);
+            auto value = fromJson(element, depth + 1, decoding);
             if (!value) return std::nullopt;
             list.push_back(std::move(*value));
         }
         return Value(std::move(list));
     }
     case Json::value_t::object: {
-        if (auto value = untagged(json, depth)) return value;
-        auto dictionary = dictionaryFromJson(json, depth);
+        if (auto value = untagged(json, depth, decoding)) return value;
+        auto dictionary = dictionaryFromJson(json, depth, decoding);
         if (!dictionary) return std::nullopt;
         return Value(std::move(*dictionary));
     }
@@ -221,21 +287,23 @@ bool nestsTooDeep(std::string_view text) {
 
 std::string encodeSettings(const StoredValues& values) {
     Json object = Json::object();
-    for (const auto& [key, value] : values) object[key] = toJson(value);
-    // Keys are ours and valid UTF-8; the replacement only guards against a foreign one.
+    for (const auto& [key, value] : values) object[encodedKey(key)] = toJson(value);
     return object.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 std::optional<StoredValues> decodeSettings(std::string_view text) {
     if (nestsTooDeep(text)) return std::nullopt;
+    Decoding decoding{!isValidUtf8(text)};
+    std::string marked = decoding.strayBytes ? withStrayBytesMarked(text) : std::string();
+    if (decoding.strayBytes) text = marked;
     Json json = Json::parse(text.begin(), text.end(), nullptr, false);
     if (json.is_discarded() || !json.is_object()) return std::nullopt;
     StoredValues values;
     for (const auto& [key, member] : json.items()) {
         if (member.is_null()) continue;
-        auto value = fromJson(member, 1);
+        auto value = fromJson(member, 1, decoding);
         if (!value) return std::nullopt;
-        values.emplace(key, std::move(*value));
+        values.emplace(decoding.key(key), std::move(*value));
     }
     return values;
 }

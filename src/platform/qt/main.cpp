@@ -8,6 +8,7 @@
 #include "platform/linux/ScrollingDevices.h"
 #include "platform/linux/SessionBusNotifications.h"
 #include "platform/linux/SystemLog.h"
+#include "platform/qt/HandOver.h"
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtImages.h"
@@ -113,6 +114,12 @@ int main(int argc, char** argv) {
         defaultMessageHandler = qInstallMessageHandler(quietOffscreen);
     }
 
+    qt::SingleInstance instance;
+    if (arguments.snapshotFolder.isEmpty())
+        if (auto done =
+                qt::handOverBeforeGui(instance, arguments.chooseMenuItem.toStdString(), arguments.urls))
+            return *done;
+
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("Larkspire");
     QApplication::setDesktopFileName("larkspire");
@@ -125,25 +132,6 @@ int main(int argc, char** argv) {
         for (const auto& path : result.failed)
             std::fprintf(stderr, "Nicht geschrieben: %s\n", qPrintable(path));
         return result.failed.isEmpty() && !result.written.isEmpty() ? 0 : 1;
-    }
-
-    qt::SingleInstance instance;
-    if (!arguments.chooseMenuItem.isEmpty()) {
-        auto delivery = instance.forward({"choose", arguments.chooseMenuItem});
-        if (delivery == qt::SingleInstance::Delivery::delivered) return 0;
-        std::fprintf(stderr, "Larkspire läuft nicht oder antwortet nicht.\n");
-        return 1;
-    }
-    QStringList request{arguments.urls.empty() ? "reopen" : "open"};
-    for (const auto& url : arguments.urls) request.append(QString::fromStdString(url));
-    switch (instance.claimOrForward(request)) {
-    case qt::SingleInstance::Claim::forwarded:
-        return 0;
-    case qt::SingleInstance::Claim::noAnswer:
-        std::fprintf(stderr, "Larkspire läuft bereits, antwortet aber nicht.\n");
-        return 1;
-    case qt::SingleInstance::Claim::primary:
-        break;
     }
 
     linux_desktop::SystemLog log;
@@ -194,6 +182,7 @@ int main(int argc, char** argv) {
 
     if (!instance.isListening())
         shellLog.error("Weitere Starts erreichen Larkspire nicht: " + instance.listenError().toStdString());
+    instance.setProblemHandler([&shellLog](const std::string& problem) { shellLog.error(problem); });
 
     auto* statusBar = &desktop.statusBar;
     instance.setHandler(

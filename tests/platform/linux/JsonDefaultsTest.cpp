@@ -2,6 +2,7 @@
 
 #include "app/Settings.h"
 #include "platform/sim/Recorders.h"
+#include "support/AsUnprivilegedUser.h"
 #include "support/TemporaryFolder.h"
 
 #include <cmath>
@@ -17,6 +18,7 @@
 
 using namespace larkspire;
 using larkspire::linux_desktop::JsonDefaults;
+using larkspire::testing::asUnprivilegedUser;
 using larkspire::testing::readText;
 using larkspire::testing::TemporaryFolder;
 using larkspire::testing::writeText;
@@ -190,10 +192,8 @@ TEST_P(CorruptFileTest, IsKeptAsideLoggedAndTheDefaultsApply) {
 INSTANTIATE_TEST_SUITE_P(
     Contents, CorruptFileTest,
     ::testing::Values(CorruptCase{"BrokenJson", R"({"fileName": "Notiz.md")"},
-                      CorruptCase{"NotAnObject", R"(["finderCutPaste", false])"},
-                      CorruptCase{"BadUtf8", "{\"fileName\": \"Gr\xF6\xDF"
-                                             "e.txt\"}"},
-                      CorruptCase{"Empty", ""}, CorruptCase{"TrailingGarbage", R"({"smoothScroll": true} x)"},
+                      CorruptCase{"NotAnObject", R"(["finderCutPaste", false])"}, CorruptCase{"Empty", ""},
+                      CorruptCase{"TrailingGarbage", R"({"smoothScroll": true} x)"},
                       CorruptCase{"NestedTooDeep", std::string(100000, '[') + std::string(100000, ']')},
                       CorruptCase{"Binary", std::string("\x00\x01\xFF{", 4)}),
     [](const auto& info) { return info.param.name; });
@@ -286,6 +286,121 @@ TEST_F(JsonDefaultsTest, WritingThroughALinkUpdatesTheLinkedFile) {
     EXPECT_TRUE(std::filesystem::is_symlink(file()));
     EXPECT_EQ(start()->stringForKey(Settings::fileNameKey), "Neu.md");
     EXPECT_EQ(nlohmann::json::parse(readText(real))["fileName"], "Neu.md");
+}
+
+TEST_F(JsonDefaultsTest, AHandEditWhileRunningIsSeenAndSurvivesTheNextWrite) {
+    auto store = start();
+    store->set(Settings::fileNameKey, Value("Alt.txt"));
+    writeText(file(), R"({"fileName": "Von Hand.txt", "clockWidget": true})");
+    EXPECT_EQ(store->stringForKey(Settings::fileNameKey), "Von Hand.txt");
+
+    store->setBool(Settings::smoothScrollKey, true);
+    auto json = nlohmann::json::parse(readText(file()));
+    EXPECT_EQ(json, nlohmann::json::parse(R"({"fileName": "Von Hand.txt", "clockWidget": true,
+                                              "smoothScroll": true})"));
+}
+
+TEST_F(JsonDefaultsTest, TwoStoresOnOneFileBothKeepTheirKeys) {
+    auto first = start();
+    auto second = start();
+    first->set(Settings::fileNameKey, Value("Eins.txt"));
+    second->setBool(Settings::smoothScrollKey, true);
+    first->remove(Settings::clockWidgetKey);
+    second->set(Settings::clockWidgetScaleKey, Value(0.8));
+    EXPECT_EQ(second->stringForKey(Settings::fileNameKey), "Eins.txt");
+    auto after = start();
+    EXPECT_EQ(after->stringForKey(Settings::fileNameKey), "Eins.txt");
+    EXPECT_TRUE(after->boolForKey(Settings::smoothScrollKey));
+    EXPECT_EQ(after->doubleForKey(Settings::clockWidgetScaleKey), 0.8);
+}
+
+TEST_F(JsonDefaultsTest, ALatin1ByteInAHandEditedValueKeepsEverySetting) {
+    writeText(file(), "{\"fileName\": \"Gr\xF6\xDF"
+                      "e.txt\", \"smoothScroll\": true}");
+    auto store = start();
+    EXPECT_EQ(store->stringForKey(Settings::fileNameKey), "Gr\xF6\xDF"
+                                                          "e.txt");
+    EXPECT_TRUE(store->boolForKey(Settings::smoothScrollKey));
+    EXPECT_EQ(errorsLogged(), 0);
+    store->setBool(Settings::clockWidgetKey, true);
+    EXPECT_EQ(start()->stringForKey(Settings::fileNameKey), "Gr\xF6\xDF"
+                                                            "e.txt");
+    EXPECT_EQ(filesBesideTheStore(), std::vector<std::filesystem::path>{file()});
+}
+
+TEST_F(JsonDefaultsTest, KeysThatAreNotUtf8SurviveARestartAndTheFileStaysUtf8) {
+    Value::Dictionary inner{{"Gr\xF6\xDF"
+                             "e",
+                             Value(1)},
+                            {"$key:AAAA", Value(2)}};
+    auto store = start();
+    store->set("\xFFoben", Value(true));
+    store->set("$key:", Value("kein Etikett"));
+    store->set("innen", Value(inner));
+    auto again = start();
+    EXPECT_EQ(again->object("\xFFoben"), Value(true));
+    EXPECT_EQ(again->object("$key:"), Value("kein Etikett"));
+    EXPECT_EQ(again->object("innen"), Value(inner));
+    EXPECT_FALSE(nlohmann::json::parse(readText(file()), nullptr, false).is_discarded());
+}
+
+TEST_F(JsonDefaultsTest, AFileThatCannotBeReadStaysWhereItIsAndIsNeverWritten) {
+    writeText(file(), R"({"fileName": "Geheim.txt"})");
+    ::chmod(file().c_str(), 0);
+    // Root reads any file; the store runs as a plain user who owns the file and its folder.
+    ::chmod(folder.path().c_str(), 0755);
+    for (const auto& owned : {file().parent_path(), file()}) {
+        if (::geteuid() == 0) {
+            ASSERT_EQ(::chown(owned.c_str(), 65534, 65534), 0);
+        }
+    }
+    auto seen = asUnprivilegedUser([&] {
+        auto store = start();
+        store->setBool(Settings::smoothScrollKey, true);
+        return std::to_string(errorsLogged()) +
+               (store->boolForKey(Settings::smoothScrollKey) ? " an" : " aus");
+    });
+    EXPECT_EQ(seen, "1 an");  // logged once; the running program still sees its change
+    EXPECT_EQ(filesBesideTheStore(), std::vector<std::filesystem::path>{file()});
+    ::chmod(file().c_str(), 0600);
+    EXPECT_EQ(readText(file()), R"({"fileName": "Geheim.txt"})");
+}
+
+TEST_F(JsonDefaultsTest, ALinkedFileThatIsNoSettingsFileIsNeitherMovedNorReplaced) {
+    auto real = folder / "etc/passwd";
+    writeText(real, "root:x:0:0:root:/root:/bin/bash\n");
+    std::filesystem::create_directories(file().parent_path());
+    std::filesystem::create_symlink(real, file());
+    auto store = start();
+    store->setBool(Settings::smoothScrollKey, true);
+    EXPECT_EQ(readText(real), "root:x:0:0:root:/root:/bin/bash\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(real.parent_path()), {}), 1);
+    EXPECT_TRUE(std::filesystem::is_symlink(file()));
+    EXPECT_EQ(errorsLogged(), 1);
+    EXPECT_TRUE(store->boolForKey(Settings::cutPasteKey));
+}
+
+TEST_F(JsonDefaultsTest, ALinkToAnotherUsersFileIsNeverFollowedForWriting) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to make a file of another user";
+    auto foreign = folder / "fremd/settings.json";
+    writeText(foreign, "{}\n");
+    ::chmod(foreign.c_str(), 0666);  // writable by all, yet not the user's own
+    ::chmod(foreign.parent_path().c_str(), 0777);
+    ::chmod(folder.path().c_str(), 0755);
+    std::filesystem::create_directories(file().parent_path());
+    std::filesystem::create_symlink(foreign, file());
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(file().parent_path().c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::lchown(file().c_str(), 65534, 65534), 0);
+    }
+    auto errors = asUnprivilegedUser([&] {
+        auto store = start();
+        store->set(Settings::fileNameKey, Value("Gestohlen.txt"));
+        return std::to_string(errorsLogged());
+    });
+    EXPECT_EQ(errors, "1");
+    EXPECT_EQ(readText(foreign), "{}\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(foreign.parent_path()), {}), 1);
 }
 
 TEST_F(JsonDefaultsTest, ANewFileIsPrivateAndAnExistingOneKeepsItsPermissions) {

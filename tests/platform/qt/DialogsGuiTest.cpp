@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -58,6 +59,20 @@ TEST(QtAlerts, ShowsAWarningWithOneDefaultButtonAfterComingToTheFront) {
     EXPECT_EQ(icon, QMessageBox::Warning);
     EXPECT_EQ(buttons, 1);
     EXPECT_TRUE(defaultIsOnly);
+}
+
+TEST(QtAlerts, NamesInTheTextAreShownAsTheyAreNotAsMarkup) {
+    CountingControl control;
+    qt::QtAlerts alerts(control);
+    std::vector<std::pair<QString, Qt::TextFormat>> labels;
+    whenModalOpens<QMessageBox>([&](QMessageBox& box) {
+        for (auto* label : box.findChildren<QLabel*>())
+            if (!label->text().isEmpty()) labels.emplace_back(label->text(), label->textFormat());
+        box.defaultButton()->click();
+    });
+    alerts.showWarning("Datei konnte nicht erstellt werden", "/tmp/<b>Entwurf</b>\n\nPermission denied");
+    ASSERT_EQ(labels.size(), 2u);
+    for (const auto& [text, format] : labels) EXPECT_EQ(format, Qt::PlainText) << text.toStdString();
 }
 
 TEST(QtFolderPicker, ChoosesSeveralFoldersOnlyFromTheStartFolderWithItsConfirmTitle) {
