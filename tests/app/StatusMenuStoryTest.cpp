@@ -55,7 +55,7 @@ TEST(StatusMenu, AStoredTabBeyondEitherEndOpensTheNearestTab) {
         sim.launch();
         ASSERT_TRUE(sim.statusItem().choose("Einstellungen…"));
         ASSERT_NE(sim.desktop.settingsWindows.window, nullptr);
-        EXPECT_EQ(sim.desktop.settingsWindows.window->selectedTab, tab);
+        EXPECT_EQ(sim.desktop.settingsWindows.window->selectedTab(), tab);
     }
 }
 
