@@ -6,7 +6,24 @@ namespace larkspire {
 
 Application::Application(Ports ports)
     : ports(ports), settingsWindow(ports.settingsWindows, ports.defaults, ports.application),
-      cutPaste(std::make_shared<CutPasteMonitor>(ports, notifications)) {}
+      cutPaste(std::make_shared<CutPasteMonitor>(ports, notifications)),
+      overlay(FinderOverlayController::create(FinderOverlayPorts{
+          .main = ports.main,
+          .clock = ports.clock,
+          .work = ports.work,
+          .defaults = ports.defaults,
+          .accessibility = ports.accessibility,
+          .log = ports.log,
+          .runningApplications = ports.runningApplications,
+          .workspaceApplications = ports.workspaceApplications,
+          .uiElements = ports.uiElements,
+          .windowServer = ports.windowServer,
+          .overlaySurfaces = ports.overlaySurfaces,
+          .textMetrics = ports.textMetrics,
+          .folderSizes = ports.folderSizes,
+      })) {
+    cutPaste->setOverlayController(overlay);
+}
 
 void Application::applicationDidFinishLaunching() {
     statusItem = ports.statusBar.createStatusItem();
@@ -28,6 +45,7 @@ void Application::applicationDidFinishLaunching() {
 
     registerLoginItemOnce(Settings::didSetupLoginKey);
     registerLoginItemOnce(Settings::didMigrateToLarkspireKey);
+    overlay->start();
 
     bool featureNeedsTrust =
         defaults.boolForKey(Settings::cutPasteKey) || defaults.boolForKey(Settings::selectionSizeKey);

@@ -15,6 +15,7 @@
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimWheelInput.h"
+#include "platform/sim/SimWindows.h"
 #include "platform/sim/SimWorkQueue.h"
 
 #include <memory>
@@ -54,6 +55,9 @@ class Desktop {
     SimEventTaps eventTaps;
     SimApplications applications;
     SimFilePackages filePackages;
+    SimWindowServer windowServer;
+    SimOverlaySurfaces overlaySurfaces;
+    SimFileTree files;
 
     // The file manager runs from the start and is in front.
     SimFinder& fileManager() { return *finder; }
