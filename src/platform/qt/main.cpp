@@ -8,9 +8,11 @@
 #include "platform/linux/ScrollingDevices.h"
 #include "platform/linux/SessionBusNotifications.h"
 #include "platform/linux/SystemLog.h"
+#include "platform/linux/TreeWalk.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtImages.h"
 #include "platform/qt/SingleInstance.h"
+#include "platform/qt/SizeCommand.h"
 #include "platform/qt/Snapshot.h"
 
 #include <QApplication>
@@ -100,6 +102,7 @@ void quietOffscreen(QtMsgType type, const QMessageLogContext& context, const QSt
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (auto status = qt::runSizeCommand(argc, argv)) return *status;
     QElapsedTimer sinceStart;
     sinceStart.start();
     auto arguments = parse(argc, argv);
@@ -163,7 +166,10 @@ int main(int argc, char** argv) {
         linux_desktop::UnavailableUIElements uiElements;
         linux_desktop::NoFileClipboard clipboard;
         linux_desktop::NoFilePackages packages;
+        linux_desktop::NoFileManagerWindows windows;
+        linux_desktop::NoFileManagerApplications fileManagers;
     } noFileManager;
+    linux_desktop::TreeWalk folderSizes;
     followPrimaryScreen(scrolling.screen);
     // No system dialog grants input access; the explanation shows once start-up is done.
     accessibility.setPromptHandler([&desktop] {
@@ -188,6 +194,9 @@ int main(int argc, char** argv) {
         .runningApplications = noFileManager.applications,
         .uiElements = noFileManager.uiElements,
         .filePackages = noFileManager.packages,
+        .folderSizes = folderSizes,
+        .windowServer = noFileManager.windows,
+        .workspaceApplications = noFileManager.fileManagers,
     }));
 
     if (!instance.isListening())
