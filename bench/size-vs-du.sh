@@ -29,7 +29,7 @@ for i in range(200000):
         os.symlink(folders[rng.randrange(len(folders))], os.path.join(folder, f"l{i}"))
 PY
 
-expected=$(find "$tree" -type f -printf '%s\n' | awk '{s += $1} END {print s}')
+expected=$(find "$tree" -type f -printf '%s\n' | awk '{s += $1} END {printf "%.0f\n", s}')
 walked=$("$program" --size "$tree" | head -1)
 echo "regular files (find): $expected bytes"
 echo "larkspire --size:     $walked bytes"

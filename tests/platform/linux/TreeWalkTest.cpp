@@ -74,12 +74,12 @@ TEST_P(TreeWalkTest, AgreesWithAnIndependentSumOnAWideRandomTree) {
     std::mt19937 random(7);
     std::vector<fs::path> folders{tmp / "sel"};
     fs::create_directories(folders[0]);
-    for (int i = 0; i < 600; ++i) {
+    for (int i = 0; i < 200; ++i) {
         auto parent = folders[random() % folders.size()];
         auto folder = parent / ("d" + std::to_string(i));
         fs::create_directory(folder);
         folders.push_back(folder);
-        for (int f = 0; f < 3; ++f) sized(folder / ("f" + std::to_string(f)), random() % 5000);
+        for (int f = 0; f < 2; ++f) sized(folder / ("f" + std::to_string(f)), random() % 5000);
     }
     EXPECT_EQ(size(tmp / "sel"), regularFileBytes(tmp / "sel"));
 }
@@ -105,9 +105,11 @@ TEST(TreeWalk, WalksATenThousandFoldersDeepTreeWithFewDescriptorsAndNoRecursion)
     for (int depth = 0; depth < 10'000; ++depth) {
         ASSERT_EQ(::mkdirat(fd, "d", 0755), 0);
         ASSERT_EQ(::mkdirat(fd, "s", 0755), 0);
-        int file = ::openat(fd, "f", O_WRONLY | O_CREAT, 0644);
-        ASSERT_EQ(::write(file, "x", 1), 1);
-        ::close(file);
+        if (depth % 10 == 0) {
+            int file = ::openat(fd, "f", O_WRONLY | O_CREAT, 0644);
+            ASSERT_EQ(::write(file, "x", 1), 1);
+            ::close(file);
+        }
         int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
         ::close(fd);
         fd = next;
@@ -123,7 +125,7 @@ TEST(TreeWalk, WalksATenThousandFoldersDeepTreeWithFewDescriptorsAndNoRecursion)
             return std::to_string(TreeWalk(threads).sizeAtPath((tmp / "d").string()));
         });
         ASSERT_TRUE(counted);
-        EXPECT_EQ(*counted, "9999") << threads << " threads";
+        EXPECT_EQ(*counted, "999") << threads << " threads";
     }
     // Too deep to remove by path: each level moves up to the top first.
     fs::path current = tmp / "d";
