@@ -154,6 +154,7 @@ int main(int argc, char** argv) {
     linux_desktop::JsonDefaults defaults(log, clock);
     linux_desktop::AutostartLoginItem loginItem;
     linux_desktop::InputAccessibility accessibility;
+    linux_desktop::TreeWalk folderSizes;  // outlives the work queue, whose walks use it
     qt::QtDesktop desktop(defaults);
     linux_desktop::ScrollingDevices scrolling(desktop.main);
     linux_desktop::SessionBusNotifications sessionBus;
@@ -169,7 +170,6 @@ int main(int argc, char** argv) {
         linux_desktop::NoFileManagerWindows windows;
         linux_desktop::NoFileManagerApplications fileManagers;
     } noFileManager;
-    linux_desktop::TreeWalk folderSizes;
     followPrimaryScreen(scrolling.screen);
     // No system dialog grants input access; the explanation shows once start-up is done.
     accessibility.setPromptHandler([&desktop] {

@@ -33,6 +33,7 @@ class Desktop {
     double now() const { return loop.uptime(); }
 
     SimMainLoop loop;
+    SimFileTree files;  // before the work queue: walks still running at the end read it
     SimWorkQueue work{loop};
     MemoryDefaults defaults;
     RecordingLog log;
@@ -57,7 +58,6 @@ class Desktop {
     SimFilePackages filePackages;
     SimWindowServer windowServer;
     SimOverlaySurfaces overlaySurfaces;
-    SimFileTree files;
 
     // The file manager runs from the start and is in front.
     SimFinder& fileManager() { return *finder; }
