@@ -1,9 +1,8 @@
 #include "overlay/OverlayWindow.h"
 #include "platform/sim/SimShell.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 
 using namespace larkspire;
 

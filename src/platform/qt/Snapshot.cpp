@@ -144,7 +144,8 @@ SnapshotResult writeSnapshots(const QString& folder) {
     std::vector<std::string> names{"Angebot.pdf",      "Bericht 2026.docx", "Fotos",    "Notizen.txt",
                                    "Präsentation.key", "Tabelle.xlsx",      "Video.mov"};
     std::vector<std::int64_t> sizes{182'000, 1'450'000, 86'300'000, 2'100, 12'800'000, 64'000, 410'000'000};
-    for (std::size_t i = 0; i < names.size(); ++i) session.files.addFile(projectFolder + "/" + names[i], sizes[i]);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        session.files.addFile(projectFolder + "/" + names[i], sizes[i]);
     auto& window = session.fileManager().openWindow(projectFolder, names);
     window.bounds = Rect{0, 0, 560, 240};
     window.select({"Fotos", "Präsentation.key", "Tabelle.xlsx"});
