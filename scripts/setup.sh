@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev libgl-dev qt6-svg-dev qt6-qpa-plugins
   xvfb xauth dbus dbus-x11 fonts-dejavu-core
   jq thunar openbox xdotool
+  hyperfine python3
 )
 
 missing=()

@@ -6,7 +6,23 @@ namespace larkspire {
 
 Application::Application(Ports ports)
     : ports(ports), settingsWindow(ports.settingsWindows, ports.defaults, ports.application),
-      cutPaste(std::make_shared<CutPasteMonitor>(ports, notifications)) {
+      cutPaste(std::make_shared<CutPasteMonitor>(ports, notifications)),
+      overlay(FinderOverlayController::create(FinderOverlayPorts{
+          .main = ports.main,
+          .clock = ports.clock,
+          .work = ports.work,
+          .defaults = ports.defaults,
+          .accessibility = ports.accessibility,
+          .log = ports.log,
+          .runningApplications = ports.runningApplications,
+          .workspaceApplications = ports.workspaceApplications,
+          .uiElements = ports.uiElements,
+          .windowServer = ports.windowServer,
+          .overlaySurfaces = ports.overlaySurfaces,
+          .textMetrics = ports.textMetrics,
+          .folderSizes = ports.folderSizes,
+      })) {
+    cutPaste->setOverlayController(overlay);
     // The tabs live as long as the window controller, which this object owns.
     settingsWindow.setTabs(
         SettingsTabs::create(SettingsTabsPorts{.main = ports.main,
@@ -20,6 +36,7 @@ Application::Application(Ports ports)
                              SettingsTabFeatures{
                                  .cutPaste = *cutPaste,
                                  .smoothScroller = [this]() -> SmoothScroller& { return smoothScroller(); },
+                                 .updateSelectionBadge = [this] { overlay->updateTimer(); },
                                  .selectionBadgeNeedsPermission =
                                      [&elements = ports.uiElements] { return elements.needsPermission(); },
                              }));
@@ -45,6 +62,7 @@ void Application::applicationDidFinishLaunching() {
 
     registerLoginItemOnce(Settings::didSetupLoginKey);
     registerLoginItemOnce(Settings::didMigrateToLarkspireKey);
+    overlay->start();
 
     bool featureNeedsTrust =
         (defaults.boolForKey(Settings::cutPasteKey) && cutPaste->needsPermission()) ||

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cutpaste/CutPasteMonitor.h"
+#include "overlay/FinderOverlayController.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Ports.h"
 #include "platform/Url.h"
@@ -41,6 +42,7 @@ class Application : public std::enable_shared_from_this<Application> {
     void toggleSmoothScroll();
     StatusItem* statusItemForTesting() { return statusItem.get(); }
     CutPasteMonitor& cutPasteMonitor() { return *cutPaste; }
+    FinderOverlayController& finderOverlayController() { return *overlay; }
 
   private:
     MenuAction menuAction(void (Application::*method)());  // does nothing once the application is gone
@@ -54,6 +56,7 @@ class Application : public std::enable_shared_from_this<Application> {
     std::shared_ptr<void> cutStateObservation;
     std::shared_ptr<SmoothScroller> scroller;
     std::shared_ptr<CutPasteMonitor> cutPaste;
+    std::shared_ptr<FinderOverlayController> overlay;
     std::deque<std::string> pendingUrls;  // arrived while an earlier URL was still being handled
     bool handlingUrls = false;
 };

@@ -1,6 +1,7 @@
 #include "cutpaste/CutPasteMonitor.h"
 
 #include "app/Settings.h"
+#include "overlay/FinderOverlayController.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -62,6 +63,7 @@ void CutPasteMonitor::setCut(std::vector<std::string> newPaths) {
     if (newPaths == paths) return;
     paths = std::move(newPaths);
     notifications.post(cutStateChanged);
+    if (auto badge = overlay.lock()) badge->setCutPaths(paths);
     ports.defaults.set(Settings::cutPathsKey, Value::stringList(paths));
     ports.distributedNotifications.post(cutChangedNotification);
     pasteboardTimer.reset();
@@ -183,6 +185,7 @@ void CutPasteMonitor::openAccessibilitySettings() {
 // Switching
 
 void CutPasteMonitor::update() {
+    if (auto badge = overlay.lock()) badge->updateTimer();
     if (!ports.defaults.boolForKey(Settings::cutPasteKey)) {
         permissionTimer.stop();
         stopTap();

@@ -13,6 +13,8 @@
 
 namespace larkspire {
 
+class FinderOverlayController;
+
 // Cut and paste of files in the file manager: ⌘X copies the selection and remembers it as cut,
 // ⌘V then moves exactly those files. Owns the cut list and the keyboard tap. Where file managers cut
 // by themselves and mark it on the clipboard, the cut list follows the clipboard instead, without a tap.
@@ -34,6 +36,10 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     static constexpr std::int64_t menuModifierOption = 2;
 
     CutPasteMonitor(Ports ports, NotificationCenter& notifications);
+    // The badge controller greys cut items and follows this feature's switching.
+    void setOverlayController(std::weak_ptr<FinderOverlayController> controller) {
+        overlay = std::move(controller);
+    }
 
     // Cut state.
     const std::vector<std::string>& cutPaths() const { return paths; }
@@ -86,6 +92,7 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     std::unique_ptr<KeyboardTap> tap;
     std::unique_ptr<RunLoopSource> runLoopSource;
     PermissionWait permissionTimer;
+    std::weak_ptr<FinderOverlayController> overlay;
 };
 
 // A file path with "." and ".." resolved, doubled and trailing slashes removed.

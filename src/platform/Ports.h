@@ -10,12 +10,14 @@
 #include "platform/FilePackages.h"
 #include "platform/FinderExtension.h"
 #include "platform/FolderPicker.h"
+#include "platform/FolderSizes.h"
 #include "platform/GameModeNotifications.h"
 #include "platform/KeyboardTap.h"
 #include "platform/Log.h"
 #include "platform/LoginItem.h"
 #include "platform/MainDisplay.h"
 #include "platform/MainQueue.h"
+#include "platform/OverlaySurfaces.h"
 #include "platform/RunningApplications.h"
 #include "platform/ScrollEventPoster.h"
 #include "platform/SettingsWindow.h"
@@ -23,8 +25,10 @@
 #include "platform/TextMetrics.h"
 #include "platform/UIElements.h"
 #include "platform/WheelEventTap.h"
+#include "platform/WindowServer.h"
 #include "platform/WorkQueue.h"
 #include "platform/Workspace.h"
+#include "platform/WorkspaceApplications.h"
 
 namespace larkspire {
 
@@ -56,6 +60,10 @@ struct Ports {
     RunningApplications& runningApplications;
     UIElements& uiElements;
     FilePackages& filePackages;
+    FolderSizes& folderSizes;
+    WindowServer& windowServer;
+    WorkspaceApplications& workspaceApplications;
+    OverlaySurfaces& overlaySurfaces;
 };
 
 }  // namespace larkspire

@@ -27,22 +27,33 @@ enum class AXError : std::int32_t {
     noValue = -25212,
 };
 
-// An attribute's value: nothing, an element, a string, an integer or a list of values.
+// A point or a size packed as the accessibility interface packs them (`AXValueGetValue`).
+struct AXGeometry {
+    enum class Type : std::int32_t { point = 1, size = 2 };
+    Type type = Type::point;
+    double first = 0;   // x or width
+    double second = 0;  // y or height
+};
+
+// An attribute's value: nothing, an element, a string, an integer (booleans too), a list of values or
+// a packed point or size.
 struct AXValue {
     using List = std::vector<AXValue>;
-    enum class Kind { none, element, string, integer, list };
+    enum class Kind { none, element, string, integer, list, geometry };
 
     AXValue() = default;
     AXValue(UIElementRef value) : kind(Kind::element), elementValue(std::move(value)) {}
     AXValue(std::string value) : kind(Kind::string), stringValue(std::move(value)) {}
     AXValue(std::int64_t value) : kind(Kind::integer), integerValue(value) {}
     AXValue(List value) : kind(Kind::list), listValue(std::move(value)) {}
+    AXValue(AXGeometry value) : kind(Kind::geometry), geometryValue(value) {}
 
     // Each reader gives nothing when the value is of another kind.
     const UIElementRef* element() const { return kind == Kind::element ? &elementValue : nullptr; }
     const std::string* string() const { return kind == Kind::string ? &stringValue : nullptr; }
     const std::int64_t* integer() const { return kind == Kind::integer ? &integerValue : nullptr; }
     const List* list() const { return kind == Kind::list ? &listValue : nullptr; }
+    const AXGeometry* geometry() const { return kind == Kind::geometry ? &geometryValue : nullptr; }
 
   private:
     Kind kind = Kind::none;
@@ -50,6 +61,7 @@ struct AXValue {
     std::string stringValue;
     std::int64_t integerValue = 0;
     List listValue;
+    AXGeometry geometryValue;
 };
 
 struct AXResult {

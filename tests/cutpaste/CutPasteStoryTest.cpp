@@ -301,6 +301,9 @@ TEST_F(CutAndPaste, SwitchingOffRightAfterACutLeavesNothingCut) {
     EXPECT_TRUE(monitor().cutPaths().empty());
     EXPECT_EQ(sim.statusItem().icon.image, "macwindow");
     EXPECT_TRUE(desktop.distributedNotifications.posted.empty());
+    // The size badge keeps its own timer while the file manager is in front; it is not under test here.
+    desktop.defaults.setBool(Settings::selectionSizeKey, false);
+    sim.app->finderOverlayController().updateTimer();
     EXPECT_EQ(desktop.loop.pendingTaskCount(), 0u);  // no clipboard watch either
 }
 

@@ -4,6 +4,8 @@
 #include "platform/KeyboardTap.h"
 #include "platform/RunningApplications.h"
 #include "platform/UIElements.h"
+#include "platform/WindowServer.h"
+#include "platform/WorkspaceApplications.h"
 
 namespace larkspire::linux_desktop {
 
@@ -37,6 +39,24 @@ class UnavailableUIElements : public UIElements {
 class NoFilePackages : public FilePackages {
   public:
     bool isFilePackage(const std::string&) const override { return false; }
+};
+
+// No file manager's windows are connected yet: none is listed, so the badge finds nothing to decorate.
+class NoFileManagerWindows : public WindowServer {
+  public:
+    std::vector<WindowInfo> copyWindowInfo(std::uint32_t) const override { return {}; }
+    std::optional<std::uint32_t> windowNumber(const UIElementRef&) const override { return std::nullopt; }
+    bool isSameElement(const UIElementRef&, const UIElementRef&) const override { return false; }
+    double primaryScreenHeight() const override { return 0; }
+};
+
+// No file manager runs as far as the badge can tell, and no activation is reported.
+class NoFileManagerApplications : public WorkspaceApplications {
+  public:
+    std::vector<ApplicationState> runningApplicationsWithBundleIdentifier(const std::string&) const override {
+        return {};
+    }
+    std::shared_ptr<void> observeActivations(std::function<void()>) override { return nullptr; }
 };
 
 }  // namespace larkspire::linux_desktop

@@ -30,6 +30,10 @@ Ports QtDesktop::ports(const SessionPorts& session) {
         .runningApplications = session.runningApplications,
         .uiElements = session.uiElements,
         .filePackages = session.filePackages,
+        .folderSizes = session.folderSizes,
+        .windowServer = session.windowServer,
+        .workspaceApplications = session.workspaceApplications,
+        .overlaySurfaces = overlaySurfaces,
     };
 }
 
@@ -50,6 +54,9 @@ SessionPorts simulatedSession(sim::Desktop& session) {
         .runningApplications = session.applications,
         .uiElements = session.applications,
         .filePackages = session.filePackages,
+        .folderSizes = session.files,
+        .windowServer = session.windowServer,
+        .workspaceApplications = session.applications,
     };
 }
 

@@ -6,6 +6,7 @@
 #include "platform/qt/QtApplicationControl.h"
 #include "platform/qt/QtFolderPicker.h"
 #include "platform/qt/QtMainQueue.h"
+#include "platform/qt/QtOverlayWindow.h"
 #include "platform/qt/QtSettingsWindow.h"
 #include "platform/qt/QtStatusItem.h"
 #include "platform/qt/QtTextMetrics.h"
@@ -33,6 +34,9 @@ struct SessionPorts {
     RunningApplications& runningApplications;
     UIElements& uiElements;
     FilePackages& filePackages;
+    FolderSizes& folderSizes;
+    WindowServer& windowServer;
+    WorkspaceApplications& workspaceApplications;
 };
 
 // The simulated session, for snapshots and tests that must leave the real one alone.
@@ -55,6 +59,7 @@ class QtDesktop {
     QtSettingsWindows settingsWindows;
     QtFolderPicker folderPicker{application};
     QtTextMetrics textMetrics;
+    QtOverlaySurfaces overlaySurfaces;
 };
 
 }  // namespace larkspire::qt

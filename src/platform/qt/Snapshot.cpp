@@ -2,11 +2,13 @@
 
 #include "app/Application.h"
 #include "app/Settings.h"
+#include "platform/qt/DisplayListPainter.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/sim/Desktop.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPainter>
 #include <QToolTip>
@@ -43,6 +45,46 @@ QImage iconSheet(const StatusIcon& icon) {
     painter.drawImage(16 + 22 + 16, (height - 64) / 2, large);
     painter.drawPixmap(16 + 22 + 16 + 64 + 16, (height - tip.height()) / 2, tip);
     return sheet;
+}
+
+QPalette darkPalette() {
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+    palette.setColor(QPalette::WindowText, QColor(0xe6, 0xe6, 0xe6));
+    palette.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    palette.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x26));
+    palette.setColor(QPalette::Text, QColor(0xe6, 0xe6, 0xe6));
+    palette.setColor(QPalette::Highlight, QColor(0x2f, 0x65, 0xca));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    return palette;
+}
+
+// A file-manager window as the simulated one lays it out, with the badge window's content over it.
+QImage fileManagerPicture(const sim::SimFinderWindow& window, const OverlayView& view,
+                          const QPalette& palette, const TextMetrics& metrics) {
+    const auto& bounds = window.bounds;
+    QImage image(static_cast<int>(bounds.width), static_cast<int>(bounds.height),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(palette.color(QPalette::Base));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(QRectF(0, 0, bounds.width, sim::SimFinderWindow::toolbarHeight),
+                     palette.color(QPalette::Window));
+    painter.setPen(palette.color(QPalette::WindowText));
+    painter.drawText(QRectF(0, 0, bounds.width, sim::SimFinderWindow::toolbarHeight), Qt::AlignCenter,
+                     QString::fromStdString(window.folder.filename().string()));
+    for (auto row : window.visibleRows()) {
+        auto frame = window.rowFrame(row);
+        QRectF rect(frame.x - bounds.x, frame.y - bounds.y, frame.width, frame.height);
+        bool selected = window.isSelected(row);
+        painter.fillRect(rect, selected ? palette.color(QPalette::Highlight)
+                                        : palette.color(row % 2 ? QPalette::AlternateBase : QPalette::Base));
+        painter.setPen(palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter.drawText(rect.adjusted(sim::SimFinderWindow::itemInset, 0, 0, 0), Qt::AlignVCenter,
+                         QString::fromStdString(window.items[row]));
+    }
+    paintDisplayList(painter, view.displayList(bounds.height, overlayColors(palette), metrics));
+    return image;
 }
 
 }  // namespace
@@ -96,6 +138,38 @@ SnapshotResult writeSnapshots(const QString& folder) {
                  .arg(fileLabel(tabs[static_cast<std::size_t>(index)].label)));
     }
     if (auto* window = desktop.settingsWindows.window) window->widget().hide();
+
+    // The badge over a file-manager window: three files selected, two others cut.
+    const std::string projectFolder = "/Users/anna/Projekt";
+    std::vector<std::string> names{"Angebot.pdf",      "Bericht 2026.docx", "Fotos",    "Notizen.txt",
+                                   "Präsentation.key", "Tabelle.xlsx",      "Video.mov"};
+    std::vector<std::int64_t> sizes{182'000, 1'450'000, 86'300'000, 2'100, 12'800'000, 64'000, 410'000'000};
+    for (std::size_t i = 0; i < names.size(); ++i)
+        session.files.addFile(projectFolder + "/" + names[i], sizes[i]);
+    auto& window = session.fileManager().openWindow(projectFolder, names);
+    window.bounds = Rect{0, 0, 560, 240};
+    window.select({"Fotos", "Präsentation.key", "Tabelle.xlsx"});
+    app->cutPasteMonitor().setCut({projectFolder + "/Angebot.pdf", projectFolder + "/Notizen.txt"});
+    auto& overlay = app->finderOverlayController();
+    const OverlayView* view = nullptr;
+    QElapsedTimer waited;
+    waited.start();
+    // The sizes arrive from the background; the badge shows them on a later refresh.
+    while (waited.elapsed() < 3000) {
+        overlay.refresh();
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        auto found = overlay.overlayWindows().find(static_cast<std::uint32_t>(window.number));
+        view = found == overlay.overlayWindows().end() ? nullptr : &found->second->overlayView;
+        if (view && view->label && view->label->text != FinderOverlayController::computingText) break;
+    }
+    if (view) {
+        save(fileManagerPicture(window, *view, QApplication::palette(), desktop.textMetrics),
+             "badge-light.png");
+        save(fileManagerPicture(window, *view, darkPalette(), desktop.textMetrics), "badge-dark.png");
+    } else {
+        result.failed.append(dir.absoluteFilePath("badge-light.png"));
+    }
+    app->cutPasteMonitor().cancelCut();
     return result;
 }
 

@@ -8,11 +8,13 @@
 #include "platform/linux/ScrollingDevices.h"
 #include "platform/linux/SessionBusNotifications.h"
 #include "platform/linux/SystemLog.h"
+#include "platform/linux/TreeWalk.h"
 #include "platform/qt/HandOver.h"
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtImages.h"
 #include "platform/qt/SingleInstance.h"
+#include "platform/qt/SizeCommand.h"
 #include "platform/qt/Snapshot.h"
 
 #include <QApplication>
@@ -102,6 +104,7 @@ void quietOffscreen(QtMsgType type, const QMessageLogContext& context, const QSt
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (auto status = qt::runSizeCommand(argc, argv)) return *status;
     QElapsedTimer sinceStart;
     sinceStart.start();
     auto arguments = parse(argc, argv);
@@ -140,6 +143,7 @@ int main(int argc, char** argv) {
     linux_desktop::JsonDefaults defaults(log, clock);
     linux_desktop::AutostartLoginItem loginItem;
     linux_desktop::InputAccessibility accessibility;
+    linux_desktop::TreeWalk folderSizes;  // outlives the work queue, whose walks use it
     qt::QtDesktop desktop(defaults);
     linux_desktop::ScrollingDevices scrolling(desktop.main);
     linux_desktop::SessionBusNotifications sessionBus;
@@ -153,6 +157,8 @@ int main(int argc, char** argv) {
         linux_desktop::NoFrontmostApplication applications;
         linux_desktop::UnavailableUIElements uiElements;
         linux_desktop::NoFilePackages packages;
+        linux_desktop::NoFileManagerWindows windows;
+        linux_desktop::NoFileManagerApplications fileManagers;
     } noFileManager;
     followPrimaryScreen(scrolling.screen);
     // No system dialog grants input access; the explanation shows once start-up is done.
@@ -178,6 +184,9 @@ int main(int argc, char** argv) {
         .runningApplications = noFileManager.applications,
         .uiElements = noFileManager.uiElements,
         .filePackages = noFileManager.packages,
+        .folderSizes = folderSizes,
+        .windowServer = noFileManager.windows,
+        .workspaceApplications = noFileManager.fileManagers,
     }));
 
     if (!instance.isListening())

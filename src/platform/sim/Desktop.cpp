@@ -5,6 +5,8 @@ namespace larkspire::sim {
 Desktop::Desktop() : finder(std::make_shared<SimFinder>(clipboard, applications.nextProcessIdentifier())) {
     applications.add(finder);
     applications.activate(*finder);
+    applications.deliver = [this](std::function<void()> work) { loop.post(std::move(work)); };
+    windowServer.finder = finder;
 }
 
 bool Desktop::press(Key key, std::uint64_t flags, bool autoRepeat) {
@@ -42,6 +44,10 @@ Ports Desktop::ports() {
         .runningApplications = applications,
         .uiElements = applications,
         .filePackages = filePackages,
+        .folderSizes = files,
+        .windowServer = windowServer,
+        .workspaceApplications = applications,
+        .overlaySurfaces = overlaySurfaces,
     };
 }
 

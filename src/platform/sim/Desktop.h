@@ -15,6 +15,7 @@
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimWheelInput.h"
+#include "platform/sim/SimWindows.h"
 #include "platform/sim/SimWorkQueue.h"
 
 #include <memory>
@@ -32,6 +33,7 @@ class Desktop {
     double now() const { return loop.uptime(); }
 
     SimMainLoop loop;
+    SimFileTree files;  // before the work queue: walks still running at the end read it
     SimWorkQueue work{loop};
     MemoryDefaults defaults;
     RecordingLog log;
@@ -54,6 +56,8 @@ class Desktop {
     SimEventTaps eventTaps;
     SimApplications applications;
     SimFilePackages filePackages;
+    SimWindowServer windowServer;
+    SimOverlaySurfaces overlaySurfaces;
 
     // The file manager runs from the start and is in front.
     SimFinder& fileManager() { return *finder; }

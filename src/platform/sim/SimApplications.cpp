@@ -111,15 +111,63 @@ void SimApplications::activate(SimApplication& application) {
     application.hidden = false;
     std::erase(activationOrder, &application);
     activationOrder.push_back(&application);
+    announceActivation();
 }
 
 void SimApplications::hide(SimApplication& application) {
     application.hidden = true;
     std::erase(activationOrder, &application);
+    announceActivation();
 }
 
 void SimApplications::deactivateAll() {
     activationOrder.clear();
+    announceActivation();
+}
+
+void SimApplications::quit(SimApplication& application) {
+    std::erase(activationOrder, &application);
+    auto keep = std::find_if(applications.begin(), applications.end(),
+                             [&](const auto& running) { return running.get() == &application; });
+    if (keep == applications.end()) return;
+    // Keep the object until the notifications are out: callers may still hold a reference.
+    auto gone = *keep;
+    applications.erase(keep);
+    announceActivation();
+    deliver([gone] {});
+}
+
+void SimApplications::announceActivation() {
+    std::erase_if(activationObservers, [](const auto& observer) { return observer.expired(); });
+    for (const auto& observer : activationObservers)
+        deliver([observer] {
+            if (auto handler = observer.lock()) (*handler)();
+        });
+}
+
+std::vector<ApplicationState>
+SimApplications::runningApplicationsWithBundleIdentifier(const std::string& bundleIdentifier) const {
+    std::vector<ApplicationState> found;
+    for (const auto& application : applications)
+        if (application->bundleIdentifier == bundleIdentifier)
+            found.push_back(ApplicationState{.processIdentifier = application->processIdentifier,
+                                             .isHidden = application->hidden,
+                                             .isActive = !activationOrder.empty() &&
+                                                         activationOrder.back() == application.get()});
+    return found;
+}
+
+std::shared_ptr<void> SimApplications::observeActivations(std::function<void()> handler) {
+    auto shared = std::make_shared<std::function<void()>>(std::move(handler));
+    activationObservers.push_back(shared);
+    return shared;
+}
+
+AXError SimApplications::answerCheck(const SimApplication& app, double delay, double timeout) {
+    if (app.failure != AXError::success) return app.failure;
+    blockedSeconds += std::min(delay, timeout);
+    if (delay > timeout) return AXError::cannotComplete;
+    return AXError::success;
 }
 
 SimApplication* SimApplications::find(std::int32_t processIdentifier) {
@@ -150,12 +198,21 @@ void SimApplications::setMessagingTimeout(const UIElementRef& ref, double second
 }
 
 AXResult SimApplications::copyAttributeValue(const UIElementRef& ref, const std::string& attribute) {
+    if (auto own = dynamic_cast<const SimAppElement*>(ref.get())) {
+        auto* app = find(own->processIdentifier);
+        if (!app) return AXResult{.error = AXError::invalidUIElement};
+        if (auto error = answerCheck(*app, std::max(app->answerDelay, own->answerDelay()), own->timeout);
+            error != AXError::success)
+            return AXResult{.error = error};
+        if (own->failure() != AXError::success) return AXResult{.error = own->failure()};
+        return own->attribute(attribute);
+    }
     auto simElement = dynamic_cast<const SimElement*>(ref.get());
     if (!simElement) return AXResult{.error = AXError::illegalArgument};
     auto* app = find(simElement->pid);
     if (!app) return AXResult{.error = AXError::invalidUIElement};
-    if (app->failure != AXError::success) return AXResult{.error = app->failure};
-    if (app->answerDelay > simElement->timeout) return AXResult{.error = AXError::cannotComplete};
+    if (auto error = answerCheck(*app, app->answerDelay, simElement->timeout); error != AXError::success)
+        return AXResult{.error = error};
 
     const auto& self = *simElement;
     switch (self.kind) {
@@ -168,6 +225,7 @@ AXResult SimApplications::copyAttributeValue(const UIElementRef& ref, const std:
             if (!app->hasMenuBar) return AXResult{.error = AXError::noValue};
             return AXResult{.value = AXValue(element(self, ElementKind::menuBar))};
         }
+        if (auto own = app->applicationAttribute(attribute, self.timeout)) return *own;
         break;
     case ElementKind::focused:
         if (attribute == "AXRole") {

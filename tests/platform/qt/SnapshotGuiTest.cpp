@@ -22,7 +22,7 @@ TEST(Snapshot, WritesEverySurfaceAsAPictureIntoTheBuildFolder) {
               (QStringList{"status-icon-nothing-cut.png", "status-icon-two-cut.png", "status-menu.png",
                            "settings-0-allgemein.png", "settings-1-neue-datei.png", "settings-2-finder.png",
                            "settings-3-netzwerk.png", "settings-4-scrollen.png", "settings-5-widgets.png",
-                           "settings-6-ueber.png"}));
+                           "settings-6-ueber.png", "badge-light.png", "badge-dark.png"}));
     for (const auto& path : result.written) {
         QImage image(path);
         ASSERT_FALSE(image.isNull()) << path.toStdString();
@@ -31,6 +31,7 @@ TEST(Snapshot, WritesEverySurfaceAsAPictureIntoTheBuildFolder) {
         }
     }
     EXPECT_NE(QImage(folder + "/status-icon-nothing-cut.png"), QImage(folder + "/status-icon-two-cut.png"));
+    EXPECT_NE(QImage(folder + "/badge-light.png"), QImage(folder + "/badge-dark.png"));
 }
 
 TEST(Snapshot, ReportsAFolderItCannotCreate) {
