@@ -4,6 +4,12 @@
 #include "support/FakeEventDevices.h"
 
 #include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace larkspire;
 
@@ -125,5 +131,87 @@ void BM_LinuxWheelToFirstSyntheticEvent(benchmark::State& state) {
     if (written == 0) state.SkipWithError("no synthetic event was written");
 }
 BENCHMARK(BM_LinuxWheelToFirstSyntheticEvent);
+
+// A main thread that is busy for 50 ms at a time and runs what was handed to it in between.
+class BusyMainThread : public MainQueue {
+  public:
+    BusyMainThread() : worker([this] { run(); }) {}
+    ~BusyMainThread() override {
+        stopping = true;
+        worker.join();
+    }
+    void post(std::function<void()> work) override { postFromAnyThread(std::move(work)); }
+    TaskToken postAfter(double, std::function<void()> work) override {
+        postFromAnyThread(std::move(work));
+        return {};
+    }
+    RepeatingTimer scheduleRepeating(double, std::function<void()>) override { return {}; }
+    void postFromAnyThread(std::function<void()> work) override {
+        std::lock_guard lock(mutex);
+        inbox.push_back(std::move(work));
+    }
+
+  private:
+    void run() {
+        while (!stopping) {
+            auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
+            while (!stopping && std::chrono::steady_clock::now() < until) {
+            }
+            std::vector<std::function<void()>> work;
+            {
+                std::lock_guard lock(mutex);
+                work.swap(inbox);
+            }
+            for (auto& w : work) w();
+        }
+    }
+    std::mutex mutex;
+    std::vector<std::function<void()>> inbox;
+    std::atomic<bool> stopping{false};
+    std::thread worker;
+};
+
+// From a wheel notch written by the mouse to the same bytes on its clone, for a wheel event that
+// passes (game mode), on the adapter's own reading thread while the main thread is busy. Argument 1:
+// the reader knows of the game mode; 0: only the tap on the main thread does, for comparison.
+void BM_LinuxPassedWheelEventToClone(benchmark::State& state) {
+    BusyMainThread main;
+    testing::FakeEventDevices io;
+    auto mouse = io.plug(testing::wheelMouse());
+    linux_desktop::EvdevWheelInput input(io, main);
+    if (state.range(0) == 1) input.passWheelWhile([] { return true; });
+    auto tap = input.createWheelTap([](TapEventType, const WheelEvent&) { return TapDecision::pass; });
+    if (!tap) {
+        state.SkipWithError("no tap");
+        return;
+    }
+    tap->addToMainRunLoop();
+    tap->setEnabled(true);
+    int clone = io.virtuals[io.virtualNamed(testing::wheelMouse().name).value()].testEnd;
+    const std::vector<input_event> notch = {testing::inputEvent(EV_REL, REL_WHEEL, -1, 7),
+                                            testing::inputEvent(EV_REL, REL_WHEEL_HI_RES, -120, 7),
+                                            testing::report(7)};
+    const std::size_t bytes = notch.size() * sizeof(input_event);
+    std::vector<char> got(bytes);
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        io.send(mouse, notch);
+        std::size_t have = 0;
+        while (have < bytes) {
+            pollfd ready{clone, POLLIN, 0};
+            if (poll(&ready, 1, 1000) <= 0) break;
+            ssize_t n = read(clone, got.data() + have, bytes - have);
+            if (n <= 0) break;
+            have += static_cast<std::size_t>(n);
+        }
+        auto end = std::chrono::steady_clock::now();
+        if (have != bytes || std::memcmp(got.data(), notch.data(), bytes) != 0) {
+            state.SkipWithError("the clone did not get the notch unchanged");
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    }
+}
+BENCHMARK(BM_LinuxPassedWheelEventToClone)->Arg(1)->Arg(0)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace

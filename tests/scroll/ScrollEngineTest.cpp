@@ -243,6 +243,19 @@ TEST_F(EngineFixture, BurstsThatAreTooSlowTooShortOrTooFarApartAreNoSwipes) {
     EXPECT_EQ(engine.state().consecutiveSwipes, 0);
 }
 
+TEST_F(EngineFixture, ThreeTicksAtTwelvePerSecondAreTheShortestSwipe) {
+    // Three ticks, then the next burst at `gap` after the first: 3 / gap ticks per second.
+    auto swipesAfter = [&](double start, double gap, int ticks) {
+        for (int i = 0; i < ticks; ++i) tickAt(start + 0.02 * i);
+        tickAt(start + gap);
+        return engine.state().consecutiveSwipes;
+    };
+    EXPECT_EQ(swipesAfter(100, 0.25, 3), 1);  // exactly 12 per second
+    EXPECT_EQ(swipesAfter(200, 0.26, 3), 0);  // just under
+    EXPECT_EQ(swipesAfter(300, 0.2, 2), 0);   // two ticks are no burst, however fast
+    EXPECT_EQ(swipesAfter(400, 0.21, 3), 1);
+}
+
 // --- Ticks against a running animation --------------------------------------------------------
 
 TEST_F(EngineFixture, ReversalEndsTheScrollAndTheNextTickStartsAfresh) {

@@ -3,6 +3,7 @@
 #include "platform/linux/EventDeviceIo.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -117,6 +118,13 @@ class FakeEventDevices : public linux_desktop::EventDeviceIo {
         virtuals.push_back(Virtual{caps, ends[0], ends[1], false});
         return ends[1];
     }
+    int poll(pollfd* fds, std::size_t count, int timeoutMs) override {
+        if (pollError != 0) {
+            errno = pollError;
+            return -1;
+        }
+        return ::poll(fds, count, timeoutMs);
+    }
     void destroyVirtualDevice(int fd) override {
         for (auto& v : virtuals) {
             if (v.fd == fd && !v.destroyed) {
@@ -130,6 +138,7 @@ class FakeEventDevices : public linux_desktop::EventDeviceIo {
     std::vector<Virtual> virtuals;
     bool grabFails = false;
     bool virtualFails = false;
+    int pollError = 0;  // every wait fails with this while it is not 0
 
   private:
     // The adapter holds a duplicate of the device end; both name the same socket.

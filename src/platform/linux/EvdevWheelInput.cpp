@@ -6,11 +6,13 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <linux/input.h>
 #include <map>
 #include <mutex>
-#include <poll.h>
+#include <optional>
+#include <set>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <thread>
@@ -38,14 +40,22 @@ int modifierIndex(std::uint16_t code) {
     return -1;
 }
 
+constexpr std::uint64_t modifiersThatPass =
+    WheelEvent::controlMask | WheelEvent::alternateMask | WheelEvent::commandMask;
+
 bool isWheelCode(const input_event& e) {
     return e.type == EV_REL && (e.code == REL_WHEEL || e.code == REL_HWHEEL || e.code == REL_WHEEL_HI_RES ||
                                 e.code == REL_HWHEEL_HI_RES);
 }
 
+bool isVerticalWheel(const input_event& e) {
+    return e.type == EV_REL && (e.code == REL_WHEEL || e.code == REL_WHEEL_HI_RES);
+}
+
 bool isOwnDevice(const DeviceCapabilities& caps) {
-    return std::string_view(caps.name).substr(0, EvdevWheelInput::ownDevicePrefix.size()) ==
-           EvdevWheelInput::ownDevicePrefix;
+    return caps.phys == EvdevWheelInput::ownDevicePhys ||
+           std::string_view(caps.name).substr(0, EvdevWheelInput::ownDevicePrefix.size()) ==
+               EvdevWheelInput::ownDevicePrefix;
 }
 
 // Wheel mice only: anything with absolute axes (touchpads, tablets, touch screens) scrolls on its own.
@@ -65,6 +75,7 @@ bool isKeyboard(const DeviceCapabilities& caps) {
 DeviceCapabilities scrollDeviceCapabilities() {
     DeviceCapabilities caps;
     caps.name = std::string(EvdevWheelInput::ownDevicePrefix) + " Scroll";
+    caps.phys = EvdevWheelInput::ownDevicePhys;
     caps.bustype = BUS_VIRTUAL;
     caps.vendor = 0x4C4B;
     caps.product = 0x5343;
@@ -103,35 +114,72 @@ int signOf(std::int64_t value) {
 
 }  // namespace
 
+// One wheel axis of a mouse, as far as it is on the way to a notch.
+struct WheelAxis {
+    std::int64_t parts = 0;     // high-resolution units since the last notch
+    bool sendsNotches = false;  // the mouse has reported whole notches on this axis itself
+};
+
 struct Device {
     std::string path;
     int fd = -1;
     bool mouse = false;
     bool keyboard = false;
-    bool classicVertical = false;  // the device reports whole notches itself
-    bool classicHorizontal = false;
-    std::uint8_t modifiersDown = 0;  // one bit per entry of modifierKeys
+    std::vector<std::uint16_t> buttons;  // the mouse's keys, for setting the clone right after a loss
+    std::uint8_t modifiersDown = 0;      // one bit per entry of modifierKeys
 
     std::mutex cloneMutex;  // the reader passes events through while the main thread passes wheels
     int cloneFd = -1;
+    std::set<std::uint16_t> cloneKeysDown;  // as the clone has been told
 
     std::vector<char> partial;           // bytes of an event not yet complete
     std::vector<input_event> frame;      // events since the last report
     std::vector<input_event> heldWheel;  // high-resolution parts of a notch not yet complete
-    std::int64_t hiResVertical = 0;      // for devices without classic notches
-    std::int64_t hiResHorizontal = 0;
-    bool dropping = false;  // the kernel dropped events: skip to the next report
+    WheelAxis vertical;
+    WheelAxis horizontal;
+    bool dropping = false;  // the kernel dropped events: skip to the next report, then read the state
 
     bool writeClone(const std::vector<input_event>& events) {
         std::lock_guard lock(cloneMutex);
+        for (const auto& e : events) {
+            if (e.type != EV_KEY) continue;
+            if (e.value == 0) {
+                cloneKeysDown.erase(e.code);
+            } else {
+                cloneKeysDown.insert(e.code);
+            }
+        }
         return writeAll(cloneFd, events);
+    }
+    // Tells the clone which keys are down now, after events were lost.
+    void resyncClone(const std::vector<std::uint16_t>& held) {
+        std::vector<input_event> changes;
+        {
+            std::lock_guard lock(cloneMutex);
+            for (auto code : cloneKeysDown)
+                if (std::find(held.begin(), held.end(), code) == held.end())
+                    changes.push_back(makeEvent(EV_KEY, code, 0));
+            for (auto code : held)
+                if (!cloneKeysDown.contains(code) &&
+                    std::find(buttons.begin(), buttons.end(), code) != buttons.end())
+                    changes.push_back(makeEvent(EV_KEY, code, 1));
+        }
+        if (changes.empty()) return;
+        changes.push_back(makeEvent(EV_SYN, SYN_REPORT, 0));
+        writeClone(changes);
+    }
+    void forgetWheel() {
+        heldWheel.clear();
+        vertical.parts = horizontal.parts = 0;
     }
 };
 
 class EvdevWheelInput::Session : public std::enable_shared_from_this<Session> {
   public:
-    Session(EventDeviceIo& io, MainQueue& main, Callback callback)
-        : io(io), main(main), callback(std::move(callback)) {}
+    Session(EventDeviceIo& io, MainQueue& main, Callback callback, Log* log, std::function<bool()> passWheel,
+            int retryMs)
+        : io(io), main(main), callback(std::move(callback)), log(log), passWheel(std::move(passWheel)),
+          retryMs(retryMs) {}
     ~Session() { shutdown(); }
 
     bool open();
@@ -153,6 +201,10 @@ class EvdevWheelInput::Session : public std::enable_shared_from_this<Session> {
 
   private:
     bool tapActive() const { return enabled.load() && inRunLoop.load(); }
+    bool passesAtOnce() const;
+    void logError(const std::string& message);
+    void releaseAll(const std::string& reason);
+    bool waitForRetry();
     void scan();
     void addDevice(const std::string& path);
     void removeDevice(int fd);
@@ -160,6 +212,7 @@ class EvdevWheelInput::Session : public std::enable_shared_from_this<Session> {
     void readDevice(const std::shared_ptr<Device>& device);
     void handleEvent(const std::shared_ptr<Device>& device, const input_event& event);
     void finishFrame(const std::shared_ptr<Device>& device);
+    void resync(const std::shared_ptr<Device>& device);
     void readDirectoryChanges();
     std::uint64_t modifierFlags() const;
     void deliver(const std::shared_ptr<Device>& device, const WheelEvent& event,
@@ -168,6 +221,13 @@ class EvdevWheelInput::Session : public std::enable_shared_from_this<Session> {
     EventDeviceIo& io;
     MainQueue& main;
     Callback callback;
+    Log* log;
+    std::function<bool()> passWheel;
+    int retryMs;
+    bool released = false;  // a failed wait let go of every device; they are taken again after a pause
+    bool failing = false;   // said once per run of failures
+    std::optional<std::chrono::steady_clock::time_point> rescanAt;  // a device failed but may still be there
+    std::atomic<bool> quiet{false};  // a modifier went down: the running animation ends
     int scrollFd = -1;
     int directoryWatch = -1;
     int wake = -1;
@@ -213,8 +273,7 @@ void EvdevWheelInput::Session::addDevice(const std::string& path) {
     device->path = path;
     device->fd = fd;
     device->keyboard = isKeyboard(*caps);
-    device->classicVertical = caps->hasRelative(REL_WHEEL);
-    device->classicHorizontal = caps->hasRelative(REL_HWHEEL);
+    device->buttons = caps->keys;
     if (device->keyboard) {
         for (auto code : io.heldKeys(fd)) {
             int index = modifierIndex(code);
@@ -223,7 +282,7 @@ void EvdevWheelInput::Session::addDevice(const std::string& path) {
     }
     if (isWheelMouse(*caps)) {
         DeviceCapabilities clone = *caps;
-        clone.name = (std::string(EvdevWheelInput::ownDevicePrefix) + ": " + caps->name).substr(0, 79);
+        clone.phys = EvdevWheelInput::ownDevicePhys;
         int cloneFd = io.createVirtualDevice(clone);
         if (cloneFd >= 0 && io.grab(fd, true)) {
             device->mouse = true;
@@ -268,6 +327,16 @@ void EvdevWheelInput::Session::removePath(const std::string& path) {
 }
 
 bool EvdevWheelInput::Session::readOnce(int timeoutMs) {
+    if (released) {
+        if (timeoutMs != 0 && !waitForRetry()) return false;
+        released = false;
+        scan();
+    }
+    if (rescanAt && std::chrono::steady_clock::now() >= *rescanAt) {
+        rescanAt.reset();
+        scan();
+    }
+    if (rescanAt && timeoutMs != 0) timeoutMs = retryMs;
     std::vector<pollfd> fds;
     std::vector<std::shared_ptr<Device>> polled;
     if (wake >= 0) fds.push_back({wake, POLLIN, 0});
@@ -277,8 +346,14 @@ bool EvdevWheelInput::Session::readOnce(int timeoutMs) {
         fds.push_back({fd, POLLIN, 0});
         polled.push_back(device);
     }
-    int ready = poll(fds.data(), fds.size(), timeoutMs);
-    if (ready < 0) return errno == EINTR;
+    int ready = io.poll(fds.data(), fds.size(), timeoutMs);
+    if (ready < 0) {
+        if (errno == EINTR) return true;
+        // Grabbed mice that nobody reads are dead mice: let them go until reading works again.
+        releaseAll(std::strerror(errno));
+        return true;
+    }
+    failing = false;
     if (wake >= 0 && (fds[0].revents & POLLIN)) return false;
     for (std::size_t i = firstDevice; i < fds.size(); ++i) {
         if (fds[i].revents & POLLNVAL) {
@@ -291,6 +366,26 @@ bool EvdevWheelInput::Session::readOnce(int timeoutMs) {
     return true;
 }
 
+void EvdevWheelInput::Session::logError(const std::string& message) {
+    if (log) log->write("scroll", LogLevel::error, message);
+}
+
+void EvdevWheelInput::Session::releaseAll(const std::string& reason) {
+    if (!failing) logError("Mauseingaben nicht lesbar (" + reason + "), Mäuse freigegeben");
+    failing = true;
+    std::vector<int> fds;
+    for (const auto& [fd, device] : devices) fds.push_back(fd);
+    for (int fd : fds) removeDevice(fd);
+    released = true;
+}
+
+// False when the session ends during the pause.
+bool EvdevWheelInput::Session::waitForRetry() {
+    pollfd woken{wake, POLLIN, 0};
+    int got = ::poll(&woken, wake >= 0 ? 1 : 0, retryMs);
+    return !(got > 0 && (woken.revents & POLLIN));
+}
+
 void EvdevWheelInput::Session::readDevice(const std::shared_ptr<Device>& device) {
     char buffer[64 * sizeof(input_event)];
     while (true) {
@@ -298,7 +393,12 @@ void EvdevWheelInput::Session::readDevice(const std::shared_ptr<Device>& device)
         if (got < 0 && errno == EINTR) continue;
         if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
         if (got <= 0) {
-            // Unplugged: the kernel reports ENODEV, a closed stand-in reports the end.
+            // Unplugged: the kernel reports ENODEV, a closed stand-in reports the end. Any other
+            // failure lets the device go too; if it is still there it is taken again shortly.
+            if (got < 0 && errno != ENODEV) {
+                logError(device->path + " nicht lesbar (" + std::strerror(errno) + ")");
+                rescanAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(retryMs);
+            }
             removeDevice(device->fd);
             return;
         }
@@ -316,38 +416,66 @@ void EvdevWheelInput::Session::readDevice(const std::shared_ptr<Device>& device)
 }
 
 void EvdevWheelInput::Session::handleEvent(const std::shared_ptr<Device>& device, const input_event& event) {
+    if (event.type == EV_SYN && event.code == SYN_DROPPED) {
+        device->dropping = true;
+        device->frame.clear();
+        return;
+    }
+    if (device->dropping) {
+        if (event.type == EV_SYN && event.code == SYN_REPORT) {
+            device->dropping = false;
+            resync(device);
+        }
+        return;
+    }
     if (event.type == EV_KEY) {
         int index = modifierIndex(event.code);
         if (index >= 0) {
             auto bit = static_cast<std::uint8_t>(1u << index);
             device->modifiersDown =
                 event.value == 0 ? (device->modifiersDown & ~bit) : (device->modifiersDown | bit);
+            // Synthetic scrolls cannot shed a modifier the seat holds: Ctrl would turn the rest of an
+            // animation into zooming. A fresh press ends it instead.
+            if (event.value == 1) quiet = true;
         }
     }
     if (!device->mouse) return;  // keyboards are only listened to
-    if (event.type == EV_SYN && event.code == SYN_DROPPED) {
-        device->dropping = true;
-        device->frame.clear();
-        device->heldWheel.clear();
-        return;
-    }
-    if (device->dropping) {
-        if (event.type == EV_SYN && event.code == SYN_REPORT) device->dropping = false;
-        return;
-    }
     device->frame.push_back(event);
     if (event.type == EV_SYN && event.code == SYN_REPORT) finishFrame(device);
+}
+
+// What was lost is read back from the kernel: the keys down now, for the modifiers and the clone.
+void EvdevWheelInput::Session::resync(const std::shared_ptr<Device>& device) {
+    auto held = io.heldKeys(device->fd);
+    if (device->keyboard) {
+        device->modifiersDown = 0;
+        for (auto code : held) {
+            int index = modifierIndex(code);
+            if (index >= 0) device->modifiersDown |= static_cast<std::uint8_t>(1u << index);
+        }
+    }
+    if (device->mouse) {
+        device->forgetWheel();
+        device->resyncClone(held);
+    }
+}
+
+bool EvdevWheelInput::Session::passesAtOnce() const {
+    return (modifierFlags() & modifiersThatPass) != 0 || (passWheel && passWheel());
 }
 
 void EvdevWheelInput::Session::finishFrame(const std::shared_ptr<Device>& device) {
     std::vector<input_event> frame;
     frame.swap(device->frame);
-    bool hasWheel = std::any_of(frame.begin(), frame.end(), isWheelCode);
-    if (!hasWheel || !tapActive()) {
-        if (!device->heldWheel.empty()) {
+    if (!std::any_of(frame.begin(), frame.end(), isWheelCode)) {
+        device->writeClone(frame);  // parts of a notch stay held: the notch may yet be taken
+        return;
+    }
+    if (!tapActive() || passesAtOnce()) {
+        // Passed wheel events leave at once and unchanged, in order with everything around them.
+        if (!device->heldWheel.empty())
             frame.insert(frame.begin(), device->heldWheel.begin(), device->heldWheel.end());
-            device->heldWheel.clear();
-        }
+        device->forgetWheel();
         device->writeClone(frame);
         return;
     }
@@ -363,36 +491,40 @@ void EvdevWheelInput::Session::finishFrame(const std::shared_ptr<Device>& device
         device->writeClone(rest);
     }
 
-    std::int64_t vertical = 0;
-    std::int64_t horizontal = 0;
-    std::int64_t hiResVertical = 0;
-    std::int64_t hiResHorizontal = 0;
+    std::int64_t notches[2] = {0, 0};
+    std::int64_t parts[2] = {0, 0};
     for (const auto& e : wheel) {
-        if (e.code == REL_WHEEL) vertical += e.value;
-        if (e.code == REL_HWHEEL) horizontal += e.value;
-        if (e.code == REL_WHEEL_HI_RES) hiResVertical += e.value;
-        if (e.code == REL_HWHEEL_HI_RES) hiResHorizontal += e.value;
+        std::size_t axis = isVerticalWheel(e) ? 0 : 1;
+        (e.code == REL_WHEEL || e.code == REL_HWHEEL ? notches : parts)[axis] += e.value;
     }
-    // A high-resolution wheel reports a notch in parts; only the notch itself is a tick.
-    auto notchFromParts = [](std::int64_t& sum, std::int64_t part) -> std::int64_t {
-        if (signOf(part) != 0 && signOf(sum) != 0 && signOf(part) != signOf(sum)) sum = 0;
-        sum += part;
-        if (sum >= HiResWheel::unitsPerNotch || sum <= -HiResWheel::unitsPerNotch) {
-            std::int64_t notch = signOf(sum);
-            sum %= HiResWheel::unitsPerNotch;
-            return notch;
+    // A high-resolution wheel reports a notch in parts; only the notch itself is a tick. A mouse that
+    // reports notches itself may do so before 120 units are complete, so its own notches count; one
+    // that sends only parts, whatever it advertises, ticks every 120 units, the rest kept.
+    auto tickOf = [&](WheelAxis& axis, std::int64_t notch, std::int64_t part, bool vertical) -> std::int64_t {
+        if (notch != 0) {
+            axis.sendsNotches = true;
+            axis.parts = 0;
+            return signOf(notch);
         }
-        return 0;
+        if (part == 0) return 0;
+        if (axis.parts != 0 && signOf(part) != signOf(axis.parts)) {
+            // Reversed: the parts held so far on this axis will never make a notch.
+            axis.parts = 0;
+            std::erase_if(device->heldWheel,
+                          [&](const input_event& e) { return isVerticalWheel(e) == vertical; });
+        }
+        axis.parts += part;
+        // Two notches' worth without a notch of its own: this mouse no longer sends them.
+        std::int64_t needed = (axis.sendsNotches ? 2 : 1) * HiResWheel::unitsPerNotch;
+        if (axis.parts < needed && axis.parts > -needed) return 0;
+        axis.sendsNotches = false;
+        std::int64_t tick = signOf(axis.parts);
+        axis.parts %= HiResWheel::unitsPerNotch;
+        return tick;
     };
-    if (!device->classicVertical) vertical = notchFromParts(device->hiResVertical, hiResVertical);
-    if (!device->classicHorizontal) horizontal = notchFromParts(device->hiResHorizontal, hiResHorizontal);
+    std::int64_t vertical = tickOf(device->vertical, notches[0], parts[0], true);
+    std::int64_t horizontal = tickOf(device->horizontal, notches[1], parts[1], false);
 
-    if (!device->heldWheel.empty()) {
-        std::int64_t held = 0;
-        for (const auto& e : device->heldWheel) held += e.value;
-        if (signOf(held) != signOf(hiResVertical + hiResHorizontal + vertical + horizontal))
-            device->heldWheel.clear();
-    }
     if (vertical == 0 && horizontal == 0) {
         device->heldWheel.insert(device->heldWheel.end(), wheel.begin(), wheel.end());
         return;
@@ -412,7 +544,11 @@ void EvdevWheelInput::Session::finishFrame(const std::shared_ptr<Device>& device
 
 void EvdevWheelInput::Session::deliver(const std::shared_ptr<Device>& device, const WheelEvent& event,
                                        const std::vector<input_event>& raw) {
-    if (tapActive() && callback(TapEventType::scrollWheel, event) == TapDecision::swallow) return;
+    if (tapActive()) {
+        bool wasQuiet = quiet.exchange(false);  // a taken tick starts a new animation
+        if (callback(TapEventType::scrollWheel, event) == TapDecision::swallow) return;
+        if (wasQuiet) quiet = true;
+    }
     device->writeClone(raw);
 }
 
@@ -447,6 +583,11 @@ void EvdevWheelInput::Session::readDirectoryChanges() {
 
 bool EvdevWheelInput::Session::post(const ScrollEventFields& fields) {
     if (scrollFd < 0) return false;
+    if (quiet) {
+        verticalWheel = HiResWheel();  // the next animation starts on a whole notch
+        horizontalWheel = HiResWheel();
+        return true;
+    }
     std::vector<input_event> events;
     if (fields.pointDeltaAxis1 != 0) {
         auto step = verticalWheel.add(fields.pointDeltaAxis1);
@@ -513,8 +654,8 @@ class EvdevTap : public WheelEventTap {
 
 }  // namespace
 
-EvdevWheelInput::EvdevWheelInput(EventDeviceIo& io, MainQueue& main, Reading reading)
-    : io(io), main(main), reading(reading) {}
+EvdevWheelInput::EvdevWheelInput(EventDeviceIo& io, MainQueue& main, Reading reading, Log* log)
+    : io(io), main(main), reading(reading), log(log) {}
 
 EvdevWheelInput::~EvdevWheelInput() {
     if (auto current = session.lock()) current->shutdown();
@@ -522,7 +663,9 @@ EvdevWheelInput::~EvdevWheelInput() {
 
 std::unique_ptr<WheelEventTap> EvdevWheelInput::createWheelTap(Callback callback) {
     if (auto current = session.lock(); current && current->isOpen()) return nullptr;
-    auto created = std::make_shared<Session>(io, main, std::move(callback));
+    // Read by hand, a retry waits for the next round instead of a pause.
+    auto created = std::make_shared<Session>(io, main, std::move(callback), log, passWheel,
+                                             reading == Reading::ownThread ? 1000 : 0);
     if (!created->open()) return nullptr;
     session = created;
     if (reading == Reading::ownThread) created->startThread();

@@ -71,6 +71,8 @@ std::optional<DeviceCapabilities> KernelEventDeviceIo::capabilities(int fd) {
     char name[256] = {};
     if (ioctl(fd, EVIOCGNAME(sizeof name - 1), name) < 0) return std::nullopt;
     caps.name = name;
+    char phys[256] = {};
+    if (ioctl(fd, EVIOCGPHYS(sizeof phys - 1), phys) >= 0) caps.phys = phys;
     input_id id{};
     if (ioctl(fd, EVIOCGID, &id) == 0) {
         caps.bustype = id.bustype;
@@ -107,6 +109,7 @@ int KernelEventDeviceIo::createVirtualDevice(const DeviceCapabilities& caps) {
     if (caps.hasEventType(EV_REL)) set(UI_SET_RELBIT, caps.relativeAxes);
     if (caps.hasEventType(EV_MSC)) set(UI_SET_MSCBIT, caps.miscEvents);
     set(UI_SET_PROPBIT, caps.properties);
+    if (!caps.phys.empty()) ok = ok && ioctl(fd, UI_SET_PHYS, caps.phys.c_str()) == 0;
 
     uinput_setup setup{};
     setup.id.bustype = caps.bustype;

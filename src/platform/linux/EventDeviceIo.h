@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <poll.h>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@ namespace larkspire::linux_desktop {
 // What an input device can report, as the kernel lists it.
 struct DeviceCapabilities {
     std::string name;
+    std::string phys;  // where it sits; our own virtual devices say so here
     std::uint16_t bustype = 0;
     std::uint16_t vendor = 0;
     std::uint16_t product = 0;
@@ -41,6 +43,8 @@ class EventDeviceIo {
     // A virtual device with these capabilities; its descriptor takes input events; -1 on failure.
     virtual int createVirtualDevice(const DeviceCapabilities& capabilities) = 0;
     virtual void destroyVirtualDevice(int fd) = 0;
+    // Waits for the descriptors as poll() does, errors in errno included.
+    virtual int poll(pollfd* fds, std::size_t count, int timeoutMs) { return ::poll(fds, count, timeoutMs); }
 };
 
 // The real thing: /dev/input and /dev/uinput.

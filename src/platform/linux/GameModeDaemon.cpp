@@ -16,15 +16,24 @@ namespace larkspire::linux_desktop {
 
 struct GameModeDaemon::Bus {
     sd_bus* connection = nullptr;
-    sd_bus_slot* match = nullptr;
+    sd_bus_slot* properties = nullptr;
+    sd_bus_slot* owner = nullptr;
     std::atomic<bool> changed{false};
     ~Bus() {
-        sd_bus_slot_unref(match);
+        sd_bus_slot_unref(properties);
+        sd_bus_slot_unref(owner);
         sd_bus_flush_close_unref(connection);
     }
 };
 
 namespace {
+
+constexpr const char* propertiesRule =
+    "type='signal',path='/com/feralinteractive/GameMode',interface='org.freedesktop.DBus.Properties',"
+    "member='PropertiesChanged'";
+constexpr const char* ownerRule = "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/"
+                                  "DBus',interface='org.freedesktop.DBus',"
+                                  "member='NameOwnerChanged',arg0='com.feralinteractive.GameMode'";
 
 // The daemon's client count, or a negative errno.
 int readClientCount(sd_bus* connection, std::uint64_t& count) {
@@ -38,29 +47,44 @@ int readClientCount(sd_bus* connection, std::uint64_t& count) {
     return 0;
 }
 
-int onPropertiesChanged(sd_bus_message*, void* userdata, sd_bus_error*) {
+int onChange(sd_bus_message*, void* userdata, sd_bus_error*) {
     static_cast<GameModeDaemon::Bus*>(userdata)->changed = true;
     return 0;
+}
+
+// A connection that hears of every change from before the state is first read; a negative errno
+// when there is no session bus.
+int connect(std::unique_ptr<GameModeDaemon::Bus>& connected) {
+    auto opened = std::make_unique<GameModeDaemon::Bus>();
+    int r = sd_bus_open_user(&opened->connection);
+    if (r >= 0)
+        r = sd_bus_add_match(opened->connection, &opened->properties, propertiesRule, onChange, opened.get());
+    if (r >= 0) r = sd_bus_add_match(opened->connection, &opened->owner, ownerRule, onChange, opened.get());
+    if (r < 0) return r;
+    connected = std::move(opened);
+    return 0;
+}
+
+// False when woken to stop.
+bool waitUnlessWoken(int wake, int ms) {
+    pollfd woken{wake, POLLIN, 0};
+    return !(poll(&woken, 1, ms) > 0 && (woken.revents & POLLIN));
 }
 
 }  // namespace
 
 std::uint32_t GameModeDaemon::registerDispatch(std::int32_t& token, std::function<void()> handler) {
-    if (!bus) {
-        auto opened = std::make_unique<Bus>();
-        int r = sd_bus_open_user(&opened->connection);
-        std::uint64_t count = 0;
-        if (r >= 0) r = readClientCount(opened->connection, count);
-        if (r >= 0) {
-            r = sd_bus_match_signal(opened->connection, &opened->match, service, objectPath,
-                                    "org.freedesktop.DBus.Properties", "PropertiesChanged",
-                                    onPropertiesChanged, opened.get());
-        }
-        if (r >= 0) {
-            wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-            if (wake < 0) r = -errno;
-        }
+    if (!listener.joinable()) {
+        std::unique_ptr<Bus> opened;
+        int r = connect(opened);
         if (r < 0) return static_cast<std::uint32_t>(-r);
+        if (wake < 0) wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (wake < 0) return static_cast<std::uint32_t>(errno);
+        std::uint64_t count = 0;
+        if (readClientCount(opened->connection, count) < 0 && log) {
+            log->write("scroll", LogLevel::info,
+                       "Kein GameMode-Dienst gefunden – der Spielemodus zählt, sobald er startet");
+        }
         clientCount = count;
         bus = std::move(opened);
         listener = std::thread([this] { listen(); });
@@ -72,26 +96,45 @@ std::uint32_t GameModeDaemon::registerDispatch(std::int32_t& token, std::functio
 }
 
 void GameModeDaemon::listen() {
+    while (true) {
+        if (!bus) {
+            // The bus went away: look for a new one now and then.
+            if (!waitUnlessWoken(wake, 2000)) return;
+            if (connect(bus) < 0) continue;
+            refresh();
+        }
+        if (!serve()) return;
+        bus.reset();
+        // Without a bus nobody can hold the game mode on: pausing for good would be worse.
+        if (clientCount.exchange(0) != 0) announce();
+    }
+}
+
+// Handles the bus until it is lost (true) or the daemon object goes (false).
+bool GameModeDaemon::serve() {
     sd_bus* connection = bus->connection;
     while (true) {
         int r;
         while ((r = sd_bus_process(connection, nullptr)) > 0) {
         }
-        if (r < 0) return;  // the bus went away: the last state stays
-        if (bus->changed.exchange(false)) {
-            std::uint64_t count = 0;
-            if (readClientCount(connection, count) < 0) count = 0;
-            clientCount = count;
-            announce();
-        }
+        if (r < 0) return true;
+        if (bus->changed.exchange(false)) refresh();
         pollfd fds[2] = {{sd_bus_get_fd(connection), static_cast<short>(sd_bus_get_events(connection)), 0},
                          {wake, POLLIN, 0}};
         std::uint64_t timeout = 0;
         int waitMs = -1;
         if (sd_bus_get_timeout(connection, &timeout) > 0 && timeout != UINT64_MAX) waitMs = 100;
-        if (poll(fds, 2, waitMs) < 0 && errno != EINTR) return;
-        if (fds[1].revents & POLLIN) return;
+        if (poll(fds, 2, waitMs) < 0 && errno != EINTR) return true;
+        if (fds[1].revents & POLLIN) return false;
+        if (fds[0].revents & (POLLHUP | POLLERR)) return true;
     }
+}
+
+void GameModeDaemon::refresh() {
+    std::uint64_t count = 0;
+    if (readClientCount(bus->connection, count) < 0) count = 0;  // no daemon: no game mode
+    clientCount = count;
+    announce();
 }
 
 #else
@@ -105,7 +148,7 @@ void GameModeDaemon::listen() {}
 
 #endif
 
-GameModeDaemon::GameModeDaemon(MainQueue& main) : main(main) {}
+GameModeDaemon::GameModeDaemon(MainQueue& main, Log* log) : main(main), log(log) {}
 
 GameModeDaemon::~GameModeDaemon() {
     if (listener.joinable()) {

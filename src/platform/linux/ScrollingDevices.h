@@ -6,6 +6,7 @@
 #include "platform/linux/FrameTimer.h"
 #include "platform/linux/GameModeDaemon.h"
 #include "platform/linux/ScreenInfo.h"
+#include "platform/linux/SystemLog.h"
 
 namespace larkspire::linux_desktop {
 
@@ -15,13 +16,18 @@ namespace larkspire::linux_desktop {
 // permission is the InputAccessibility that cut and paste shares.
 struct ScrollingDevices {
     explicit ScrollingDevices(MainQueue& main)
-        : input(io, main), frames([this] { return screen.refreshRate(); }), gameMode(main) {}
+        : gameMode(main, &log), input(io, main, EvdevWheelInput::Reading::ownThread, &log),
+          frames([this] { return screen.refreshRate(); }) {
+        // A game's wheel must not wait for a busy main thread to hear of the game mode.
+        input.passWheelWhile([this] { return gameMode.state(0) != 0; });
+    }
 
+    SystemLog log;
     KernelEventDeviceIo io;
+    GameModeDaemon gameMode;  // before the input, whose reading thread asks it
     EvdevWheelInput input;
     ScreenInfo screen;
     FrameTimers frames;
-    GameModeDaemon gameMode;
 };
 
 }  // namespace larkspire::linux_desktop

@@ -1,11 +1,14 @@
 #include "platform/linux/EvdevWheelInput.h"
 
+#include "platform/sim/Recorders.h"
 #include "platform/sim/SimMainLoop.h"
 #include "support/FakeEventDevices.h"
 #include "support/HandOverQueue.h"
 
+#include <atomic>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace larkspire;
 using namespace larkspire::testing;
@@ -20,13 +23,16 @@ bool sameBytes(const std::vector<input_event>& a, const std::vector<input_event>
 
 struct EvdevFixture : ::testing::Test {
     sim::SimMainLoop loop;
+    sim::RecordingLog log;
     FakeEventDevices io;
-    EvdevWheelInput input{io, loop, EvdevWheelInput::Reading::byPump};
+    EvdevWheelInput input{io, loop, EvdevWheelInput::Reading::byPump, &log};
     std::unique_ptr<WheelEventTap> tap;
     std::vector<WheelEvent> seen;
     TapDecision decision = TapDecision::swallow;
+    std::atomic<bool> gameMode{false};
 
     void install() {
+        input.passWheelWhile([this] { return gameMode.load(); });
         tap = input.createWheelTap([this](TapEventType type, const WheelEvent& event) {
             EXPECT_EQ(type, TapEventType::scrollWheel);
             seen.push_back(event);
@@ -41,8 +47,32 @@ struct EvdevFixture : ::testing::Test {
         input.pump();
         loop.runPending();
     }
-    std::size_t cloneOf(const std::string& name) { return io.virtualNamed("Larkspire: " + name).value(); }
+    std::size_t cloneOf(const std::string& name) { return io.virtualNamed(name).value(); }
+    // Sends reports one by one and counts the ticks after each.
+    std::vector<std::size_t> ticksAfterEach(std::size_t mouse,
+                                            const std::vector<std::vector<input_event>>& reports) {
+        std::vector<std::size_t> counts;
+        for (const auto& r : reports) {
+            io.send(mouse, r);
+            settle();
+            counts.push_back(seen.size());
+        }
+        return counts;
+    }
 };
+
+std::vector<input_event> joined(const std::vector<std::vector<input_event>>& reports) {
+    std::vector<input_event> all;
+    for (const auto& r : reports) all.insert(all.end(), r.begin(), r.end());
+    return all;
+}
+
+// Type, code and value of each event, for what the adapter makes up itself.
+std::vector<std::tuple<int, int, int>> contentOf(const std::vector<input_event>& events) {
+    std::vector<std::tuple<int, int, int>> content;
+    for (const auto& e : events) content.emplace_back(e.type, e.code, e.value);
+    return content;
+}
 
 TEST_F(EvdevFixture, GrabsWheelMiceOnlyAndListensToKeyboards) {
     auto mouse = io.plug(wheelMouse());
@@ -51,7 +81,9 @@ TEST_F(EvdevFixture, GrabsWheelMiceOnlyAndListensToKeyboards) {
     auto plainMouse = wheelMouse("Trackball");
     plainMouse.relativeAxes = {REL_X, REL_Y};
     auto ball = io.plug(plainMouse);
-    auto mine = io.plug(wheelMouse("Larkspire: Wheel Mouse"));  // a clone of an earlier run
+    auto cloned = wheelMouse();  // a clone made by another run
+    cloned.phys = EvdevWheelInput::ownDevicePhys;
+    auto mine = io.plug(cloned);
     install();
 
     EXPECT_EQ(input.grabbedMice(), 1u);
@@ -60,10 +92,14 @@ TEST_F(EvdevFixture, GrabsWheelMiceOnlyAndListensToKeyboards) {
     for (auto other : {pad, keys, ball, mine}) EXPECT_FALSE(io.plugged[other].grabbed) << other;
     // One virtual wheel for the synthetic scrolls and one clone with the mouse's abilities.
     ASSERT_EQ(io.virtuals.size(), 2u);
+    // The desktop keeps its settings for a mouse by name and ids: the clone carries them all.
     auto clone = io.virtuals[cloneOf("Wheel Mouse")].caps;
     EXPECT_EQ(clone.relativeAxes, wheelMouse().relativeAxes);
     EXPECT_EQ(clone.keys, wheelMouse().keys);
     EXPECT_EQ(clone.vendor, wheelMouse().vendor);
+    EXPECT_EQ(clone.product, wheelMouse().product);
+    EXPECT_EQ(clone.bustype, wheelMouse().bustype);
+    EXPECT_EQ(clone.phys, EvdevWheelInput::ownDevicePhys);
     auto scroll = io.virtuals[io.virtualNamed("Larkspire Scroll").value()].caps;
     EXPECT_TRUE(scroll.hasRelative(REL_WHEEL_HI_RES));
     EXPECT_TRUE(scroll.hasRelative(REL_HWHEEL_HI_RES));
@@ -160,19 +196,26 @@ TEST_F(EvdevFixture, ModifiersComeFromTheKeyboardsWithoutGrabbingThem) {
     auto mouse = io.plug(wheelMouse());
     auto keys = io.plug(keyboard(), {KEY_LEFTSHIFT});  // held since before the start
     install();
-    auto tick = [&] {
+    // The flags the tap saw, or nothing when the notch passed without asking it.
+    auto tick = [&]() -> std::optional<std::uint64_t> {
+        std::size_t before = seen.size();
         io.send(mouse, {inputEvent(EV_REL, REL_WHEEL, 1), report()});
         settle();
+        if (seen.size() == before) return std::nullopt;
         return seen.back().flags;
     };
     EXPECT_EQ(tick(), WheelEvent::shiftMask);
+    // Ctrl, Alt and Super leave the wheel to the programs: it passes at once.
     io.send(keys, {inputEvent(EV_KEY, KEY_LEFTSHIFT, 0), inputEvent(EV_KEY, KEY_LEFTCTRL, 1), report()});
     settle();
-    EXPECT_EQ(tick(), WheelEvent::controlMask);
-    io.send(keys, {inputEvent(EV_KEY, KEY_LEFTCTRL, 0), inputEvent(EV_KEY, KEY_LEFTMETA, 1),
-                   inputEvent(EV_KEY, KEY_LEFTALT, 2), report()});
+    EXPECT_EQ(tick(), std::nullopt);
+    io.send(keys, {inputEvent(EV_KEY, KEY_LEFTCTRL, 0), inputEvent(EV_KEY, KEY_LEFTALT, 2), report()});
     settle();
-    EXPECT_EQ(tick(), WheelEvent::commandMask | WheelEvent::alternateMask);
+    EXPECT_EQ(tick(), std::nullopt);  // a repeating key is held too
+    EXPECT_EQ(io.take(cloneOf("Wheel Mouse")).size(), 4u);
+    io.send(keys, {inputEvent(EV_KEY, KEY_LEFTALT, 0), report()});
+    settle();
+    EXPECT_EQ(tick(), 0u);
     EXPECT_FALSE(io.plugged[keys].grabbed);
 }
 
@@ -278,6 +321,163 @@ TEST_F(EvdevFixture, BrokenInputIsSkippedWithoutLosingTheDevice) {
     EXPECT_EQ(seen[1].verticalDelta, -1);
 }
 
+TEST_F(EvdevFixture, PartsOfATakenNotchNeverReachTheCloneWithOtherReports) {
+    auto mouse = io.plug(wheelMouse());
+    install();
+    std::vector<std::vector<input_event>> motions;
+    for (int i = 0; i < 3; ++i) {
+        io.send(mouse, {inputEvent(EV_REL, REL_WHEEL_HI_RES, 30, i), report(i)});
+        motions.push_back({inputEvent(EV_REL, REL_X, 2, 10 + i), report(10 + i)});
+        io.send(mouse, motions.back());
+    }
+    io.send(mouse,
+            {inputEvent(EV_REL, REL_WHEEL, 1, 20), inputEvent(EV_REL, REL_WHEEL_HI_RES, 30, 20), report(20)});
+    settle();
+    ASSERT_EQ(seen.size(), 1u);  // the notch is animated, so none of it may scroll natively
+    EXPECT_TRUE(sameBytes(io.take(cloneOf("Wheel Mouse")), joined(motions)));
+}
+
+// Nothing of a passed wheel waits for the main thread: only the reader runs here.
+TEST_F(EvdevFixture, WithAModifierHeldOrInGameModeTheWheelPassesAtOnceInOrder) {
+    auto mouse = io.plug(wheelMouse());
+    auto keys = io.plug(keyboard(), {KEY_LEFTCTRL});
+    install();
+    const std::vector<std::vector<input_event>> reports = {
+        {inputEvent(EV_REL, REL_WHEEL_HI_RES, 30, 1), report(1)},
+        {inputEvent(EV_REL, REL_X, 3, 2), report(2)},
+        {inputEvent(EV_REL, REL_WHEEL_HI_RES, -30, 3), report(3)},  // reversed half way
+        {inputEvent(EV_KEY, BTN_LEFT, 1, 4), report(4)},
+        {inputEvent(EV_REL, REL_HWHEEL_HI_RES, 60, 5), report(5)},
+        {inputEvent(EV_REL, REL_WHEEL, 1, 6), inputEvent(EV_REL, REL_WHEEL_HI_RES, 120, 6), report(6)},
+        {inputEvent(EV_KEY, BTN_LEFT, 0, 7), report(7)},
+    };
+    for (const auto& r : reports) io.send(mouse, r);
+    input.pump();
+    EXPECT_TRUE(sameBytes(io.take(cloneOf("Wheel Mouse")), joined(reports)));
+
+    io.send(keys, {inputEvent(EV_KEY, KEY_LEFTCTRL, 0), report()});
+    gameMode = true;
+    for (const auto& r : reports) io.send(mouse, r);
+    input.pump();
+    EXPECT_TRUE(sameBytes(io.take(cloneOf("Wheel Mouse")), joined(reports)));
+    loop.runPending();
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(EvdevFixture, AMouseThatSendsOnlyPartsTicksWhateverItAdvertises) {
+    auto mouse = io.plug(wheelMouse());  // advertises whole notches but never sends one
+    install();
+    std::vector<std::vector<input_event>> quarters(400,
+                                                   {inputEvent(EV_REL, REL_WHEEL_HI_RES, -30), report()});
+    auto counts = ticksAfterEach(mouse, quarters);
+    EXPECT_EQ(counts[2], 0u);
+    EXPECT_EQ(counts[3], 1u);
+    ASSERT_EQ(counts.back(), 100u);
+    EXPECT_EQ(seen.back().verticalDelta, -1);
+}
+
+TEST_F(EvdevFixture, AMouseThatSendsItsOwnNotchesTicksOnThemOnly) {
+    auto mouse = io.plug(wheelMouse());
+    install();
+    // Such a mouse counts its 120 units its own way: early, half way through, or late.
+    auto part = [](std::int32_t units) {
+        return std::vector<input_event>{inputEvent(EV_REL, REL_WHEEL_HI_RES, units), report()};
+    };
+    auto notch = [](std::int32_t units) {
+        return std::vector<input_event>{inputEvent(EV_REL, REL_WHEEL, 1),
+                                        inputEvent(EV_REL, REL_WHEEL_HI_RES, units), report()};
+    };
+    auto counts = ticksAfterEach(
+        mouse, {part(30), notch(30), part(50), part(50), part(50), part(50), notch(50), notch(30)});
+    EXPECT_EQ(counts, (std::vector<std::size_t>{0, 1, 1, 1, 1, 1, 2, 3}));
+}
+
+TEST_F(EvdevFixture, AStepThatDoesNotDivideANotchKeepsItsRemainder) {
+    auto caps = wheelMouse("Precise Wheel");
+    caps.relativeAxes = {REL_X, REL_Y, REL_WHEEL_HI_RES};
+    auto mouse = io.plug(caps);
+    install();
+    std::vector<input_event> step = {inputEvent(EV_REL, REL_WHEEL_HI_RES, 90), report()};
+    // 90, 180, 270, 360 units: notches complete at 120, 240 and 360.
+    EXPECT_EQ(ticksAfterEach(mouse, {step, step, step, step}), (std::vector<std::size_t>{0, 1, 2, 3}));
+}
+
+TEST_F(EvdevFixture, BothWheelsKeepTheirPartsWhenTheEventPasses) {
+    auto mouse = io.plug(wheelMouse());
+    install();
+    decision = TapDecision::pass;
+    const std::vector<std::vector<input_event>> reports = {
+        {inputEvent(EV_REL, REL_WHEEL_HI_RES, 60), report()},
+        {inputEvent(EV_REL, REL_HWHEEL_HI_RES, -30), report()},  // the tilt, the other way
+        {inputEvent(EV_REL, REL_WHEEL, 1), inputEvent(EV_REL, REL_WHEEL_HI_RES, 60), report()},
+    };
+    for (const auto& r : reports) io.send(mouse, r);
+    settle();
+    ASSERT_EQ(seen.size(), 1u);
+    auto out = io.take(cloneOf("Wheel Mouse"));
+    int vertical = 0;
+    int horizontal = 0;
+    for (const auto& e : out) {
+        if (e.code == REL_WHEEL_HI_RES) vertical += e.value;
+        if (e.code == REL_HWHEEL_HI_RES) horizontal += e.value;
+    }
+    EXPECT_EQ(vertical, 120);
+    EXPECT_EQ(horizontal, -30);
+
+    // Both notches in one report: one tick with both deltas, passed whole.
+    std::vector<input_event> both = {inputEvent(EV_REL, REL_WHEEL, -1), inputEvent(EV_REL, REL_HWHEEL, 1),
+                                     report()};
+    io.send(mouse, both);
+    settle();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].verticalDelta, -1);
+    EXPECT_EQ(seen[1].horizontalDelta, -1);
+    EXPECT_TRUE(sameBytes(io.take(cloneOf("Wheel Mouse")), both));
+}
+
+TEST_F(EvdevFixture, AfterLostEventsKeysAreReadAgain) {
+    auto mouse = io.plug(wheelMouse());
+    auto keys = io.plug(keyboard());
+    install();
+    io.send(keys, {inputEvent(EV_KEY, KEY_LEFTCTRL, 1), report()});
+    io.send(mouse, {inputEvent(EV_KEY, BTN_LEFT, 1), report()});
+    settle();
+    io.take(cloneOf("Wheel Mouse"));
+
+    // The releases are lost; meanwhile the right button went down.
+    io.plugged[mouse].held = {BTN_RIGHT};
+    io.send(keys, {inputEvent(EV_SYN, SYN_DROPPED, 0), report()});
+    io.send(mouse, {inputEvent(EV_SYN, SYN_DROPPED, 0), inputEvent(EV_KEY, BTN_RIGHT, 1), report()});
+    settle();
+    EXPECT_EQ(contentOf(io.take(cloneOf("Wheel Mouse"))),
+              contentOf({inputEvent(EV_KEY, BTN_LEFT, 0), inputEvent(EV_KEY, BTN_RIGHT, 1), report()}));
+
+    io.send(mouse, {inputEvent(EV_REL, REL_WHEEL, 1), report()});
+    settle();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].flags, 0u);  // Ctrl is up again
+}
+
+TEST_F(EvdevFixture, AFailedWaitReleasesTheMiceAndTakesThemBackLater) {
+    auto mouse = io.plug(wheelMouse());
+    install();
+    io.pollError = ENOMEM;
+    input.pump();
+    input.pump();
+    EXPECT_FALSE(io.plugged[mouse].grabbed);
+    EXPECT_EQ(input.grabbedMice(), 0u);
+    EXPECT_TRUE(io.virtuals[cloneOf("Wheel Mouse")].destroyed);
+    ASSERT_EQ(log.lines.size(), 1u);  // said once, not on every failed wait
+    EXPECT_EQ(log.lines[0].level, LogLevel::error);
+
+    io.pollError = 0;
+    input.pump();
+    input.pump();
+    EXPECT_TRUE(io.plugged[mouse].grabbed);
+    io.send(mouse, {inputEvent(EV_REL, REL_WHEEL, 1), report()});
+    settle();
+    EXPECT_EQ(seen.size(), 1u);
+}
 }  // namespace
 
 namespace {

@@ -1,6 +1,7 @@
 #include "platform/linux/GameModeDaemon.h"
 
 #include "platform/linux/ScrollingDevices.h"
+#include "platform/sim/Recorders.h"
 #include "support/HandOverQueue.h"
 
 #include <atomic>
@@ -46,13 +47,25 @@ class FakeGameModeBus {
         close(ready[0]);
         if (!started) return;
 
-        if (!withDaemon) return;
-        started = sd_bus_new(&service) >= 0 && sd_bus_set_address(service, address.c_str()) >= 0 &&
+        if (withDaemon) started = startDaemon();
+    }
+    // The stand-in daemon takes its name on the bus.
+    bool startDaemon() {
+        bool ok = sd_bus_new(&service) >= 0 && sd_bus_set_address(service, address.c_str()) >= 0 &&
                   sd_bus_set_bus_client(service, 1) >= 0 && sd_bus_start(service) >= 0 &&
                   sd_bus_add_object_vtable(service, nullptr, GameModeDaemon::objectPath,
                                            GameModeDaemon::service, vtable, this) >= 0 &&
                   sd_bus_request_name(service, GameModeDaemon::service, 0) >= 0;
-        if (started) worker = std::thread([this] { serve(); });
+        if (ok) worker = std::thread([this] { serve(); });
+        return ok;
+    }
+    // The bus itself goes away.
+    void stopBus() {
+        if (daemon > 0) {
+            kill(daemon, SIGTERM);
+            waitpid(daemon, nullptr, 0);
+            daemon = -1;
+        }
     }
     ~FakeGameModeBus() {
         stopping = true;
@@ -92,8 +105,10 @@ class FakeGameModeBus {
                 sd_bus_emit_properties_changed(service, GameModeDaemon::objectPath, GameModeDaemon::service,
                                                "ClientCount", nullptr);
             }
-            while (sd_bus_process(service, nullptr) > 0) {
+            int r;
+            while ((r = sd_bus_process(service, nullptr)) > 0) {
             }
+            if (r < 0) return;             // the bus is gone
             sd_bus_wait(service, 20'000);  // wakes now and then to look at `announce`
         }
     }
@@ -138,6 +153,15 @@ TEST(GameModeDaemon, WithoutASessionBusRegistrationFailsWithAStatus) {
 }
 
 #if __has_include(<systemd/sd-bus.h>)
+// Runs what the daemon object hands to the main thread, at least once, until its state is `wanted`.
+bool stateBecomes(HandOverQueue& main, linux_desktop::GameModeDaemon& daemon, std::uint64_t wanted) {
+    for (int round = 0; round < 20; ++round) {
+        if (!main.runArrived()) return false;
+        if (daemon.state(0) == wanted) return true;
+    }
+    return false;
+}
+
 TEST(GameModeDaemon, FollowsTheClientCountOfTheDaemon) {
     FakeGameModeBus bus;
     if (!bus.started) GTEST_SKIP() << "dbus-daemon is not available";
@@ -151,23 +175,44 @@ TEST(GameModeDaemon, FollowsTheClientCountOfTheDaemon) {
     EXPECT_EQ(daemon.state(token), 0u);
 
     bus.setClients(2);
-    ASSERT_TRUE(main.runArrived());
+    EXPECT_TRUE(stateBecomes(main, daemon, 2));
     EXPECT_GE(calls, 1);
-    EXPECT_EQ(daemon.state(token), 2u);
 
     bus.setClients(0);
-    ASSERT_TRUE(main.runArrived());
-    EXPECT_EQ(daemon.state(token), 0u);
+    EXPECT_TRUE(stateBecomes(main, daemon, 0));
 }
 
-TEST(GameModeDaemon, ABusWithoutTheDaemonRefusesRegistration) {
+TEST(GameModeDaemon, ADaemonThatStartsLaterIsNoticedAndItsAbsenceSaidOnce) {
     FakeGameModeBus bus(false);
+    if (!bus.started) GTEST_SKIP() << "dbus-daemon is not available";
+    SessionBusAddress session(bus.address);
+    HandOverQueue main;
+    sim::RecordingLog log;
+    linux_desktop::GameModeDaemon daemon(main, &log);
+    std::int32_t token = 0;
+    ASSERT_EQ(daemon.registerDispatch(token, [] {}), 0u);
+    EXPECT_EQ(daemon.state(token), 0u);
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0].level, LogLevel::info);
+
+    bus.setClients(1);
+    ASSERT_TRUE(bus.startDaemon());
+    EXPECT_TRUE(stateBecomes(main, daemon, 1));
+    EXPECT_EQ(log.lines.size(), 1u);
+}
+
+TEST(GameModeDaemon, ALostBusEndsTheGameMode) {
+    FakeGameModeBus bus;
     if (!bus.started) GTEST_SKIP() << "dbus-daemon is not available";
     SessionBusAddress session(bus.address);
     HandOverQueue main;
     linux_desktop::GameModeDaemon daemon(main);
     std::int32_t token = 0;
-    EXPECT_NE(daemon.registerDispatch(token, [] {}), 0u);
+    ASSERT_EQ(daemon.registerDispatch(token, [] {}), 0u);
+    bus.setClients(2);
+    ASSERT_TRUE(stateBecomes(main, daemon, 2));
+    bus.stopBus();
+    EXPECT_TRUE(stateBecomes(main, daemon, 0));  // and the scroller hears of it
 }
 
 #endif

@@ -104,7 +104,7 @@ TEST_F(LinuxRoad, ANotchDownScrollsItsNinetyPixelsDownInHighResolutionSteps) {
     EXPECT_LE(sums[REL_WHEEL_HI_RES], -118);
     EXPECT_EQ(sums[REL_WHEEL], sums[REL_WHEEL_HI_RES] <= -120 ? -1 : 0);
     EXPECT_EQ(sums[REL_HWHEEL_HI_RES], 0);
-    auto events = io.take(io.virtualNamed("Larkspire: Wheel Mouse").value());
+    auto events = io.take(io.virtualNamed("Wheel Mouse").value());
     EXPECT_TRUE(events.empty());  // the physical notch itself went nowhere
 }
 
@@ -117,6 +117,27 @@ TEST_F(LinuxRoad, EachDirectionOfTheWheelIsKept) {
     EXPECT_EQ(right[REL_WHEEL_HI_RES], 0);
     notch(REL_HWHEEL, -1);
     EXPECT_LT(scrolled()[REL_HWHEEL_HI_RES], -100);
+}
+
+// The seat holds the modifiers, so synthetic scrolls would carry a Ctrl pressed mid-animation.
+TEST_F(LinuxRoad, AModifierPressedDuringAnAnimationEndsIt) {
+    auto keys = io.plug(keyboard());
+    input.pump();
+    io.send(mouse, {inputEvent(EV_REL, REL_WHEEL, 1), report()});
+    input.pump();
+    desktop.advance(0.05);
+    int early = scrolled()[REL_WHEEL_HI_RES];
+    EXPECT_GT(early, 0);
+    EXPECT_LT(early, 100);
+    io.send(keys, {inputEvent(EV_KEY, KEY_LEFTCTRL, 1), report()});
+    input.pump();
+    desktop.advance(1.0);
+    EXPECT_EQ(scrolled()[REL_WHEEL_HI_RES], 0);
+
+    io.send(keys, {inputEvent(EV_KEY, KEY_LEFTCTRL, 0), report()});
+    input.pump();
+    notch(REL_WHEEL, 1);
+    EXPECT_GT(scrolled()[REL_WHEEL_HI_RES], 100);
 }
 
 TEST_F(LinuxRoad, StoppingReleasesTheMouseAndTheVirtualDevices) {
