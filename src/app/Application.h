@@ -6,6 +6,7 @@
 #include "platform/Url.h"
 #include "scroll/SmoothScroller.h"
 #include "settings/SettingsWindowController.h"
+#include "widgets/DesktopWidgets.h"
 
 #include <deque>
 #include <memory>
@@ -39,6 +40,9 @@ class Application : public std::enable_shared_from_this<Application> {
     SettingsWindowController& settingsWindowController() { return settingsWindow; }
     SmoothScroller& smoothScroller();  // made on first use
     void toggleSmoothScroll();
+    DesktopWidgets& desktopWidgets();  // made on first use
+    void toggleWidget(const MenuItem& sender);
+    void toggleWidgetEditing();
     StatusItem* statusItemForTesting() { return statusItem.get(); }
     CutPasteMonitor& cutPasteMonitor() { return *cutPaste; }
 
@@ -53,6 +57,7 @@ class Application : public std::enable_shared_from_this<Application> {
     std::unique_ptr<StatusItem> statusItem;
     std::shared_ptr<void> cutStateObservation;
     std::shared_ptr<SmoothScroller> scroller;
+    std::unique_ptr<DesktopWidgets> widgets;
     std::shared_ptr<CutPasteMonitor> cutPaste;
     std::deque<std::string> pendingUrls;  // arrived while an earlier URL was still being handled
     bool handlingUrls = false;

@@ -11,6 +11,7 @@
 #include "platform/FinderExtension.h"
 #include "platform/FolderPicker.h"
 #include "platform/GameModeNotifications.h"
+#include "platform/HostStatistics.h"
 #include "platform/KeyboardTap.h"
 #include "platform/Log.h"
 #include "platform/LoginItem.h"
@@ -23,6 +24,7 @@
 #include "platform/TextMetrics.h"
 #include "platform/UIElements.h"
 #include "platform/WheelEventTap.h"
+#include "platform/WidgetWindow.h"
 #include "platform/WorkQueue.h"
 #include "platform/Workspace.h"
 
@@ -56,6 +58,11 @@ struct Ports {
     RunningApplications& runningApplications;
     UIElements& uiElements;
     FilePackages& filePackages;
+    HostStatistics& hostStatistics;
+    TemperatureSensors& temperatureSensors;
+    Screens& screens;
+    WidgetWindows& widgetWindows;
+    TimeZone& timeZone;
 };
 
 }  // namespace larkspire

@@ -30,6 +30,11 @@ Ports QtDesktop::ports(const SessionPorts& session) {
         .runningApplications = session.runningApplications,
         .uiElements = session.uiElements,
         .filePackages = session.filePackages,
+        .hostStatistics = session.hostStatistics,
+        .temperatureSensors = session.temperatureSensors,
+        .screens = screens,
+        .widgetWindows = widgetWindows,
+        .timeZone = session.timeZone,
     };
 }
 
@@ -50,6 +55,9 @@ SessionPorts simulatedSession(sim::Desktop& session) {
         .runningApplications = session.applications,
         .uiElements = session.applications,
         .filePackages = session.filePackages,
+        .hostStatistics = session.host,
+        .temperatureSensors = session.sensors,
+        .timeZone = session.timeZone,
     };
 }
 

@@ -9,6 +9,7 @@
 #include "platform/qt/QtSettingsWindow.h"
 #include "platform/qt/QtStatusItem.h"
 #include "platform/qt/QtTextMetrics.h"
+#include "platform/qt/QtWidgetWindow.h"
 #include "platform/qt/QtWorkQueue.h"
 #include "platform/qt/QtWorkspace.h"
 #include "platform/sim/Desktop.h"
@@ -33,6 +34,9 @@ struct SessionPorts {
     RunningApplications& runningApplications;
     UIElements& uiElements;
     FilePackages& filePackages;
+    HostStatistics& hostStatistics;
+    TemperatureSensors& temperatureSensors;
+    TimeZone& timeZone;
 };
 
 // The simulated session, for snapshots and tests that must leave the real one alone.
@@ -55,6 +59,8 @@ class QtDesktop {
     QtSettingsWindows settingsWindows;
     QtFolderPicker folderPicker{application};
     QtTextMetrics textMetrics;
+    QtScreens screens;
+    QtWidgetWindows widgetWindows;
 };
 
 }  // namespace larkspire::qt

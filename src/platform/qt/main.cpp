@@ -4,7 +4,9 @@
 #include "platform/linux/FileManagerIntegrations.h"
 #include "platform/linux/InputAccessibility.h"
 #include "platform/linux/JsonDefaults.h"
+#include "platform/linux/LocalTimeZone.h"
 #include "platform/linux/NoFileManagerConnection.h"
+#include "platform/linux/ProcHostStatistics.h"
 #include "platform/linux/ScrollingDevices.h"
 #include "platform/linux/SessionBusNotifications.h"
 #include "platform/linux/SystemLog.h"
@@ -164,6 +166,9 @@ int main(int argc, char** argv) {
         linux_desktop::NoFileClipboard clipboard;
         linux_desktop::NoFilePackages packages;
     } noFileManager;
+    linux_desktop::ProcHostStatistics host;
+    linux_desktop::HwmonTemperatureSensors sensors;
+    linux_desktop::LocalTimeZone timeZone;
     followPrimaryScreen(scrolling.screen);
     // No system dialog grants input access; the explanation shows once start-up is done.
     accessibility.setPromptHandler([&desktop] {
@@ -188,6 +193,9 @@ int main(int argc, char** argv) {
         .runningApplications = noFileManager.applications,
         .uiElements = noFileManager.uiElements,
         .filePackages = noFileManager.packages,
+        .hostStatistics = host,
+        .temperatureSensors = sensors,
+        .timeZone = timeZone,
     }));
 
     if (!instance.isListening())

@@ -42,6 +42,11 @@ Ports Desktop::ports() {
         .runningApplications = applications,
         .uiElements = applications,
         .filePackages = filePackages,
+        .hostStatistics = host,
+        .temperatureSensors = sensors,
+        .screens = screens,
+        .widgetWindows = widgetWindows,
+        .timeZone = timeZone,
     };
 }
 
