@@ -15,7 +15,11 @@ RenderedView ClockView::render() const {
     FontDescription dayFont{.size = 340 * s, .weight = FontWeight::medium, .compressed = true};
     auto dayText = clock.format("dd");
     auto day = metrics.measure(dayText, dayFont);
-    double dayTop = -78 * s;  // the digits' own top lies well below the line's, so the layer moves up
+    // The digits' own top lies well below the line's, so the layer moves up. Fonts with less room
+    // above their digits would lose the top of them, so the whole face moves down by what sticks out.
+    double digitTop = day.ascent - 0.74 * dayFont.size;
+    double inset = std::max(0.0, 78 * s - digitTop);
+    double dayTop = inset - 78 * s;
     double dayHeight = day.ascent + day.descent;
     view.items.push_back(
         Text{.text = dayText,
@@ -23,7 +27,7 @@ RenderedView ClockView::render() const {
              .font = dayFont,
              .gradient = faces::topToBottom(dayTop, dayTop + dayHeight, white(0.55), white(0.12))});
 
-    double left = 112 * s, top = 190 * s;
+    double left = 112 * s, top = inset + 190 * s;
     FontDescription monthFont{.size = 104 * s, .weight = FontWeight::light, .compressed = true};
     auto monthText = faces::uppercased(clock.format("MMMM"));
     auto month = metrics.measure(monthText, monthFont);
@@ -58,7 +62,7 @@ RenderedView ClockView::render() const {
 
     double rowWidth = 4 * s + time.width + 12 * s + 2 * s + 12 * s + weekday.width;
     view.width = std::max(day.width, left + std::max(month.width, rowWidth));
-    view.height = std::max(dayHeight + dayTop, rowTop + rowHeight);
+    view.height = std::max(dayTop + dayHeight, rowTop + rowHeight);
     return view;
 }
 
