@@ -4,8 +4,8 @@
 #include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
-#include <map>
 #include <set>
 #include <sstream>
 #include <unistd.h>
@@ -27,6 +27,28 @@ bool readInto(const fs::path& path, std::string& out) {
     bool failed = std::ferror(file) != 0;
     std::fclose(file);
     return !failed;
+}
+
+// Reads a proc file from its start through a descriptor kept open, which saves opening it every second.
+bool rereadInto(int& descriptor, const fs::path& path, std::string& out) {
+    if (descriptor < 0) descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return false;
+    out.resize(std::max<std::size_t>(out.capacity(), 8192));
+    std::size_t filled = 0;
+    for (;;) {
+        auto got = ::pread(descriptor, out.data() + filled, out.size() - filled, static_cast<off_t>(filled));
+        if (got < 0) {
+            ::close(descriptor);
+            descriptor = -1;
+            out.clear();
+            return false;
+        }
+        filled += static_cast<std::size_t>(got);
+        if (got == 0) break;
+        if (filled == out.size()) out.resize(out.size() * 2);
+    }
+    out.resize(filled);
+    return true;
 }
 
 std::optional<std::string> readText(const fs::path& path) {
@@ -174,7 +196,7 @@ ProcHostStatistics::ProcHostStatistics(fs::path rootPath) : root(std::move(rootP
 // system ← system + irq + softirq + steal (the CPU was taken from the user's programs),
 // idle ← idle + iowait (the CPU was free while waiting for a disk).
 std::optional<std::vector<CpuTicks>> ProcHostStatistics::processorTicks() {
-    if (!readInto(root / "proc/stat", buffer)) return std::nullopt;
+    if (!rereadInto(statFile, root / "proc/stat", buffer)) return std::nullopt;
     std::vector<CpuTicks> ticks = lastTicks;
     std::vector<bool> seen(ticks.size(), false);
     bool any = false;
@@ -233,8 +255,11 @@ std::optional<std::vector<CpuTicks>> ProcHostStatistics::processorTicks() {
 // sum comes out the same: wired ← SUnreclaim + KernelStack + PageTables, compressed ← Zswap,
 // internal ← the rest, purgeable ← 0 (reclaimable caches are already outside MemTotal − MemAvailable).
 std::optional<MemoryPages> ProcHostStatistics::memoryPages() {
-    if (!readInto(root / "proc/meminfo", buffer)) return std::nullopt;
-    std::map<std::string, std::uint64_t, std::less<>> fields;
+    if (!rereadInto(meminfoFile, root / "proc/meminfo", buffer)) return std::nullopt;
+    static constexpr std::string_view names[] = {"MemTotal",    "MemAvailable", "MemFree",
+                                                 "Buffers",     "Cached",       "SUnreclaim",
+                                                 "KernelStack", "PageTables",   "Zswap"};
+    std::optional<std::uint64_t> values[std::size(names)];
     std::size_t start = 0;
     while (start < buffer.size()) {
         auto end = buffer.find('\n', start);
@@ -248,14 +273,17 @@ std::optional<MemoryPages> ProcHostStatistics::memoryPages() {
         if (first == std::string_view::npos) continue;
         rest = rest.substr(first);
         auto stop = rest.find(' ');
-        std::uint64_t value = 0;
-        if (parseUnsigned(rest.substr(0, stop), value))
-            fields.emplace(std::string(line.substr(0, colon)), value);
+        auto key = line.substr(0, colon);
+        for (std::size_t i = 0; i < std::size(names); ++i) {
+            std::uint64_t value = 0;
+            if (key == names[i] && !values[i] && parseUnsigned(rest.substr(0, stop), value))
+                values[i] = value;
+        }
     }
-    auto field = [&](const char* name) -> std::optional<std::uint64_t> {
-        auto found = fields.find(name);
-        if (found == fields.end()) return std::nullopt;
-        return found->second;
+    auto field = [&](std::string_view name) -> std::optional<std::uint64_t> {
+        for (std::size_t i = 0; i < std::size(names); ++i)
+            if (names[i] == name) return values[i];
+        return std::nullopt;
     };
     auto total = field("MemTotal");
     if (!total || *total == 0) return std::nullopt;
@@ -274,6 +302,11 @@ std::optional<MemoryPages> ProcHostStatistics::memoryPages() {
     compressed = std::min(compressed, used - wired);
     return MemoryPages{
         .internal = used - wired - compressed, .purgeable = 0, .wired = wired, .compressed = compressed};
+}
+
+ProcHostStatistics::~ProcHostStatistics() {
+    if (statFile >= 0) ::close(statFile);
+    if (meminfoFile >= 0) ::close(meminfoFile);
 }
 
 HwmonTemperatureSensors::HwmonTemperatureSensors(fs::path root) {

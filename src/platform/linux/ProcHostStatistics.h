@@ -15,6 +15,9 @@ std::optional<std::vector<int>> parseCpuList(const std::string& text);
 class ProcHostStatistics : public HostStatistics {
   public:
     explicit ProcHostStatistics(std::filesystem::path root = "/");
+    ~ProcHostStatistics() override;
+    ProcHostStatistics(const ProcHostStatistics&) = delete;
+    ProcHostStatistics& operator=(const ProcHostStatistics&) = delete;
 
     int processorCount() const override { return processors; }
     std::uint64_t physicalMemory() const override { return installed; }
@@ -31,6 +34,8 @@ class ProcHostStatistics : public HostStatistics {
     std::vector<CpuTicks>
         lastTicks;  // kept for CPUs that go offline, so they show no load rather than vanish
     std::string buffer;
+    int statFile = -1;  // kept open: the kernel writes the file afresh on every read from its start
+    int meminfoFile = -1;
 };
 
 // The CPU package or die sensors of hwmon, else a CPU thermal zone.
