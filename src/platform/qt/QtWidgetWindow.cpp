@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
@@ -66,9 +67,20 @@ void askWindowManager(QWidget& widget) {
     };
     constexpr std::uint32_t add = 1;
     auto state = atom("_NET_WM_STATE");
-    send(state, add, atom("_NET_WM_STATE_STICKY"), atom("_NET_WM_STATE_SKIP_TASKBAR"));
-    send(state, add, atom("_NET_WM_STATE_SKIP_PAGER"), 0);
-    send(atom("_NET_WM_DESKTOP"), 0xFFFFFFFF, 0, 0);  // every workspace
+    auto sticky = atom("_NET_WM_STATE_STICKY"), skipTaskbar = atom("_NET_WM_STATE_SKIP_TASKBAR");
+    auto skipPager = atom("_NET_WM_STATE_SKIP_PAGER"), desktop = atom("_NET_WM_DESKTOP");
+    constexpr std::uint32_t everyDesktop = 0xFFFFFFFF;
+    if (!widget.isVisible()) {
+        // Before mapping, the window manager reads the properties; Qt keeps states it does not manage.
+        xcb_atom_t states[] = {sticky, skipTaskbar, skipPager};
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, state, XCB_ATOM_ATOM, 32, 3, states);
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, desktop, XCB_ATOM_CARDINAL, 32, 1,
+                            &everyDesktop);
+    } else {
+        send(state, add, sticky, skipTaskbar);
+        send(state, add, skipPager, 0);
+        send(desktop, everyDesktop, 1, 0);
+    }
     xcb_flush(connection);
 }
 #endif
@@ -139,7 +151,10 @@ void WidgetView::moveEvent(QMoveEvent*) {
 
 void WidgetView::showEvent(QShowEvent*) {
 #ifdef LARKSPIRE_HAVE_XCB
-    askWindowManager(*this);
+    // The window manager only takes these requests for a mapped window, and mapping follows the show.
+    QTimer::singleShot(100, this, [this] {
+        if (isVisible()) askWindowManager(*this);
+    });
 #endif
 }
 
@@ -147,11 +162,14 @@ QtWidgetWindow::QtWidgetWindow(const Rect& contentRect, WidgetWindowEvents event
     : view(std::make_unique<WidgetView>(std::move(events))) {
     applyFlags();
     view->setGeometry(toQt(contentRect));
+#ifdef LARKSPIRE_HAVE_XCB
+    view->winId();  // the native window exists from here on, so its hints are in place before it maps
+    askWindowManager(*view);
+#endif
 }
 
 void QtWidgetWindow::applyFlags() {
-    Qt::WindowFlags flags =
-        Qt::FramelessWindowHint | Qt::Tool | Qt::NoDropShadowWindowHint | Qt::WindowDoesNotAcceptFocus;
+    Qt::WindowFlags flags = Qt::FramelessWindowHint | Qt::Tool | Qt::NoDropShadowWindowHint;
     flags |= level == WidgetLevel::floating ? Qt::WindowStaysOnTopHint : Qt::WindowStaysOnBottomHint;
     if (ignoresMouse) flags |= Qt::WindowTransparentForInput;
     if (auto* handle = view->windowHandle(); handle && view->isVisible()) {
