@@ -11,6 +11,7 @@ packages=(
   xvfb xauth dbus dbus-x11 fonts-dejavu-core
   jq thunar openbox xdotool
   hyperfine python3
+  libxcb1-dev openbox xdotool x11-utils
 )
 
 missing=()

@@ -76,6 +76,7 @@ void Application::applicationDidFinishLaunching() {
     cutPaste->update();
 
     smoothScroller().update();
+    desktopWidgets().update();
 
     if (!ports.finderExtension.isEnabled()) {
         ports.main.postAfter(
@@ -105,6 +106,24 @@ SmoothScroller& Application::smoothScroller() {
         });
     }
     return *scroller;
+}
+
+DesktopWidgets& Application::desktopWidgets() {
+    if (!widgets) {
+        widgets = std::make_unique<DesktopWidgets>(DesktopWidgetsPorts{
+            .main = ports.main,
+            .clock = ports.clock,
+            .defaults = ports.defaults,
+            .screens = ports.screens,
+            .windows = ports.widgetWindows,
+            .application = ports.application,
+            .textMetrics = ports.textMetrics,
+            .host = ports.hostStatistics,
+            .sensors = ports.temperatureSensors,
+            .timeZone = ports.timeZone,
+        });
+    }
+    return *widgets;
 }
 
 bool Application::applicationShouldHandleReopen() {

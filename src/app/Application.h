@@ -7,6 +7,7 @@
 #include "platform/Url.h"
 #include "scroll/SmoothScroller.h"
 #include "settings/SettingsWindowController.h"
+#include "widgets/DesktopWidgets.h"
 
 #include <deque>
 #include <memory>
@@ -40,6 +41,9 @@ class Application : public std::enable_shared_from_this<Application> {
     SettingsWindowController& settingsWindowController() { return settingsWindow; }
     SmoothScroller& smoothScroller();  // made on first use
     void toggleSmoothScroll();
+    DesktopWidgets& desktopWidgets();  // made on first use
+    void toggleWidget(const MenuItem& sender);
+    void toggleWidgetEditing();
     StatusItem* statusItemForTesting() { return statusItem.get(); }
     CutPasteMonitor& cutPasteMonitor() { return *cutPaste; }
     FinderOverlayController& finderOverlayController() { return *overlay; }
@@ -55,6 +59,7 @@ class Application : public std::enable_shared_from_this<Application> {
     std::unique_ptr<StatusItem> statusItem;
     std::shared_ptr<void> cutStateObservation;
     std::shared_ptr<SmoothScroller> scroller;
+    std::unique_ptr<DesktopWidgets> widgets;
     std::shared_ptr<CutPasteMonitor> cutPaste;
     std::shared_ptr<FinderOverlayController> overlay;
     std::deque<std::string> pendingUrls;  // arrived while an earlier URL was still being handled

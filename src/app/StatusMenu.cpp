@@ -1,6 +1,8 @@
 #include "app/Application.h"
 #include "app/Settings.h"
 
+#include <tuple>
+
 namespace larkspire {
 
 void Application::updateStatusIcon() {
@@ -45,6 +47,25 @@ Menu Application::menuNeedsUpdate() {
                             .checked = ports.defaults.boolForKey(Settings::smoothScrollKey),
                             .action = menuAction(&Application::toggleSmoothScroll)});
     menu.push_back(MenuItem::separator());
+    menu.push_back(MenuItem::heading("Widgets"));
+    auto widgetAction = [weak = weak_from_this()](const MenuItem& sender) {
+        if (auto self = weak.lock()) self->toggleWidget(sender);
+    };
+    for (auto [title, image, key] : {std::tuple{"CPU & Arbeitsspeicher", "cpu", Settings::systemMonitorKey},
+                                     std::tuple{"Uhr & Datum", "clock", Settings::clockWidgetKey}}) {
+        menu.push_back(MenuItem{.title = title,
+                                .image = image,
+                                .checked = ports.defaults.boolForKey(key),
+                                .action = widgetAction,
+                                .representedObject = std::string(key)});
+    }
+    if (desktopWidgets().anyEnabled()) {
+        menu.push_back(
+            MenuItem{.title = desktopWidgets().isEditing() ? "Anordnen beenden" : "Widgets anordnen",
+                     .image = "arrow.up.and.down.and.arrow.left.and.right",
+                     .action = menuAction(&Application::toggleWidgetEditing)});
+    }
+    menu.push_back(MenuItem::separator());
     menu.push_back(MenuItem{
         .title = "Einstellungen…", .action = menuAction(&Application::openSettings), .keyEquivalent = ","});
     menu.push_back(
@@ -60,6 +81,17 @@ void Application::toggleSmoothScroll() {
     defaults.setBool(Settings::smoothScrollKey, on);
     if (on && !cutPaste->hasPermission()) cutPaste->requestPermission();
     smoothScroller().update();
+}
+
+void Application::toggleWidget(const MenuItem& sender) {
+    if (!sender.representedObject) return;
+    const auto& key = *sender.representedObject;
+    ports.defaults.setBool(key, !ports.defaults.boolForKey(key));
+    desktopWidgets().update();
+}
+
+void Application::toggleWidgetEditing() {
+    desktopWidgets().setEditing(!desktopWidgets().isEditing());
 }
 
 void Application::openSettings() {

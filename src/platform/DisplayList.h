@@ -67,6 +67,7 @@ struct RoundedRect {
     std::optional<Fill> fill;
     std::optional<Color> stroke;
     double strokeWidth = 1;
+    std::vector<double> dashPattern;  // stroke lengths on, off, on …; empty for a solid stroke
     std::optional<Shadow> shadow;
 };
 
@@ -91,6 +92,7 @@ struct Text {
     Color color;
     TextAlignment alignment = TextAlignment::left;
     std::optional<Shadow> shadow;
+    std::optional<LinearGradient> gradient;  // fills the glyphs instead of `color`
 };
 
 struct DisplayItem;
@@ -101,6 +103,7 @@ struct DisplayGroup {
     std::optional<Rect> clip;
     double clipCornerRadius = 0;
     double opacity = 1;
+    Point offset;  // moves the items and the clip
 };
 
 struct DisplayItem {

@@ -12,6 +12,7 @@
 #include "platform/FolderPicker.h"
 #include "platform/FolderSizes.h"
 #include "platform/GameModeNotifications.h"
+#include "platform/HostStatistics.h"
 #include "platform/KeyboardTap.h"
 #include "platform/Log.h"
 #include "platform/LoginItem.h"
@@ -25,6 +26,7 @@
 #include "platform/TextMetrics.h"
 #include "platform/UIElements.h"
 #include "platform/WheelEventTap.h"
+#include "platform/WidgetWindow.h"
 #include "platform/WindowServer.h"
 #include "platform/WorkQueue.h"
 #include "platform/Workspace.h"
@@ -64,6 +66,11 @@ struct Ports {
     WindowServer& windowServer;
     WorkspaceApplications& workspaceApplications;
     OverlaySurfaces& overlaySurfaces;
+    HostStatistics& hostStatistics;
+    TemperatureSensors& temperatureSensors;
+    Screens& screens;
+    WidgetWindows& widgetWindows;
+    TimeZone& timeZone;
 };
 
 }  // namespace larkspire

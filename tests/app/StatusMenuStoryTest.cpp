@@ -16,17 +16,18 @@ TEST(StatusMenu, WithNothingCutShowsTheFixedEntriesWithShortcutsOnlyOnTheLastTwo
 
     std::vector<std::string> titles;
     for (const auto& item : menu) titles.push_back(item.isSeparator ? "—" : item.title);
-    EXPECT_EQ(titles, (std::vector<std::string>{"Larkspire", "—", "Flüssig scrollen", "—", "Einstellungen…",
+    EXPECT_EQ(titles, (std::vector<std::string>{"Larkspire", "—", "Flüssig scrollen", "—", "Widgets",
+                                                "CPU & Arbeitsspeicher", "Uhr & Datum", "—", "Einstellungen…",
                                                 "Larkspire beenden"}));
-    ASSERT_EQ(menu.size(), 6u);
+    ASSERT_EQ(menu.size(), 10u);
     EXPECT_FALSE(menu[0].enabled);
     EXPECT_FALSE(menu[0].action);
     EXPECT_EQ(menu[0].image, "");
     EXPECT_EQ(menu[2].image, "arrow.up.arrow.down");
     EXPECT_FALSE(menu[2].checked);
-    for (std::size_t index = 0; index < 4; ++index) EXPECT_EQ(menu[index].keyEquivalent, "") << index;
-    EXPECT_EQ(menu[4].keyEquivalent, ",");
-    EXPECT_EQ(menu[5].keyEquivalent, "q");
+    for (std::size_t index = 0; index < 8; ++index) EXPECT_EQ(menu[index].keyEquivalent, "") << index;
+    EXPECT_EQ(menu[8].keyEquivalent, ",");
+    EXPECT_EQ(menu[9].keyEquivalent, "q");
 }
 
 TEST(StatusMenu, SettingsOpenOnTheTabLastShownAndQuitEndsTheApplication) {
@@ -66,8 +67,10 @@ TEST(StatusMenu, ActionsOfAMenuOpenedBeforeTheApplicationWentDoNothing) {
     auto menu = sim.statusItem().openMenu();
     sim.app.reset();
     menu[2].action(menu[2]);  // "Flüssig scrollen"
-    menu[4].action(menu[4]);  // "Einstellungen…"
+    menu[5].action(menu[5]);  // "CPU & Arbeitsspeicher"
+    menu[8].action(menu[8]);  // "Einstellungen…"
     EXPECT_FALSE(sim.desktop.defaults.boolForKey(Settings::smoothScrollKey));
+    EXPECT_FALSE(sim.desktop.defaults.boolForKey(Settings::systemMonitorKey));
 }
 
 }  // namespace

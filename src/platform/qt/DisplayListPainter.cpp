@@ -57,6 +57,14 @@ void paintRoundedRect(QPainter& painter, const RoundedRect& item) {
     if (item.fill) painter.fillPath(path, qBrush(*item.fill));
     if (item.stroke) {
         QPen pen(qColor(*item.stroke), std::max(0.0, finite(item.strokeWidth, 1)));
+        if (!item.dashPattern.empty() && pen.widthF() > 0) {
+            // Qt measures dashes in pen widths; the list gives points.
+            QList<qreal> dashes;
+            for (double length : item.dashPattern)
+                dashes.append(std::clamp(finite(length, 1), 0.01, 1e4) / pen.widthF());
+            if (dashes.size() % 2 == 1) dashes.append(dashes.back());
+            pen.setDashPattern(dashes);
+        }
         painter.strokePath(path, pen);
     }
 }
@@ -92,6 +100,13 @@ void paintText(QPainter& painter, const Text& text) {
         draw(color, dx, dy);
         if (blur > 0) draw(color, dx + blur / 2, dy + blur / 2);
     }
+    if (text.gradient) {
+        // A pen with a gradient brush fills the glyphs; the gradient's coordinates are the view's.
+        painter.setPen(QPen(qBrush(*text.gradient), 0));
+        for (const auto& piece : layout.pieces)
+            painter.drawText(QPointF(left + piece.x, baseline), piece.text);
+        return;
+    }
     draw(qColor(text.color), 0, 0);
 }
 
@@ -99,6 +114,7 @@ void paintItems(QPainter& painter, const std::vector<DisplayItem>& items);
 
 void paintGroup(QPainter& painter, const DisplayGroup& group) {
     painter.save();
+    painter.translate(finite(group.offset.x), finite(group.offset.y));
     painter.setOpacity(painter.opacity() * std::clamp(finite(group.opacity, 1), 0.0, 1.0));
     if (group.clip)
         painter.setClipPath(roundedRectPath(*group.clip, group.clipCornerRadius, true), Qt::IntersectClip);

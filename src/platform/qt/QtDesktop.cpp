@@ -34,6 +34,11 @@ Ports QtDesktop::ports(const SessionPorts& session) {
         .windowServer = session.windowServer,
         .workspaceApplications = session.workspaceApplications,
         .overlaySurfaces = overlaySurfaces,
+        .hostStatistics = session.hostStatistics,
+        .temperatureSensors = session.temperatureSensors,
+        .screens = screens,
+        .widgetWindows = widgetWindows,
+        .timeZone = session.timeZone,
     };
 }
 
@@ -57,6 +62,9 @@ SessionPorts simulatedSession(sim::Desktop& session) {
         .folderSizes = session.files,
         .windowServer = session.windowServer,
         .workspaceApplications = session.applications,
+        .hostStatistics = session.host,
+        .temperatureSensors = session.sensors,
+        .timeZone = session.timeZone,
     };
 }
 

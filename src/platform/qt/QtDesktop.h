@@ -10,6 +10,7 @@
 #include "platform/qt/QtSettingsWindow.h"
 #include "platform/qt/QtStatusItem.h"
 #include "platform/qt/QtTextMetrics.h"
+#include "platform/qt/QtWidgetWindow.h"
 #include "platform/qt/QtWorkQueue.h"
 #include "platform/qt/QtWorkspace.h"
 #include "platform/sim/Desktop.h"
@@ -37,6 +38,9 @@ struct SessionPorts {
     FolderSizes& folderSizes;
     WindowServer& windowServer;
     WorkspaceApplications& workspaceApplications;
+    HostStatistics& hostStatistics;
+    TemperatureSensors& temperatureSensors;
+    TimeZone& timeZone;
 };
 
 // The simulated session, for snapshots and tests that must leave the real one alone.
@@ -60,6 +64,8 @@ class QtDesktop {
     QtFolderPicker folderPicker{application};
     QtTextMetrics textMetrics;
     QtOverlaySurfaces overlaySurfaces;
+    QtScreens screens;
+    QtWidgetWindows widgetWindows;
 };
 
 }  // namespace larkspire::qt

@@ -96,7 +96,8 @@ void QtStatusItem::rebuildMenu() {
             qmenu->addSeparator();
             continue;
         }
-        auto* action = qmenu->addAction(QString::fromStdString(item.title));
+        // A menu takes "&" as the mark of a keyboard shortcut; the titles mean the character itself.
+        auto* action = qmenu->addAction(QString::fromStdString(item.title).replace('&', "&&"));
         if (!item.image.empty()) action->setIcon(namedImage(item.image));
         action->setEnabled(item.enabled);
         action->setCheckable(item.checked);

@@ -5,6 +5,9 @@
 #include "platform/qt/DisplayListPainter.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/sim/Desktop.h"
+#include "widgets/ClockView.h"
+#include "widgets/SystemMonitorView.h"
+#include "widgets/WidgetChrome.h"
 
 #include <QApplication>
 #include <QDir>
@@ -12,6 +15,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QToolTip>
+#include <cmath>
 
 namespace larkspire::qt {
 
@@ -85,6 +89,95 @@ QImage fileManagerPicture(const sim::SimFinderWindow& window, const OverlayView&
     }
     paintDisplayList(painter, view.displayList(bounds.height, overlayColors(palette), metrics));
     return image;
+}
+
+// A dim desktop behind the light faces, as they stand on a wallpaper.
+QImage onDesktop(const QImage& face, int margin = 36) {
+    QImage sheet(face.width() + 2 * margin, face.height() + 2 * margin, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&sheet);
+    QLinearGradient wallpaper(0, 0, sheet.width(), sheet.height());
+    wallpaper.setColorAt(0, QColor(38, 52, 78));
+    wallpaper.setColorAt(1, QColor(74, 58, 96));
+    painter.fillRect(sheet.rect(), wallpaper);
+    painter.drawImage(margin, margin, face);
+    return sheet;
+}
+
+QImage drawn(const RenderedView& view) {
+    QImage image(static_cast<int>(std::ceil(view.width)), static_cast<int>(std::ceil(view.height)),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    paintDisplayList(painter, view.items);
+    return image;
+}
+
+struct FixedWallClock : Clock {
+    double uptime() const override { return 0; }
+    double wallTime() const override { return 1796515200 + 13 * 3600 + 5 * 60; }  // Sunday, 6 December, 14:05
+};
+
+// The faces at both ends of their scale, the monitor on three kinds of machine.
+void writeWidgetFaces(const std::function<void(const QImage&, const QString&)>& save) {
+    QtTextMetrics metrics;
+    Color accent{0.0, 0.48, 1.0, 1};
+    FixedWallClock wallClock;
+    sim::SimTimeZone zone;
+    ClockModel clock(wallClock, zone);
+    for (double scale : {1.0, 1.5}) {
+        WidgetState state(scale);
+        WidgetChrome face(std::make_unique<ClockView>(clock, state, metrics), state, accent);
+        save(onDesktop(drawn(face.render())), QString("widget-clock-%1.png").arg(scale, 0, 'f', 1));
+    }
+
+    struct Machine {
+        const char* name;
+        int cpus;
+        std::vector<LogicalCpu> topology;
+        std::optional<double> celsius;
+        double scale;
+    };
+    auto kinds = [](std::initializer_list<std::pair<int, CoreKind>> runs) {
+        std::vector<LogicalCpu> cpus;
+        int group = 0;
+        for (auto [count, kind] : runs) {
+            for (int i = 0; i < count; ++i) cpus.push_back(LogicalCpu{kind, group});
+            group += 100;
+        }
+        return cpus;
+    };
+    constexpr auto E = CoreKind::efficiency, P = CoreKind::performance;
+    std::vector<Machine> machines{
+        {"2-cpus-no-temperature", 2, {}, std::nullopt, 1.0},
+        {"10-cpus-warm", 10, kinds({{2, E}, {4, P}, {4, P}}), 71.0, 1.0},
+        {"24-cpus-hot", 24, kinds({{16, P}, {4, E}, {4, E}}), 88.4, 1.0},
+        {"10-cpus-cool-largest", 10, kinds({{2, E}, {4, P}, {4, P}}), 46.0, 2.0},
+    };
+    for (const auto& machine : machines) {
+        sim::SimHostStatistics host;
+        sim::SimTemperatureSensors sensors;
+        sim::MemoryDefaults defaults;
+        defaults.registerDefaults(Settings::registeredDefaults());
+        host.processors = machine.cpus;
+        host.topology = machine.topology;
+        host.ticks = std::vector<CpuTicks>(static_cast<std::size_t>(machine.cpus));
+        host.installed = 16ULL << 30;
+        host.pages = MemoryPages{.internal = 6807355392ULL / 16384};
+        if (machine.celsius) sensors.readings = {*machine.celsius};
+        SystemStats stats({.host = host, .sensors = sensors, .defaults = defaults});
+        stats.refresh();
+        for (int cpu = 0; cpu < machine.cpus; ++cpu) {
+            // A believable spread: a few busy CPUs, most of them light.
+            auto busy = static_cast<std::uint32_t>((cpu * 37 + 11) % 100);
+            if (cpu % 3) busy /= 3;
+            (*host.ticks)[static_cast<std::size_t>(cpu)].user += busy;
+            (*host.ticks)[static_cast<std::size_t>(cpu)].idle += 100 - busy;
+        }
+        stats.refresh();
+        WidgetState state(machine.scale);
+        WidgetChrome face(std::make_unique<SystemMonitorView>(stats, state, metrics), state, accent);
+        save(onDesktop(drawn(face.render())), QString("widget-monitor-%1.png").arg(machine.name));
+    }
 }
 
 }  // namespace
@@ -170,6 +263,20 @@ SnapshotResult writeSnapshots(const QString& folder) {
         result.failed.append(dir.absoluteFilePath("badge-light.png"));
     }
     app->cutPasteMonitor().cancelCut();
+    writeWidgetFaces(save);
+    // A real widget window in arrangement mode, with its outline and handle.
+    session.defaults.setBool(Settings::systemMonitorKey, true);
+    app->desktopWidgets().update();
+    app->desktopWidgets().setEditing(true);
+    QApplication::processEvents();
+    if (!desktop.widgetWindows.created.empty()) {
+        auto& view = desktop.widgetWindows.created.front()->widget();
+        QImage face(view.size(), QImage::Format_ARGB32_Premultiplied);
+        face.fill(Qt::transparent);
+        view.render(&face, QPoint(), QRegion(), QWidget::DrawChildren);
+        save(onDesktop(face), "widget-arranging.png");
+        view.hide();
+    }
     return result;
 }
 

@@ -4,7 +4,9 @@
 #include "platform/linux/FileManagerIntegrations.h"
 #include "platform/linux/InputAccessibility.h"
 #include "platform/linux/JsonDefaults.h"
+#include "platform/linux/LocalTimeZone.h"
 #include "platform/linux/NoFileManagerConnection.h"
+#include "platform/linux/ProcHostStatistics.h"
 #include "platform/linux/ScrollingDevices.h"
 #include "platform/linux/SessionBusNotifications.h"
 #include "platform/linux/SystemLog.h"
@@ -160,6 +162,9 @@ int main(int argc, char** argv) {
         linux_desktop::NoFileManagerWindows windows;
         linux_desktop::NoFileManagerApplications fileManagers;
     } noFileManager;
+    linux_desktop::ProcHostStatistics host;
+    linux_desktop::HwmonTemperatureSensors sensors;
+    linux_desktop::LocalTimeZone timeZone;
     followPrimaryScreen(scrolling.screen);
     // No system dialog grants input access; the explanation shows once start-up is done.
     accessibility.setPromptHandler([&desktop] {
@@ -187,6 +192,9 @@ int main(int argc, char** argv) {
         .folderSizes = folderSizes,
         .windowServer = noFileManager.windows,
         .workspaceApplications = noFileManager.fileManagers,
+        .hostStatistics = host,
+        .temperatureSensors = sensors,
+        .timeZone = timeZone,
     }));
 
     if (!instance.isListening())

@@ -48,6 +48,11 @@ Ports Desktop::ports() {
         .windowServer = windowServer,
         .workspaceApplications = applications,
         .overlaySurfaces = overlaySurfaces,
+        .hostStatistics = host,
+        .temperatureSensors = sensors,
+        .screens = screens,
+        .widgetWindows = widgetWindows,
+        .timeZone = timeZone,
     };
 }
 

@@ -11,6 +11,7 @@
 #include "platform/sim/SimFilePackages.h"
 #include "platform/sim/SimFinder.h"
 #include "platform/sim/SimGameMode.h"
+#include "platform/sim/SimHost.h"
 #include "platform/sim/SimMainLoop.h"
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
@@ -58,6 +59,11 @@ class Desktop {
     SimFilePackages filePackages;
     SimWindowServer windowServer;
     SimOverlaySurfaces overlaySurfaces;
+    SimHostStatistics host;
+    SimTemperatureSensors sensors;
+    SimScreens screens;
+    SimWidgetWindows widgetWindows;
+    SimTimeZone timeZone;
 
     // The file manager runs from the start and is in front.
     SimFinder& fileManager() { return *finder; }

@@ -18,11 +18,14 @@ TEST(Snapshot, WritesEverySurfaceAsAPictureIntoTheBuildFolder) {
 
     QStringList names;
     for (const auto& path : result.written) names.append(QFileInfo(path).fileName());
-    EXPECT_EQ(names,
-              (QStringList{"status-icon-nothing-cut.png", "status-icon-two-cut.png", "status-menu.png",
-                           "settings-0-allgemein.png", "settings-1-neue-datei.png", "settings-2-finder.png",
-                           "settings-3-netzwerk.png", "settings-4-scrollen.png", "settings-5-widgets.png",
-                           "settings-6-ueber.png", "badge-light.png", "badge-dark.png"}));
+    EXPECT_EQ(names, (QStringList{"status-icon-nothing-cut.png", "status-icon-two-cut.png", "status-menu.png",
+                                  "settings-0-allgemein.png", "settings-1-neue-datei.png",
+                                  "settings-2-finder.png", "settings-3-netzwerk.png",
+                                  "settings-4-scrollen.png", "settings-5-widgets.png", "settings-6-ueber.png",
+                                  "badge-light.png", "badge-dark.png", "widget-clock-1.0.png",
+                                  "widget-clock-1.5.png", "widget-monitor-2-cpus-no-temperature.png",
+                                  "widget-monitor-10-cpus-warm.png", "widget-monitor-24-cpus-hot.png",
+                                  "widget-monitor-10-cpus-cool-largest.png", "widget-arranging.png"}));
     for (const auto& path : result.written) {
         QImage image(path);
         ASSERT_FALSE(image.isNull()) << path.toStdString();
@@ -32,6 +35,11 @@ TEST(Snapshot, WritesEverySurfaceAsAPictureIntoTheBuildFolder) {
     }
     EXPECT_NE(QImage(folder + "/status-icon-nothing-cut.png"), QImage(folder + "/status-icon-two-cut.png"));
     EXPECT_NE(QImage(folder + "/badge-light.png"), QImage(folder + "/badge-dark.png"));
+    // The largest scale draws the same face larger; more CPUs make the CPU pill wider.
+    QImage small(folder + "/widget-clock-1.0.png"), large(folder + "/widget-clock-1.5.png");
+    EXPECT_GT(large.width(), small.width() * 1.3);
+    EXPECT_GT(QImage(folder + "/widget-monitor-24-cpus-hot.png").width(),
+              QImage(folder + "/widget-monitor-2-cpus-no-temperature.png").width() + 100);
 }
 
 TEST(Snapshot, ReportsAFolderItCannotCreate) {

@@ -14,7 +14,8 @@ namespace {
 
 QStringList titlesOf(QMenu& menu) {
     QStringList titles;
-    for (auto* action : menu.actions()) titles.append(action->isSeparator() ? "—" : action->text());
+    // The title as shown: without the marks of keyboard shortcuts.
+    for (auto* action : menu.actions()) titles.append(action->isSeparator() ? "—" : action->iconText());
     return titles;
 }
 

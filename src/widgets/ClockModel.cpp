@@ -1,0 +1,59 @@
+#include "widgets/ClockModel.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+namespace larkspire {
+
+namespace {
+
+constexpr const char* monthNames[] = {"Januar", "Februar", "März",      "April",   "Mai",      "Juni",
+                                      "Juli",   "August",  "September", "Oktober", "November", "Dezember"};
+constexpr const char* weekdayNames[] = {"Sonntag",    "Montag",  "Dienstag", "Mittwoch",
+                                        "Donnerstag", "Freitag", "Samstag"};
+
+std::string twoDigits(int value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d", value);
+    return text;
+}
+
+}  // namespace
+
+LocalTime localTime(double wallTime, const TimeZone& zone) {
+    using namespace std::chrono;
+    double local = wallTime + zone.secondsFromGmt(wallTime);
+    // A clock far outside the calendar's range shows the epoch rather than overflowing.
+    if (!std::isfinite(local) || std::fabs(local) > 1e12) local = 0;
+    auto seconds = static_cast<long long>(std::floor(local));
+    auto days = sys_days{duration_cast<std::chrono::days>(
+        std::chrono::seconds{seconds - ((seconds % 86400) + 86400) % 86400})};
+    year_month_day date{days};
+    long long ofDay = ((seconds % 86400) + 86400) % 86400;
+    return LocalTime{.year = static_cast<int>(date.year()),
+                     .month = static_cast<unsigned>(date.month()),
+                     .day = static_cast<unsigned>(date.day()),
+                     .weekday = weekday{days}.c_encoding(),
+                     .hour = static_cast<int>(ofDay / 3600),
+                     .minute = static_cast<int>(ofDay / 60 % 60)};
+}
+
+void ClockModel::refresh() {
+    double t = clock.wallTime();
+    auto next = localTime(t, zone), shown = localTime(moment, zone);
+    if (next.minute == shown.minute && next.hour == shown.hour && next.day == shown.day) return;
+    moment = t;
+    changed.notify();
+}
+
+std::string ClockModel::format(const std::string& pattern) const {
+    auto time = localTime(moment, zone);
+    if (pattern == "dd") return twoDigits(static_cast<int>(time.day));
+    if (pattern == "MMMM") return monthNames[(time.month - 1) % 12];
+    if (pattern == "HH:mm") return twoDigits(time.hour) + ":" + twoDigits(time.minute);
+    if (pattern == "EEEE") return weekdayNames[time.weekday % 7];
+    return {};
+}
+
+}  // namespace larkspire

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Signal.h"
+#include "platform/WidgetWindow.h"
+
+#include <string>
+
+namespace larkspire {
+
+// The user's local calendar reading of a moment.
+struct LocalTime {
+    int year = 1970;
+    unsigned month = 1;    // 1 … 12
+    unsigned day = 1;      // 1 … 31
+    unsigned weekday = 4;  // 0 = Sunday
+    int hour = 0;
+    int minute = 0;
+};
+LocalTime localTime(double wallTime, const TimeZone& zone);
+
+// The moment the clock face shows; it moves only when the minute changes.
+class ClockModel {
+  public:
+    ClockModel(Clock& clock, TimeZone& zone) : clock(clock), zone(zone), moment(clock.wallTime()) {}
+
+    void refresh();
+    double now() const { return moment; }
+    // `pattern` is one of "dd", "MMMM", "HH:mm", "EEEE", in German whatever the system language.
+    std::string format(const std::string& pattern) const;
+    [[nodiscard]] std::shared_ptr<void> observe(Signal::Handler handler) {
+        return changed.observe(std::move(handler));
+    }
+
+  private:
+    Clock& clock;
+    TimeZone& zone;
+    double moment;
+    Signal changed;
+};
+
+}  // namespace larkspire

@@ -1,0 +1,67 @@
+#include "widgets/DesktopWidgets.h"
+
+#include "app/Settings.h"
+#include "widgets/ClockView.h"
+#include "widgets/SystemMonitorView.h"
+
+namespace larkspire {
+
+DesktopWidgets::DesktopWidgets(DesktopWidgetsPorts ports)
+    : ports(ports),
+      stats(SystemStatsPorts{.host = ports.host, .sensors = ports.sensors, .defaults = ports.defaults}),
+      clockModel(ports.clock, ports.timeZone) {}
+
+DesktopWidget& DesktopWidgets::system() {
+    if (!systemWidget) {
+        auto& metrics = ports.textMetrics;
+        systemWidget = DesktopWidget::create(
+            WidgetPorts{ports.main, ports.defaults, ports.screens, ports.windows, ports.application},
+            Settings::systemMonitorKey, Settings::systemMonitorScaleKey, "LarkspireSystemMonitor",
+            ScaleRange{0.4, 2.0},
+            [](const Rect& visible, WidgetSize) {
+                return Point{visible.x + 40, visible.y + 40};
+            },
+            [this] { stats.refresh(); },
+            [this, &metrics](WidgetState& state) {
+                return std::make_unique<SystemMonitorView>(stats, state, metrics);
+            });
+    }
+    return *systemWidget;
+}
+
+DesktopWidget& DesktopWidgets::clockWidget() {
+    if (!clockWindowWidget) {
+        auto& metrics = ports.textMetrics;
+        clockWindowWidget = DesktopWidget::create(
+            WidgetPorts{ports.main, ports.defaults, ports.screens, ports.windows, ports.application},
+            Settings::clockWidgetKey, Settings::clockWidgetScaleKey, "LarkspireClock", ScaleRange{0.2, 1.5},
+            [](const Rect& visible, WidgetSize size) {
+                return Point{visible.x + 40, visible.y + visible.height - size.height - 20};
+            },
+            [this] { clockModel.refresh(); },
+            [this, &metrics](WidgetState& state) {
+                return std::make_unique<ClockView>(clockModel, state, metrics);
+            });
+    }
+    return *clockWindowWidget;
+}
+
+void DesktopWidgets::assignEditing(bool value) {
+    editing = value;
+    editingChanged.notify();
+}
+
+void DesktopWidgets::update() {
+    system().update();
+    clockWidget().update();
+    if (!anyEnabled()) assignEditing(false);
+}
+
+void DesktopWidgets::setEditing(bool wanted) {
+    bool effective = wanted && anyEnabled();
+    assignEditing(effective);
+    system().setEditing(effective);
+    clockWidget().setEditing(effective);
+}
+
+}  // namespace larkspire
