@@ -8,6 +8,8 @@
 #include "platform/linux/ScrollingDevices.h"
 #include "platform/linux/SessionBusNotifications.h"
 #include "platform/linux/SystemLog.h"
+#include "platform/qt/CommandLine.h"
+#include "platform/qt/FileManagerInstaller.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtImages.h"
 #include "platform/qt/SingleInstance.h"
@@ -18,36 +20,10 @@
 #include <QFileInfo>
 #include <QScreen>
 #include <cstdio>
-#include <cstring>
 
 using namespace larkspire;
 
 namespace {
-
-struct Arguments {
-    QString snapshotFolder;  // --snapshot DIR
-    QString chooseMenuItem;  // --choose-menu-item TITLE: a hook for tests, handed to the running instance
-    std::vector<std::string> urls;
-    bool broken = false;
-};
-
-Arguments parse(int argc, char** argv) {
-    Arguments arguments;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--snapshot") == 0 || std::strcmp(argv[i], "--choose-menu-item") == 0) {
-            if (i + 1 >= argc) {
-                arguments.broken = true;
-                break;
-            }
-            auto value = QString::fromLocal8Bit(argv[i + 1]);
-            (argv[i][2] == 's' ? arguments.snapshotFolder : arguments.chooseMenuItem) = value;
-            ++i;
-            continue;
-        }
-        arguments.urls.emplace_back(argv[i]);
-    }
-    return arguments;
-}
 
 // Smooth scrolling sizes its steps by the primary screen and times its frames by its refresh rate.
 void followPrimaryScreen(linux_desktop::ScreenInfo& info) {
@@ -78,16 +54,6 @@ std::string loggable(const std::string& text) {
     return url ? url->scheme() + "://" + url->host().value_or("") : "(kein gültiger URL)";
 }
 
-// The source tree's installer for the file-manager entries, while Larkspire runs from its build folder.
-std::vector<std::string> integrationsInstaller(const std::string& program) {
-#ifdef LARKSPIRE_INTEGRATIONS_INSTALLER
-    if (QFileInfo(LARKSPIRE_INTEGRATIONS_INSTALLER).isExecutable())
-        return {LARKSPIRE_INTEGRATIONS_INSTALLER, program};
-#endif
-    (void)program;
-    return {};
-}
-
 QtMessageHandler defaultMessageHandler = nullptr;
 
 // Drawing offscreen makes Qt warn about every window operation it cannot do there; only real
@@ -102,12 +68,25 @@ void quietOffscreen(QtMsgType type, const QMessageLogContext& context, const QSt
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    auto arguments = parse(argc, argv);
-    if (arguments.broken) {
-        std::fprintf(stderr, "Aufruf: larkspire [URL …] | larkspire --snapshot ORDNER\n");
+    auto arguments = qt::CommandLine::parse(argc, argv);
+    using Task = qt::CommandLine::Task;
+    switch (arguments.task) {
+    case Task::broken:
+        std::fprintf(stderr, "larkspire: %s\n%s", arguments.problem.c_str(), qt::usage);
         return 2;
+    case Task::help:
+        std::fputs(qt::usage, stdout);
+        return 0;
+    case Task::version:
+        std::puts(qt::versionText);
+        return 0;
+    case Task::installFileManagerEntries:
+        return qt::installFileManagerEntriesFor(
+            QFileInfo("/proc/self/exe").canonicalFilePath().toStdString());
+    default:
+        break;
     }
-    if (!arguments.snapshotFolder.isEmpty()) {
+    if (arguments.task == Task::snapshot) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         defaultMessageHandler = qInstallMessageHandler(quietOffscreen);
     }
@@ -118,8 +97,8 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);  // the status item stays when the window closes
     QApplication::setWindowIcon(qt::namedImage("larkspire"));
 
-    if (!arguments.snapshotFolder.isEmpty()) {
-        auto result = qt::writeSnapshots(arguments.snapshotFolder);
+    if (arguments.task == Task::snapshot) {
+        auto result = qt::writeSnapshots(QString::fromLocal8Bit(arguments.value));
         for (const auto& path : result.written) std::printf("%s\n", qPrintable(path));
         for (const auto& path : result.failed)
             std::fprintf(stderr, "Nicht geschrieben: %s\n", qPrintable(path));
@@ -127,8 +106,8 @@ int main(int argc, char** argv) {
     }
 
     qt::SingleInstance instance;
-    if (!arguments.chooseMenuItem.isEmpty()) {
-        auto delivery = instance.forward({"choose", arguments.chooseMenuItem});
+    if (arguments.task == Task::chooseMenuItem) {
+        auto delivery = instance.forward({"choose", QString::fromLocal8Bit(arguments.value)});
         if (delivery == qt::SingleInstance::Delivery::delivered) return 0;
         std::fprintf(stderr, "Larkspire läuft nicht oder antwortet nicht.\n");
         return 1;
@@ -155,7 +134,7 @@ int main(int argc, char** argv) {
     linux_desktop::ScrollingDevices scrolling(desktop.main);
     linux_desktop::SessionBusNotifications sessionBus;
     linux_desktop::FileManagerIntegrations fileManagers(linux_desktop::FileManagerIntegrations::userPlaces(
-        integrationsInstaller(QCoreApplication::applicationFilePath().toStdString())));
+        {QCoreApplication::applicationFilePath().toStdString(), "--install-file-manager-entries"}));
     // No file manager is connected to cut and paste yet; these say so and keep the feature idle.
     struct {
         linux_desktop::IdleKeyboardHook keyboardHook;
