@@ -4,13 +4,51 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPalette>
 
 namespace larkspire::qt {
 
+namespace {
+
+QKeySequence shortcutOf(const MenuItem& item) {
+    return QKeySequence("Ctrl+" + QString::fromStdString(item.keyEquivalent).toUpper());
+}
+
+// Qt's menus draw a checked entry's image in place of the check mark, with at most a faint frame;
+// a tick on the image keeps the state readable.
+QIcon withCheckMark(const QIcon& image) {
+    QIcon checked;
+    auto accent = QApplication::palette().color(QPalette::Highlight);
+    for (int size : {16, 22, 24, 32, 48}) {
+        QImage picture(size, size, QImage::Format_ARGB32_Premultiplied);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        image.paint(&painter, QRect(0, 0, size, size));
+        double mark = size * 0.62;
+        QRectF disc(size - mark, size - mark, mark, mark);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(accent);
+        painter.drawEllipse(disc);
+        QPen tick(Qt::white, std::max(1.5, mark * 0.16), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        painter.setPen(tick);
+        QPointF at = disc.topLeft();
+        painter.drawPolyline(QList<QPointF>{at + QPointF(mark * 0.26, mark * 0.52),
+                                            at + QPointF(mark * 0.44, mark * 0.70),
+                                            at + QPointF(mark * 0.76, mark * 0.32)});
+        painter.end();
+        checked.addPixmap(QPixmap::fromImage(picture));
+    }
+    return checked;
+}
+
+}  // namespace
+
 QtStatusItem::QtStatusItem() : qmenu(std::make_unique<QMenu>()) {
     qmenu->setObjectName("larkspireStatusMenu");
+    if (qApp) qApp->installEventFilter(this);
     tray.setContextMenu(qmenu.get());
     connect(qmenu.get(), &QMenu::aboutToShow, this, [this] { rebuildMenu(); });
     // Some panels only send a click; the menu is the item's only content, so a click opens it too.
@@ -20,7 +58,27 @@ QtStatusItem::QtStatusItem() : qmenu(std::make_unique<QMenu>()) {
 }
 
 QtStatusItem::~QtStatusItem() {
+    if (qApp) qApp->removeEventFilter(this);
     tray.setContextMenu(nullptr);
+}
+
+bool QtStatusItem::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !provider) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    // The open menu handles its own keys; other programs' windows never reach this process.
+    if (!widget || qobject_cast<QMenu*>(widget->window())) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (!(key->modifiers() & Qt::ControlModifier)) return false;
+    QKeySequence pressed(key->keyCombination());
+    for (const auto& item : provider()) {
+        if (item.isSeparator || item.keyEquivalent.empty() || !item.enabled || !item.action) continue;
+        if (shortcutOf(item) != pressed) continue;
+        // Run after the key's own handling, like a chosen menu entry.
+        QMetaObject::invokeMethod(
+            this, [item] { item.action(item); }, Qt::QueuedConnection);
+        return true;
+    }
+    return false;
 }
 
 QImage QtStatusItem::renderIcon(const StatusIcon& icon, int size, const QColor& tint) {
@@ -97,13 +155,14 @@ void QtStatusItem::rebuildMenu() {
             continue;
         }
         auto* action = qmenu->addAction(QString::fromStdString(item.title));
-        if (!item.image.empty()) action->setIcon(namedImage(item.image));
+        if (!item.image.empty())
+            action->setIcon(item.checked ? withCheckMark(namedImage(item.image)) : namedImage(item.image));
         action->setEnabled(item.enabled);
         action->setCheckable(item.checked);
         action->setChecked(item.checked);
-        if (!item.keyEquivalent.empty())
-            action->setShortcut(QKeySequence("Ctrl+" + QString::fromStdString(item.keyEquivalent).toUpper()));
-        action->setShortcutContext(Qt::WidgetShortcut);  // shown in the menu, not grabbed from other windows
+        if (!item.keyEquivalent.empty()) action->setShortcut(shortcutOf(item));
+        // Shown in the menu; the event filter makes it work in Larkspire's windows.
+        action->setShortcutContext(Qt::WidgetShortcut);
         if (!item.action) continue;
         connect(action, &QAction::triggered, this, [this, item] {
             // Run after the menu's own handling, so an action may change what the menu shows.
