@@ -18,7 +18,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 0
 fi
 
-echo "Larkspire läuft mit seinem Symbol in der Statusleiste; beenden über dessen Menü („Larkspire beenden“)."
+echo "Larkspire startet. Beenden über das Menü seines Statussymbols („Larkspire beenden“) oder mit Strg+Q in seinem Fenster."
 if [ -S /run/systemd/journal/socket ] && command -v journalctl >/dev/null; then
   # The log goes to the journal; follow it here while the program runs.
   journalctl -f -n 0 -o short SYSLOG_IDENTIFIER=larkspire &

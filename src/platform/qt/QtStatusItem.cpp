@@ -46,6 +46,10 @@ QIcon withCheckMark(const QIcon& image) {
 
 }  // namespace
 
+const char* const noTrayMessage =
+    "Keine Statusleiste gefunden: Larkspire zeigt sein Symbol nicht und öffnet stattdessen das "
+    "Einstellungsfenster. Unter GNOME fügt die Erweiterung „AppIndicator“ eine Statusleiste hinzu.";
+
 QtStatusItem::QtStatusItem() : qmenu(std::make_unique<QMenu>()) {
     qmenu->setObjectName("larkspireStatusMenu");
     if (qApp) qApp->installEventFilter(this);

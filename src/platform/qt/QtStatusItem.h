@@ -53,6 +53,9 @@ class QtStatusItem : public QObject, public StatusItem {
     int builds = 0;
 };
 
+// Said on the terminal and in the log when the desktop has no tray to show the status item in.
+extern const char* const noTrayMessage;
+
 class QtStatusBar : public StatusBar {
   public:
     std::unique_ptr<StatusItem> createStatusItem() override;

@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QScreen>
+#include <QSystemTrayIcon>
 #include <cstdio>
 
 using namespace larkspire;
@@ -194,6 +195,12 @@ int main(int argc, char** argv) {
     application->applicationDidFinishLaunching();
     if (statusBar->item)
         shellLog.info("Statussymbol gesetzt nach " + std::to_string(sinceStart.elapsed()) + " ms");
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        // The status item would be invisible; the settings window gives the user a surface.
+        shellLog.error(qt::noTrayMessage);
+        std::fprintf(stderr, "%s\n", qt::noTrayMessage);
+        application->openSettings();
+    }
     if (!arguments.urls.empty()) {
         for (const auto& url : arguments.urls) shellLog.info("URL: " + loggable(url));
         application->openUrls(arguments.urls);
