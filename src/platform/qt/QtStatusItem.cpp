@@ -7,10 +7,18 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPalette>
+#include <cmath>
 
 namespace larkspire::qt {
 
 namespace {
+
+// The tray's pictures of the two states; other images stand for themselves.
+std::string trayArt(const std::string& image) {
+    if (image == "macwindow") return "larkspire-symbolic";
+    if (image == "scissors") return "larkspire-cut-symbolic";
+    return image;
+}
 
 QKeySequence shortcutOf(const MenuItem& item) {
     return QKeySequence("Ctrl+" + QString::fromStdString(item.keyEquivalent).toUpper());
@@ -91,7 +99,26 @@ QImage QtStatusItem::renderIcon(const StatusIcon& icon, int size, const QColor& 
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    namedImage(icon.image, tint).paint(&painter, QRect(0, 0, size, size));
+    // Larkspire's own art, never a theme's look-alike, with a rim in the opposite lightness so the
+    // outline reads on light and dark panels alike.
+    auto art = trayArt(icon.image);
+    QColor rim = tint.lightness() < 128 ? Qt::white : Qt::black;
+    QPixmap glyph = bundledImage(art, size, rim);
+    QImage halo(size, size, QImage::Format_ARGB32_Premultiplied);
+    halo.fill(Qt::transparent);
+    {
+        QPainter spread(&halo);
+        double reach = std::max(1.0, size / 16.0);
+        for (int step = 0; step < 8; ++step) {
+            double angle = step * M_PI / 4;
+            spread.drawPixmap(QPointF(reach * std::cos(angle), reach * std::sin(angle)), glyph);
+        }
+    }
+    // A soft rim: enough to lift the outline off the panel without reading as a second outline.
+    painter.setOpacity(0.65);
+    painter.drawImage(0, 0, halo);
+    painter.setOpacity(1.0);
+    painter.drawPixmap(0, 0, bundledImage(art, size, tint));
 
     auto badge = QString::fromStdString(icon.title).trimmed();
     if (badge.isEmpty()) return image;
@@ -121,9 +148,15 @@ QImage QtStatusItem::renderIcon(const StatusIcon& icon, int size, const QColor& 
 void QtStatusItem::setIcon(const StatusIcon& icon) {
     shown = icon;
     auto tint = QApplication::palette().color(QPalette::WindowText);
+    // Installed symbolic icons go by name, so trays that can recolour them to the panel's text do.
+    auto named = QString::fromStdString(trayArt(icon.image));
     QIcon composed;
-    for (int size : {16, 22, 24, 32, 48, 64})
-        composed.addPixmap(QPixmap::fromImage(renderIcon(icon, size, tint)));
+    if (QString::fromStdString(icon.title).trimmed().isEmpty() && QIcon::hasThemeIcon(named)) {
+        composed = QIcon::fromTheme(named);
+    } else {
+        for (int size : {16, 22, 24, 32, 48, 64})
+            composed.addPixmap(QPixmap::fromImage(renderIcon(icon, size, tint)));
+    }
     tray.setIcon(composed);
     tray.setToolTip(QString::fromStdString(icon.tooltip));
     if (!tray.isVisible()) tray.show();

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -298,6 +299,28 @@ TEST(QtStatusItemHabits, EscapeAndCtrlWCloseTheSettingsWindow) {
         QTest::keyClick(&window.widget(), keys.key(), keys.keyboardModifiers());
         EXPECT_TRUE(runUntil([&] { return !window.isVisible(); }))
             << QKeySequence(keys).toString().toStdString();
+    }
+}
+
+// Pixels of the icon that stand out from a panel of this colour.
+int visibleOn(const QImage& icon, const QColor& panel) {
+    QImage shown(icon.size(), QImage::Format_ARGB32_Premultiplied);
+    shown.fill(panel);
+    QPainter(&shown).drawImage(0, 0, icon);
+    int count = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (std::abs(shown.pixelColor(x, y).lightness() - panel.lightness()) > 100) ++count;
+    return count;
+}
+
+TEST(QtStatusItemHabits, BothTrayIconsReadOnLightAndDarkPanels) {
+    for (const char* image : {"macwindow", "scissors"}) {
+        for (QColor text : {QColor(Qt::black), QColor(0xee, 0xee, 0xee)}) {
+            auto icon = qt::QtStatusItem::renderIcon(StatusIcon{.image = image}, 22, text);
+            EXPECT_GT(visibleOn(icon, QColor(0xf2, 0xf2, 0xf2)), 25) << image;
+            EXPECT_GT(visibleOn(icon, QColor(0x24, 0x24, 0x24)), 25) << image;
+        }
     }
 }
 
