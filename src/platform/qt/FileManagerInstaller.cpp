@@ -1,6 +1,7 @@
 #include "platform/qt/FileManagerInstaller.h"
 
 #include "platform/linux/AtomicFile.h"
+#include "platform/linux/AutostartLoginItem.h"
 #include "platform/linux/DesktopEntry.h"
 
 #include <QFile>
@@ -240,6 +241,10 @@ namespace larkspire::qt {
 
 int installFileManagerEntriesFor(const std::string& program) {
     auto result = installFileManagerEntries(program, FileManagerIntegrations::userPlaces());
+    // A login entry written by an earlier copy, from a build folder say, follows the program here.
+    linux_desktop::AutostartLoginItem login;
+    if (login.status() == LoginItemStatus::enabled && login.registerItem())
+        result.written.push_back(login.entryFile().string());
     for (const auto& path : result.written) std::printf("Eingerichtet: %s\n", path.c_str());
     for (const auto& problem : result.problems) std::fprintf(stderr, "%s\n", problem.c_str());
     return result.problems.empty() ? 0 : 1;

@@ -21,7 +21,8 @@ struct FileManagerInstall {
 FileManagerInstall installFileManagerEntries(const std::string& program,
                                              const linux_desktop::FileManagerIntegrations::Places& places);
 
-// The same for the current user, told on the terminal; the exit status of the program.
+// The same for the current user, told on the terminal; an autostart entry is pointed at this
+// program too. The exit status of the program.
 int installFileManagerEntriesFor(const std::string& program);
 
 // `document` (a uca.xml) with Larkspire's action `action` in place of any earlier one, the rest
