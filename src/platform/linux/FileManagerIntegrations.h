@@ -8,7 +8,7 @@
 
 namespace larkspire::linux_desktop {
 
-// The "Neue Datei" entries for Nautilus, Dolphin and Thunar (integrations/ in the source tree) take
+// The "Neue Datei" entries for Nautilus, Dolphin and Thunar (installed by the program itself) take
 // the place of the file-manager extension: it counts as enabled when any of them is installed.
 class FileManagerIntegrations : public FinderExtension {
   public:
