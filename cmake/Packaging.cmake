@@ -27,10 +27,19 @@ install(FILES ${CMAKE_SOURCE_DIR}/src/platform/qt/icons/larkspire-symbolic.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/symbolic/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/larkspire)
 
+# Debian wants a copyright file and a compressed changelog beside the documentation.
+set(LARKSPIRE_PACKAGE_CONTACT "Larkspire <larkspire@localhost>" CACHE STRING "Maintainer of the Debian package")
+file(WRITE ${CMAKE_BINARY_DIR}/changelog
+     "larkspire (${PROJECT_VERSION}) unstable; urgency=medium\n\n  * Package of version ${PROJECT_VERSION}.\n\n"
+     " -- ${LARKSPIRE_PACKAGE_CONTACT}  Mon, 07 Dec 2026 12:00:00 +0000\n")
+execute_process(COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/changelog)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${CMAKE_SOURCE_DIR}/data/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/larkspire)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME larkspire)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Larkspire <larkspire@localhost>")
+set(CPACK_PACKAGE_CONTACT "${LARKSPIRE_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small improvements for file managers and the mouse")
 set(CPACK_PACKAGE_DESCRIPTION "A tray program: new files from the file manager's menu, the cut state\n"
                               "on its icon, smooth scrolling and desktop widgets.")
