@@ -2,7 +2,7 @@
 PRESET ?= default
 BUILD := build/$(PRESET)
 
-.PHONY: setup build run test sanitize fuzz bench format clean
+.PHONY: setup build run install deb test sanitize fuzz bench format clean
 
 setup:
 	@scripts/setup.sh
@@ -14,6 +14,21 @@ build: setup
 run: build
 	@integrations/install.sh "$(CURDIR)/$(BUILD)/larkspire"
 	@scripts/run.sh $(BUILD)
+
+# For this user, into ~/.local: the program, its desktop entry and icons, the file-manager entries.
+PREFIX ?= $(HOME)/.local
+install: setup
+	@cmake --preset $(PRESET) -DCMAKE_INSTALL_PREFIX="$(PREFIX)" >/dev/null
+	@cmake --build --preset $(PRESET) --target larkspire
+	@cmake --install $(BUILD)
+	@scripts/install-desktop-entry.sh "$(PREFIX)/bin/larkspire"
+	@"$(PREFIX)/bin/larkspire" --install-file-manager-entries
+
+# The Debian package, in build/package.
+deb: setup
+	@cmake --preset package >/dev/null
+	@cmake --build --preset package
+	@cd build/package && cpack
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j2

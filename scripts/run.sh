@@ -7,31 +7,18 @@ build=${1:-build/default}
 bin=$(realpath "$build/larkspire")
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-data=${XDG_DATA_HOME:-$HOME/.local/share}
-mkdir -p "$data/applications" "$data/icons/hicolor/scalable/apps"
-# The program path as one quoted Exec argument (desktop-entry rules), so spaces or quotes in it work.
-exec_argument() {
-  local s=$1
-  s=${s//\\/\\\\} s=${s//\"/\\\"} s=${s//\`/\\\`} s=${s//\$/\\\$} s=${s//%/%%}
-  s="\"$s\""
-  printf '%s' "${s//\\/\\\\}"
-}
-entry=$(<"$root/data/larkspire.desktop")
-printf '%s\n' "${entry//@LARKSPIRE@/"$(exec_argument "$bin")"}" >"$data/applications/larkspire.desktop"
-cp "$root/src/platform/qt/icons/larkspire.svg" "$data/icons/hicolor/scalable/apps/larkspire.svg"
-if command -v update-desktop-database >/dev/null; then update-desktop-database -q "$data/applications" || true; fi
-if command -v xdg-mime >/dev/null; then xdg-mime default larkspire.desktop x-scheme-handler/quirefold || true; fi
-echo "Desktop-Eintrag installiert: $data/applications/larkspire.desktop (x-scheme-handler/quirefold)"
+"$root/scripts/install-desktop-entry.sh" "$bin"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   pictures=$(realpath -m "$build/snapshots")
-  "$bin" --snapshot "$pictures" >/dev/null
+  # Only what this run drew: the folder may hold older pictures, from the tests for one.
+  mapfile -t drawn < <("$bin" --snapshot "$pictures")
   echo "Kein Bildschirm gefunden. Larkspire hat seine Oberflächen als Bilder gezeichnet:"
-  for picture in "$pictures"/*.png; do echo "  $picture"; done
+  for picture in "${drawn[@]}"; do echo "  $picture"; done
   exit 0
 fi
 
-echo "Larkspire läuft mit seinem Symbol in der Statusleiste; beenden über dessen Menü („Larkspire beenden“)."
+echo "Larkspire startet. Beenden über das Menü seines Statussymbols („Larkspire beenden“) oder mit Strg+Q in seinem Fenster."
 if [ -S /run/systemd/journal/socket ] && command -v journalctl >/dev/null; then
   # The log goes to the journal; follow it here while the program runs.
   journalctl -f -n 0 -o short SYSLOG_IDENTIFIER=larkspire &

@@ -11,7 +11,8 @@ packages=(
   xvfb xauth dbus dbus-x11 fonts-dejavu-core
   jq thunar openbox xdotool
   hyperfine python3
-  libxcb1-dev openbox xdotool x11-utils
+  libxcb1-dev x11-utils
+  xdg-utils desktop-file-utils lintian
 )
 
 missing=()

@@ -1,8 +1,8 @@
 #include "platform/linux/AutostartLoginItem.h"
 
-#include "platform/Url.h"
 #include "platform/linux/AtomicFile.h"
 #include "platform/linux/ConfigHome.h"
+#include "platform/linux/DesktopEntry.h"
 
 #include <cerrno>
 #include <fstream>
@@ -40,23 +40,7 @@ AutostartLoginItem::AutostartLoginItem(std::filesystem::path autostartFolder,
     : folder(std::move(autostartFolder)), executable(std::move(executable)) {}
 
 std::optional<std::string> AutostartLoginItem::execValue(const std::string& executable) {
-    if (executable.empty() || !isValidUtf8(executable)) return std::nullopt;
-    std::string value = "\"";
-    for (char c : executable) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
-        // Inside double quotes these need a backslash, and every backslash is doubled once more
-        // because the value is an escaped string too; a lone percent sign would start a field code.
-        if (c == '"' || c == '`' || c == '$') {
-            value += "\\\\";
-        } else if (c == '\\') {
-            value += "\\\\\\\\";
-            continue;
-        } else if (c == '%') {
-            value += '%';
-        }
-        value += c;
-    }
-    return value + "\"";
+    return desktopExecArgument(executable);
 }
 
 bool AutostartLoginItem::registerItem() {

@@ -25,8 +25,8 @@ class AutostartLoginItem : public LoginItem {
 
     std::filesystem::path entryFile() const { return folder / entryName; }
 
-    // The Exec value that starts `executable` without arguments, quoted and escaped for a desktop
-    // entry; nothing for a path a desktop entry cannot hold (not UTF-8, control characters).
+    // The Exec value that starts `executable` without arguments (see desktopExecArgument); nothing
+    // for a path a desktop entry cannot hold (not UTF-8, control characters).
     static std::optional<std::string> execValue(const std::string& executable);
 
   private:

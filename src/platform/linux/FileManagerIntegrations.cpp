@@ -1,5 +1,6 @@
 #include "platform/linux/FileManagerIntegrations.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -34,7 +35,17 @@ FileManagerIntegrations::Places FileManagerIntegrations::userPlaces(std::vector<
         .dolphinServiceMenus = {data / "kio/servicemenus/larkspire-neue-datei.desktop",
                                 data / "kservices5/ServiceMenus/larkspire-neue-datei.desktop"},
         .thunarActions = config / "Thunar/uca.xml",
+        .newFileHelper = data / "larkspire/larkspire-new-file",
     };
+    // Thunar reads the first uca.xml along $XDG_CONFIG_DIRS when the user has none.
+    std::string dirs = std::getenv("XDG_CONFIG_DIRS") ? std::getenv("XDG_CONFIG_DIRS") : "";
+    if (dirs.empty()) dirs = "/etc/xdg";
+    for (std::size_t start = 0; start <= dirs.size();) {
+        auto end = std::min(dirs.find(':', start), dirs.size());
+        std::filesystem::path dir = dirs.substr(start, end - start);
+        if (dir.is_absolute()) places.systemThunarActions.push_back(dir / "Thunar/uca.xml");
+        start = end + 1;
+    }
     places.installCommand = std::move(installCommand);
     return places;
 }

@@ -8,7 +8,7 @@
 
 namespace larkspire::linux_desktop {
 
-// The "Neue Datei" entries for Nautilus, Dolphin and Thunar (integrations/ in the source tree) take
+// The "Neue Datei" entries for Nautilus, Dolphin and Thunar (installed by the program itself) take
 // the place of the file-manager extension: it counts as enabled when any of them is installed.
 class FileManagerIntegrations : public FinderExtension {
   public:
@@ -16,6 +16,8 @@ class FileManagerIntegrations : public FinderExtension {
         std::filesystem::path nautilusScript;                    // the script file
         std::vector<std::filesystem::path> dolphinServiceMenus;  // where each Dolphin version looks
         std::filesystem::path thunarActions;                     // uca.xml, holding our action among others
+        std::vector<std::filesystem::path> systemThunarActions;  // the shared uca.xml a user file starts from
+        std::filesystem::path newFileHelper;                     // the script all three entries call
         std::vector<std::string> installCommand;                 // run to install them for the user
     };
     static constexpr const char* thunarActionId = "larkspire-neue-datei";

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QScreen>
+#include <QShortcut>
 #include <QStringList>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -20,6 +21,9 @@ SettingsWindowWidget::SettingsWindowWidget()
                            Qt::WindowMinimizeButtonHint) {
     // A tool window keeps the program out of the taskbar; it has no document to stand for.
     setObjectName("larkspireSettings");
+    // The usual keys for closing a window; closing only hides it.
+    for (QKeySequence keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
     saveSoon.setSingleShot(true);
     saveSoon.setInterval(400);
     connect(&saveSoon, &QTimer::timeout, this, [this] {

@@ -37,6 +37,10 @@ class QtStatusItem : public QObject, public StatusItem {
     // The picture of a state: the image with the title, trimmed, as a badge at its lower right.
     static QImage renderIcon(const StatusIcon& icon, int size, const QColor& tint);
 
+  protected:
+    // The menu's key equivalents work in every Larkspire window, as their labels promise.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void rebuildMenu();
 
@@ -48,6 +52,9 @@ class QtStatusItem : public QObject, public StatusItem {
     bool rebuildQueued = false;
     int builds = 0;
 };
+
+// Said on the terminal and in the log when the desktop has no tray to show the status item in.
+extern const char* const noTrayMessage;
 
 class QtStatusBar : public StatusBar {
   public:

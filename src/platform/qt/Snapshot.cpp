@@ -27,7 +27,7 @@ QString fileLabel(const std::string& label) {
     return name;
 }
 
-// The icon at tray size and large, beside its tooltip as the panel would show it.
+// The icon at tray size and large on a light and on a dark panel, beside its tooltip.
 QImage iconSheet(const StatusIcon& icon) {
     QLabel tooltip(QString::fromStdString(icon.tooltip));
     tooltip.setPalette(QToolTip::palette());
@@ -40,14 +40,20 @@ QImage iconSheet(const StatusIcon& icon) {
     auto tint = QApplication::palette().color(QPalette::WindowText);
     QImage small = QtStatusItem::renderIcon(icon, 22, tint);
     QImage large = QtStatusItem::renderIcon(icon, 64, tint);
-    int width = 16 + 22 + 16 + 64 + 16 + tip.width() + 16;
+    int panel = 16 + 22 + 16 + 64 + 16;
+    int width = 2 * panel + tip.width() + 16;
     int height = std::max(96, tip.height() + 32);
     QImage sheet(width, height, QImage::Format_ARGB32_Premultiplied);
     sheet.fill(QApplication::palette().color(QPalette::Window));
     QPainter painter(&sheet);
-    painter.drawImage(16, (height - 22) / 2, small);
-    painter.drawImage(16 + 22 + 16, (height - 64) / 2, large);
-    painter.drawPixmap(16 + 22 + 16 + 64 + 16, (height - tip.height()) / 2, tip);
+    for (int side = 0; side < 2; ++side) {
+        int left = side * panel;
+        painter.fillRect(left, 0, panel, height,
+                         side == 0 ? QColor(0xf2, 0xf2, 0xf2) : QColor(0x24, 0x24, 0x24));
+        painter.drawImage(left + 16, (height - 22) / 2, small);
+        painter.drawImage(left + 16 + 22 + 16, (height - 64) / 2, large);
+    }
+    painter.drawPixmap(2 * panel, (height - tip.height()) / 2, tip);
     return sheet;
 }
 

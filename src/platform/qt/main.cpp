@@ -11,6 +11,8 @@
 #include "platform/linux/SessionBusNotifications.h"
 #include "platform/linux/SystemLog.h"
 #include "platform/linux/TreeWalk.h"
+#include "platform/qt/CommandLine.h"
+#include "platform/qt/FileManagerInstaller.h"
 #include "platform/qt/HandOver.h"
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtDesktop.h"
@@ -23,37 +25,12 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QScreen>
+#include <QSystemTrayIcon>
 #include <cstdio>
-#include <cstring>
 
 using namespace larkspire;
 
 namespace {
-
-struct Arguments {
-    QString snapshotFolder;  // --snapshot DIR
-    QString chooseMenuItem;  // --choose-menu-item TITLE: a hook for tests, handed to the running instance
-    std::vector<std::string> urls;
-    bool broken = false;
-};
-
-Arguments parse(int argc, char** argv) {
-    Arguments arguments;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--snapshot") == 0 || std::strcmp(argv[i], "--choose-menu-item") == 0) {
-            if (i + 1 >= argc) {
-                arguments.broken = true;
-                break;
-            }
-            auto value = QString::fromLocal8Bit(argv[i + 1]);
-            (argv[i][2] == 's' ? arguments.snapshotFolder : arguments.chooseMenuItem) = value;
-            ++i;
-            continue;
-        }
-        arguments.urls.emplace_back(argv[i]);
-    }
-    return arguments;
-}
 
 // Smooth scrolling sizes its steps by the primary screen and times its frames by its refresh rate.
 void followPrimaryScreen(linux_desktop::ScreenInfo& info) {
@@ -84,16 +61,6 @@ std::string loggable(const std::string& text) {
     return url ? url->scheme() + "://" + url->host().value_or("") : "(kein gültiger URL)";
 }
 
-// The source tree's installer for the file-manager entries, while Larkspire runs from its build folder.
-std::vector<std::string> integrationsInstaller(const std::string& program) {
-#ifdef LARKSPIRE_INTEGRATIONS_INSTALLER
-    if (QFileInfo(LARKSPIRE_INTEGRATIONS_INSTALLER).isExecutable())
-        return {LARKSPIRE_INTEGRATIONS_INSTALLER, program};
-#endif
-    (void)program;
-    return {};
-}
-
 QtMessageHandler defaultMessageHandler = nullptr;
 
 // Drawing offscreen makes Qt warn about every window operation it cannot do there; only real
@@ -109,20 +76,34 @@ int main(int argc, char** argv) {
     if (auto status = qt::runSizeCommand(argc, argv)) return *status;
     QElapsedTimer sinceStart;
     sinceStart.start();
-    auto arguments = parse(argc, argv);
-    if (arguments.broken) {
-        std::fprintf(stderr, "Aufruf: larkspire [URL …] | larkspire --snapshot ORDNER\n");
+    auto arguments = qt::CommandLine::parse(argc, argv);
+    using Task = qt::CommandLine::Task;
+    switch (arguments.task) {
+    case Task::broken:
+        std::fprintf(stderr, "larkspire: %s\n%s", arguments.problem.c_str(), qt::usage);
         return 2;
+    case Task::help:
+        std::fputs(qt::usage, stdout);
+        return 0;
+    case Task::version:
+        std::puts(qt::versionText);
+        return 0;
+    case Task::installFileManagerEntries:
+        return qt::installFileManagerEntriesFor(
+            QFileInfo("/proc/self/exe").canonicalFilePath().toStdString());
+    default:
+        break;
     }
-    if (!arguments.snapshotFolder.isEmpty()) {
+    if (arguments.task == Task::snapshot) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         defaultMessageHandler = qInstallMessageHandler(quietOffscreen);
     }
 
     qt::SingleInstance instance;
-    if (arguments.snapshotFolder.isEmpty())
-        if (auto done =
-                qt::handOverBeforeGui(instance, arguments.chooseMenuItem.toStdString(), arguments.urls))
+    if (arguments.task != Task::snapshot)
+        if (auto done = qt::handOverBeforeGui(
+                instance, arguments.task == Task::chooseMenuItem ? arguments.value : std::string(),
+                arguments.urls))
             return *done;
 
     QApplication qapp(argc, argv);
@@ -131,8 +112,8 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);  // the status item stays when the window closes
     QApplication::setWindowIcon(qt::namedImage("larkspire"));
 
-    if (!arguments.snapshotFolder.isEmpty()) {
-        auto result = qt::writeSnapshots(arguments.snapshotFolder);
+    if (arguments.task == Task::snapshot) {
+        auto result = qt::writeSnapshots(QString::fromLocal8Bit(arguments.value));
         for (const auto& path : result.written) std::printf("%s\n", qPrintable(path));
         for (const auto& path : result.failed)
             std::fprintf(stderr, "Nicht geschrieben: %s\n", qPrintable(path));
@@ -150,7 +131,7 @@ int main(int argc, char** argv) {
     linux_desktop::ScrollingDevices scrolling(desktop.main);
     linux_desktop::SessionBusNotifications sessionBus;
     linux_desktop::FileManagerIntegrations fileManagers(linux_desktop::FileManagerIntegrations::userPlaces(
-        integrationsInstaller(QCoreApplication::applicationFilePath().toStdString())));
+        {QCoreApplication::applicationFilePath().toStdString(), "--install-file-manager-entries"}));
     // File managers cut by themselves: cut and paste follows their marks on the clipboard.
     qt::QtClipboard clipboard;
     // No file manager is driven from outside; these say so.
@@ -223,6 +204,12 @@ int main(int argc, char** argv) {
     application->applicationDidFinishLaunching();
     if (statusBar->item)
         shellLog.info("Statussymbol gesetzt nach " + std::to_string(sinceStart.elapsed()) + " ms");
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        // The status item would be invisible; the settings window gives the user a surface.
+        shellLog.error(qt::noTrayMessage);
+        std::fprintf(stderr, "%s\n", qt::noTrayMessage);
+        application->openSettings();
+    }
     if (!arguments.urls.empty()) {
         for (const auto& url : arguments.urls) shellLog.info("URL: " + loggable(url));
         application->openUrls(arguments.urls);

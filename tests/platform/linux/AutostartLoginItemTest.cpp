@@ -15,7 +15,7 @@ using larkspire::testing::writeText;
 namespace {
 
 // Reads an Exec value back as a session manager does: string escapes first, then field codes and
-// the quoting rules. Gives the single argument, or nothing when the value is not one quoted argument.
+// the quoting rules. Gives the single argument, or nothing when the value is not one argument.
 std::optional<std::string> startedProgram(const std::string& exec) {
     std::string unescaped;
     for (std::size_t i = 0; i < exec.size(); ++i) {
@@ -30,6 +30,8 @@ std::optional<std::string> startedProgram(const std::string& exec) {
             unescaped += exec[i];
         }
     }
+    if (!unescaped.empty() && unescaped.find_first_of(" \t\"'\\><~|&;$*?#()`%") == std::string::npos)
+        return unescaped;
     if (unescaped.size() < 2 || unescaped.front() != '"' || unescaped.back() != '"') return std::nullopt;
     std::string argument;
     for (std::size_t i = 1; i + 1 < unescaped.size(); ++i) {

@@ -2,8 +2,12 @@
 #include "platform/qt/QtImages.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QColor>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace larkspire;
@@ -233,6 +237,92 @@ TEST(QtStatusItem, EveryImageTheMenuAndTabsNameHasAPicture) {
     EXPECT_NE(qt::bundledImage("externaldrive", 32, Qt::black).toImage(),
               qt::bundledImage("externaldrive.fill", 32, Qt::black).toImage());
     EXPECT_TRUE(qt::namedImage("kein.bild").isNull());
+}
+
+}  // namespace
+
+namespace {
+
+// Pixels of the palette's accent colour in the lower right quarter, where the check mark sits.
+int accentPixels(const QIcon& icon) {
+    auto image = icon.pixmap(22, 22).toImage();
+    auto accent = QApplication::palette().color(QPalette::Highlight);
+    int count = 0;
+    for (int y = image.height() / 2; y < image.height(); ++y)
+        for (int x = image.width() / 2; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == accent) ++count;
+    return count;
+}
+
+TEST(QtStatusItemHabits, ACheckedEntryWithAnImageShowsACheckMark) {
+    qt::QtStatusItem item;
+    item.setMenuProvider([] {
+        return Menu{MenuItem{.title = "an", .image = "cpu", .checked = true},
+                    MenuItem{.title = "aus", .image = "cpu", .checked = false}};
+    });
+    openAndRead(item.menu());
+    auto actions = item.menu().actions();
+    EXPECT_GT(accentPixels(actions[0]->icon()), 10);
+    EXPECT_EQ(accentPixels(actions[1]->icon()), 0);
+    EXPECT_TRUE(actions[0]->isChecked());
+}
+
+TEST(QtStatusItemHabits, TheShownShortcutsWorkInLarkspiresWindows) {
+    qt::QtStatusItem item;
+    std::vector<std::string> chosen;
+    auto record = [&](const MenuItem& sender) { chosen.push_back(sender.title); };
+    item.setMenuProvider([&] {
+        return Menu{MenuItem{.title = "Flüssig scrollen", .action = record},
+                    MenuItem{.title = "Einstellungen…", .action = record, .keyEquivalent = ","},
+                    MenuItem{.title = "Larkspire beenden", .action = record, .keyEquivalent = "q"}};
+    });
+    QWidget window;
+    auto* field = new QLineEdit(&window);
+    window.show();
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Comma, Qt::ControlModifier);
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);  // no entry has it
+    QTest::keyClick(&window, Qt::Key_Q);                       // a plain letter is typing
+    ASSERT_TRUE(runUntil([&] { return chosen.size() >= 2; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chosen, (std::vector<std::string>{"Einstellungen…", "Larkspire beenden"}));
+}
+
+TEST(QtStatusItemHabits, EscapeAndCtrlWCloseTheSettingsWindow) {
+    QtApp sim;
+    sim.session.finderExtension.enabled = true;
+    sim.launch();
+    for (auto keys : {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+        auto& window = sim.openSettings();
+        ASSERT_TRUE(window.isVisible());
+        QApplication::setActiveWindow(&window.widget());
+        QTest::keyClick(&window.widget(), keys.key(), keys.keyboardModifiers());
+        EXPECT_TRUE(runUntil([&] { return !window.isVisible(); }))
+            << QKeySequence(keys).toString().toStdString();
+    }
+}
+
+// Pixels of the icon that stand out from a panel of this colour.
+int visibleOn(const QImage& icon, const QColor& panel) {
+    QImage shown(icon.size(), QImage::Format_ARGB32_Premultiplied);
+    shown.fill(panel);
+    QPainter(&shown).drawImage(0, 0, icon);
+    int count = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (std::abs(shown.pixelColor(x, y).lightness() - panel.lightness()) > 100) ++count;
+    return count;
+}
+
+TEST(QtStatusItemHabits, BothTrayIconsReadOnLightAndDarkPanels) {
+    for (const char* image : {"macwindow", "scissors"}) {
+        for (QColor text : {QColor(Qt::black), QColor(0xee, 0xee, 0xee)}) {
+            auto icon = qt::QtStatusItem::renderIcon(StatusIcon{.image = image}, 22, text);
+            EXPECT_GT(visibleOn(icon, QColor(0xf2, 0xf2, 0xf2)), 25) << image;
+            EXPECT_GT(visibleOn(icon, QColor(0x24, 0x24, 0x24)), 25) << image;
+        }
+    }
 }
 
 }  // namespace

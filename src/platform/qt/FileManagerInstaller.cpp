@@ -1,0 +1,253 @@
+#include "platform/qt/FileManagerInstaller.h"
+
+#include "platform/linux/AtomicFile.h"
+#include "platform/linux/AutostartLoginItem.h"
+#include "platform/linux/DesktopEntry.h"
+
+#include <QFile>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace larkspire::qt {
+
+namespace fs = std::filesystem;
+using linux_desktop::FileManagerIntegrations;
+
+namespace {
+
+std::optional<std::string> readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in.bad()) return std::nullopt;
+    return content.str();
+}
+
+std::string resource(const char* name) {
+    QFile file(QString(":/larkspire/integrations/") + name);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll().toStdString();
+}
+
+std::string replaced(std::string text, const std::string& placeholder, const std::string& value) {
+    for (auto at = text.find(placeholder); at != std::string::npos;
+         at = text.find(placeholder, at + value.size()))
+        text.replace(at, placeholder.size(), value);
+    return text;
+}
+
+const char* emptyDocument = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n";
+
+}  // namespace
+
+QString thunarAction(const std::string& helper) {
+    // Thunar expands %-codes before it splits the command like a shell, so the path is one
+    // single-quoted word with its own percent signs doubled.
+    auto command = linux_desktop::shellWord(replaced(helper, "%", "%%")) + " --dir %d --sel %f";
+    QString text;
+    QXmlStreamWriter xml(&text);
+    xml.setAutoFormatting(true);
+    xml.setAutoFormattingIndent(-1);
+    xml.writeStartElement("action");
+    xml.writeTextElement("icon", "document-new");
+    xml.writeTextElement("name", "Neue Datei");
+    xml.writeTextElement("submenu", "");
+    xml.writeTextElement("unique-id", FileManagerIntegrations::thunarActionId);
+    xml.writeTextElement("command", QString::fromStdString(command));
+    xml.writeTextElement("description", "Eine leere Datei anlegen");
+    xml.writeTextElement("range", "");
+    xml.writeTextElement("patterns", "*");
+    for (auto kind : {"startup-notify", "directories", "audio-files", "image-files", "other-files",
+                      "text-files", "video-files"})
+        xml.writeEmptyElement(kind);
+    xml.writeEndElement();
+    return text.trimmed();
+}
+
+std::optional<QString> withThunarAction(const QString& document, const QString& action, QString* why) {
+    auto fail = [why](const QString& reason) -> std::optional<QString> {
+        if (why) *why = reason;
+        return std::nullopt;
+    };
+    struct Range {
+        qsizetype start, end;
+    };
+    std::vector<Range> earlier;  // our action from an earlier installation
+    qsizetype rootStart = -1, rootEnd = -1, closeStart = -1, closeEnd = -1;
+    qsizetype actionStart = -1;
+    bool ours = false;
+    int depth = 0;
+    QString element;  // the innermost open element inside an action
+
+    // The reader's offset after a tag is just past its '>'; after text it may have looked ahead, so
+    // positions are only taken from tags.
+    QXmlStreamReader xml(document);
+    while (!xml.atEnd()) {
+        auto token = xml.readNext();
+        qsizetype end = xml.characterOffset();
+        switch (token) {
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            if (depth == 1) {
+                if (xml.name() != u"actions") return fail("Das Wurzelelement ist nicht <actions>.");
+                rootEnd = end;
+                rootStart = document.lastIndexOf(u'<', end - 1);
+            } else if (depth == 2 && xml.name() == u"action") {
+                actionStart = document.lastIndexOf(u'<', end - 1);
+                ours = false;
+            }
+            element = xml.name().toString();
+            break;
+        case QXmlStreamReader::Characters:
+            if (depth == 3 && element == u"unique-id" &&
+                xml.text().trimmed() == QLatin1String(FileManagerIntegrations::thunarActionId))
+                ours = true;
+            break;
+        case QXmlStreamReader::EndElement:
+            if (depth == 2 && xml.name() == u"action" && ours) {
+                // With the line end written after it, so that installing again changes nothing.
+                auto after = end;
+                if (document.mid(after, 2) == u"\r\n")
+                    after += 2;
+                else if (document.mid(after, 1) == u"\n")
+                    after += 1;
+                earlier.push_back({actionStart, after});
+            }
+            if (depth == 1) {
+                closeEnd = end;
+                closeStart = end == rootEnd ? rootEnd : document.lastIndexOf(u'<', end - 1);
+            }
+            --depth;
+            element.clear();
+            break;
+        default:
+            break;
+        }
+    }
+    if (xml.hasError()) return fail(QString("Zeile %1: %2").arg(xml.lineNumber()).arg(xml.errorString()));
+    if (rootStart < 0 || closeStart < 0) return fail("Das Element <actions> fehlt.");
+
+    QString merged;
+    qsizetype from = 0;
+    for (const auto& range : earlier) {
+        merged += QStringView(document).mid(from, range.start - from);
+        from = range.end;
+    }
+    if (closeEnd == rootEnd) {
+        // <actions/>: opened up around our action.
+        merged += QStringView(document).mid(from, rootEnd - 2 - from);
+        merged += ">\n" + action + "\n</actions>";
+        merged += QStringView(document).mid(rootEnd);
+    } else {
+        merged += QStringView(document).mid(from, closeStart - from);
+        merged += action + "\n";
+        merged += QStringView(document).mid(closeStart);
+    }
+    return merged;
+}
+
+FileManagerInstall installFileManagerEntries(const std::string& program,
+                                             const FileManagerIntegrations::Places& places) {
+    FileManagerInstall result;
+    auto write = [&result](const fs::path& path, const std::string& contents, mode_t mode) {
+        std::error_code error;
+        fs::create_directories(path.parent_path(), error);
+        auto target = linux_desktop::resolvedLinks(path);
+        if (auto old = readFile(target); old && *old == contents) return true;
+        if (auto problem = linux_desktop::replaceFileAtomically(target, contents, mode)) {
+            result.problems.push_back(path.string() + ": " + *problem);
+            return false;
+        }
+        result.written.push_back(path.string());
+        return true;
+    };
+    const auto& helper = places.newFileHelper.string();
+
+    auto helperScript = resource("larkspire-new-file");
+    auto nautilusScript = resource("nautilus/neue-datei.sh");
+    if (helperScript.empty() || nautilusScript.empty()) {
+        result.problems.push_back("Die Vorlagen der Dateimanager-Einträge fehlen im Programm.");
+        return result;
+    }
+    if (!write(places.newFileHelper, replaced(helperScript, "@LARKSPIRE@", linux_desktop::shellWord(program)),
+               0755))
+        return result;
+    write(places.nautilusScript, replaced(nautilusScript, "@HELPER@", linux_desktop::shellWord(helper)),
+          0755);
+
+    if (auto exec = linux_desktop::desktopExecArgument(helper)) {
+        std::string menu = "[Desktop Entry]\n"
+                           "Type=Service\n"
+                           "MimeType=inode/directory;application/octet-stream;all/allfiles;\n"
+                           "Actions=larkspireNeueDatei;\n"
+                           "X-KDE-ServiceTypes=KonqPopupMenu/Plugin\n"
+                           "X-KDE-Priority=TopLevel\n"
+                           "\n"
+                           "[Desktop Action larkspireNeueDatei]\n"
+                           "Name=Neue Datei\n"
+                           "Icon=document-new\n"
+                           "Exec=" +
+                           *exec + " --sel %f\n";
+        // Newer Dolphin versions only run service menus marked executable.
+        for (const auto& place : places.dolphinServiceMenus) write(place, menu, 0755);
+    } else {
+        result.problems.push_back("Dolphin: der Pfad " + helper + " passt in keinen Desktop-Eintrag.");
+    }
+
+    // Thunar shows the shared actions only while the user has no uca.xml of their own, so a new one
+    // starts as a copy of the shared file.
+    auto own = readFile(places.thunarActions);
+    std::optional<std::string> start = own;
+    if (own && own->find_first_not_of(" \t\r\n") == std::string::npos)
+        start.reset();  // an empty file holds nothing
+    for (const auto& shared : places.systemThunarActions) {
+        if (start) break;
+        start = readFile(shared);
+    }
+    auto bytes = start.value_or(emptyDocument);
+    auto document = QString::fromUtf8(bytes);
+    QString why;
+    std::optional<QString> merged;
+    if (document.toUtf8().toStdString() != bytes)
+        why = "kein UTF-8";
+    else
+        merged = withThunarAction(document, thunarAction(helper), &why);
+    if (!merged) {
+        result.problems.push_back("Thunar: " + places.thunarActions.string() + " blieb unverändert (" +
+                                  why.toStdString() + ").");
+        return result;
+    }
+    auto contents = merged->toUtf8().toStdString();
+    if (own && *own == contents) return result;
+    if (own) {
+        auto backup = places.thunarActions;
+        backup += ".larkspire-backup";
+        if (auto problem = linux_desktop::replaceFileAtomically(backup, *own, 0600)) {
+            result.problems.push_back("Thunar: keine Sicherung möglich (" + *problem + "), nichts geändert.");
+            return result;
+        }
+    }
+    write(places.thunarActions, contents, 0644);
+    return result;
+}
+
+}  // namespace larkspire::qt
+
+namespace larkspire::qt {
+
+int installFileManagerEntriesFor(const std::string& program) {
+    auto result = installFileManagerEntries(program, FileManagerIntegrations::userPlaces());
+    // A login entry written by an earlier copy, from a build folder say, follows the program here.
+    linux_desktop::AutostartLoginItem login;
+    if (login.status() == LoginItemStatus::enabled && login.registerItem())
+        result.written.push_back(login.entryFile().string());
+    for (const auto& path : result.written) std::printf("Eingerichtet: %s\n", path.c_str());
+    for (const auto& problem : result.problems) std::fprintf(stderr, "%s\n", problem.c_str());
+    return result.problems.empty() ? 0 : 1;
+}
+
+}  // namespace larkspire::qt

@@ -1,0 +1,251 @@
+#include "platform/qt/FileManagerInstaller.h"
+#include "support/TemporaryFolder.h"
+
+#include <QXmlStreamReader>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace larkspire;
+using larkspire::linux_desktop::FileManagerIntegrations;
+using larkspire::testing::readText;
+using larkspire::testing::TemporaryFolder;
+using larkspire::testing::writeText;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string shellQuoted(const std::string& text) {
+    std::string word = "'";
+    for (char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return word + "'";
+}
+
+int count(const std::string& text, const std::string& part) {
+    int found = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
+    return found;
+}
+
+// Text of the first element `name` in an XML document, as a reader sees it.
+std::string elementText(const std::string& document, const char* name) {
+    QXmlStreamReader xml(QString::fromStdString(document));
+    while (xml.readNextStartElement() || !xml.atEnd()) {
+        if (xml.isStartElement() && xml.name() == QLatin1String(name))
+            return xml.readElementText().toStdString();
+        if (!xml.isStartElement()) xml.readNext();
+    }
+    return {};
+}
+
+// The arguments of an Exec value after the desktop-entry rules (string escapes, quoting, %%).
+std::vector<std::string> execArguments(const std::string& exec) {
+    std::string text;
+    for (std::size_t i = 0; i < exec.size(); ++i) {
+        if (exec[i] == '\\' && i + 1 < exec.size()) {
+            char next = exec[++i];
+            text += next == 's' ? ' ' : next == 'n' ? '\n' : next == 't' ? '\t' : next;
+        } else {
+            text += exec[i];
+        }
+    }
+    std::vector<std::string> arguments;
+    std::string current;
+    bool quoted = false, any = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (quoted && c == '\\' && i + 1 < text.size()) {
+            current += text[++i];
+        } else if (c == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if (c == '%' && i + 1 < text.size() && text[i + 1] == '%') {
+            current += text[++i];
+        } else if (c == ' ' && !quoted) {
+            if (any || !current.empty()) arguments.push_back(current);
+            current.clear();
+            any = false;
+        } else {
+            current += c;
+        }
+    }
+    if (any || !current.empty()) arguments.push_back(current);
+    return arguments;
+}
+
+// A user's home with a stand-in for the program that records what it is asked.
+struct Installer : ::testing::Test {
+    Installer() {
+        writeText(home / "bin/larkspire",
+                  "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$(dirname \"$0\")/requests\"\n");
+        fs::permissions(home / "bin/larkspire", fs::perms::owner_all);
+    }
+    FileManagerIntegrations::Places places() {
+        return {.nautilusScript = home / "data/nautilus/scripts/Neue Datei",
+                .dolphinServiceMenus = {home / "data/kio/servicemenus/larkspire-neue-datei.desktop"},
+                .thunarActions = home / "config/Thunar/uca.xml",
+                .systemThunarActions = {home / "etc/xdg/Thunar/uca.xml"},
+                .newFileHelper = helper};
+    }
+    qt::FileManagerInstall install() {
+        return qt::installFileManagerEntries((home / "bin/larkspire").string(), places());
+    }
+    std::string requests() { return readText(home / "bin/requests"); }
+    std::string userActions() { return readText(home / "config/Thunar/uca.xml"); }
+
+    TemporaryFolder home;
+    fs::path helper = home / "data/larkspire/larkspire-new-file";
+};
+
+TEST_F(Installer, AFreshAccountStartsFromTheSharedThunarActions) {
+    std::string shared =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action>\n\t<name>Terminal hier "
+        "öffnen</name>\n\t<unique-id>1-1</unique-id>\n\t<command>exo-open --working-directory %f "
+        "--launch TerminalEmulator</command>\n</action>\n</actions>\n";
+    writeText(home / "etc/xdg/Thunar/uca.xml", shared);
+    FileManagerIntegrations integrations(places());
+    EXPECT_FALSE(integrations.isEnabled());
+
+    auto result = install();
+    EXPECT_TRUE(result.problems.empty());
+    EXPECT_TRUE(integrations.isEnabled());
+    auto actions = userActions();
+    EXPECT_EQ(actions.substr(0, shared.rfind("</actions>")), shared.substr(0, shared.rfind("</actions>")));
+    EXPECT_EQ(count(actions, "<unique-id>larkspire-neue-datei</unique-id>"), 1);
+    EXPECT_FALSE(
+        fs::exists(home / "config/Thunar/uca.xml.larkspire-backup"));  // nothing of the user's changed
+    EXPECT_EQ(readText(home / "etc/xdg/Thunar/uca.xml"), shared);
+    for (const auto& script : {helper, places().nautilusScript, places().dolphinServiceMenus[0]})
+        EXPECT_NE(fs::status(script).permissions() & fs::perms::owner_exec, fs::perms::none) << script;
+}
+
+TEST_F(Installer, TheUsersThunarFileKeepsItsFormLinkModeAndEveryOtherAction) {
+    // One line, Windows line ends, a comment naming <action>, entities, and a link into a dotfiles folder.
+    std::string theirs =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<actions><!-- <action> alt --><action>"
+        "<name>A &amp; B</name><unique-id>7</unique-id><command>sort &lt; %f</command></action>"
+        "</actions>\r\n";
+    writeText(home / "dotfiles/uca.xml", theirs);
+    ::chmod((home / "dotfiles/uca.xml").c_str(), 0600);
+    fs::create_directories(home / "config/Thunar");
+    fs::create_symlink(home / "dotfiles/uca.xml", home / "config/Thunar/uca.xml");
+
+    ASSERT_TRUE(install().problems.empty());
+    auto once = userActions();
+    ASSERT_TRUE(install().problems.empty());
+
+    EXPECT_TRUE(fs::is_symlink(home / "config/Thunar/uca.xml"));
+    EXPECT_EQ(fs::status(home / "dotfiles/uca.xml").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    auto merged = readText(home / "dotfiles/uca.xml");
+    EXPECT_EQ(merged, once);
+    auto end = theirs.find("</actions>");
+    EXPECT_EQ(merged.substr(0, end), theirs.substr(0, end));
+    EXPECT_TRUE(merged.ends_with("</actions>\r\n"));
+    EXPECT_EQ(count(merged, "<unique-id>larkspire-neue-datei</unique-id>"), 1);
+    EXPECT_EQ(readText(home / "config/Thunar/uca.xml.larkspire-backup"), theirs);
+
+    QXmlStreamReader check(QString::fromStdString(merged));
+    while (!check.atEnd()) check.readNext();
+    EXPECT_FALSE(check.hasError()) << check.errorString().toStdString();
+}
+
+TEST_F(Installer, AnUpdatedActionReplacesTheEarlierOneAndIsBackedUpFirst) {
+    std::string theirs =
+        "<actions>\n<action><unique-id>larkspire-neue-datei</unique-id><command>alt</command>"
+        "</action>\n<action><unique-id>2</unique-id></action>\n</actions>\n";
+    writeText(home / "config/Thunar/uca.xml", theirs);
+    ASSERT_TRUE(install().problems.empty());
+    auto merged = userActions();
+    EXPECT_EQ(count(merged, "<unique-id>larkspire-neue-datei</unique-id>"), 1);
+    EXPECT_EQ(count(merged, "<command>alt</command>"), 0);
+    EXPECT_EQ(count(merged, "<action><unique-id>2</unique-id></action>\n"), 1);
+    EXPECT_EQ(readText(home / "config/Thunar/uca.xml.larkspire-backup"), theirs);
+}
+
+TEST_F(Installer, AThunarFileThatIsNoActionListIsLeftAloneAndSaidSo) {
+    for (std::string theirs : {"kaputt", "<actions><action></actions>", "<menu><action/></menu>"}) {
+        writeText(home / "config/Thunar/uca.xml", theirs);
+        auto result = install();
+        EXPECT_EQ(userActions(), theirs);
+        ASSERT_EQ(result.problems.size(), 1u) << theirs;
+        EXPECT_NE(result.problems[0].find("Thunar"), std::string::npos);
+        EXPECT_TRUE(fs::exists(places().nautilusScript));  // the other entries are still set up
+    }
+}
+
+TEST_F(Installer, AnEmptyActionListOrFileGetsOurAction) {
+    for (std::string theirs : {"<?xml version=\"1.0\"?>\n<actions/>\n", "\n"}) {
+        writeText(home / "config/Thunar/uca.xml", theirs);
+        ASSERT_TRUE(install().problems.empty()) << theirs;
+        EXPECT_EQ(elementText(userActions(), "unique-id"), "larkspire-neue-datei") << theirs;
+        EXPECT_EQ(readText(home / "config/Thunar/uca.xml.larkspire-backup"), theirs);
+    }
+}
+
+// Paths with characters that mean something to XML, desktop entries, Thunar or the shell.
+TEST_F(Installer, EveryEntryCallsTheHelperWhateverItsPath) {
+    helper = home / "data/A & <B> \"C\" $HOME 100% it's/larkspire-new-file";
+    ASSERT_TRUE(install().problems.empty());
+
+    // Thunar: the XML text, %% made single and %d/%f filled in quoted, then run by a shell.
+    auto command = elementText(userActions(), "command");
+    std::string line;
+    for (std::size_t i = 0; i < command.size(); ++i) {
+        if (command[i] == '%' && i + 1 < command.size()) {
+            char code = command[++i];
+            line += code == 'd'   ? shellQuoted("/tmp/a b")
+                    : code == 'f' ? shellQuoted("/tmp/a b/c")
+                                  : std::string(1, code);
+        } else {
+            line += command[i];
+        }
+    }
+    ASSERT_EQ(std::system(line.c_str()), 0) << line;
+
+    // Dolphin: the Exec value read by the desktop-entry rules.
+    auto menu = readText(places().dolphinServiceMenus[0]);
+    auto exec = menu.substr(menu.find("\nExec=") + 6);
+    exec = exec.substr(0, exec.find('\n'));
+    auto arguments = execArguments(exec);
+    ASSERT_EQ(arguments.size(), 3u) << exec;
+    EXPECT_EQ(arguments[0], helper.string());
+    EXPECT_EQ(arguments[2], "%f");
+
+    EXPECT_EQ(requests(), "quirefold://create?dir=/tmp/a%20b&sel=/tmp/a%20b/c\n");
+}
+
+TEST_F(Installer, TheHelperPercentEncodesFolderAndSelection) {
+    ASSERT_TRUE(install().problems.empty());
+    std::string command = shellQuoted(helper.string()) +
+                          " --dir '/tmp/Projekt Ä/a&b=c' --sel '/tmp/x y/100%.txt' --sel relativ";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(requests(),
+              "quirefold://create?dir=/tmp/Projekt%20%C3%84/a%26b%3Dc&sel=/tmp/x%20y/100%25.txt\n");
+}
+
+// A newline in a folder's name once sent the file to a sibling folder named like the first line.
+TEST_F(Installer, NautilusSendsTheShownFolderAndTheFirstSelectedItemEvenWithNewlines) {
+    ASSERT_TRUE(install().problems.empty());
+    std::string command =
+        "NAUTILUS_SCRIPT_CURRENT_URI='file:///home/anna/Ordner%20%C3%9C' "
+        "NAUTILUS_SCRIPT_SELECTED_FILE_PATHS='/home/anna/Ordner Ü/zwei\nZeilen\n/home/anna/c\n' "
+        "NAUTILUS_SCRIPT_SELECTED_URIS='file:///home/anna/Ordner%20%C3%9C/zwei%0AZeilen\n"
+        "file:///home/anna/c\n' " +
+        shellQuoted(places().nautilusScript.string());
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(
+        requests(),
+        "quirefold://create?dir=/home/anna/Ordner%20%C3%9C&sel=/home/anna/Ordner%20%C3%9C/zwei%0AZeilen\n");
+}
+
+TEST_F(Installer, NautilusLeavesOutPlacesThatAreNoLocalFiles) {
+    ASSERT_TRUE(install().problems.empty());
+    std::string command =
+        "NAUTILUS_SCRIPT_CURRENT_URI='sftp://server/home' NAUTILUS_SCRIPT_SELECTED_URIS='' " +
+        shellQuoted(places().nautilusScript.string());
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(requests(), "quirefold://create\n");
+}
+
+}  // namespace
