@@ -9,6 +9,7 @@ packages=(
   nlohmann-json3-dev libsystemd-dev
   qt6-base-dev libgl-dev qt6-svg-dev qt6-qpa-plugins
   xvfb xauth dbus dbus-x11 fonts-dejavu-core
+  libglib2.0-dev gvfs gvfs-backends gvfs-fuse openssh-server
 )
 
 missing=()

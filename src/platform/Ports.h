@@ -19,12 +19,16 @@
 #include "platform/RunningApplications.h"
 #include "platform/ScrollEventPoster.h"
 #include "platform/SettingsWindow.h"
+#include "platform/ShareMounter.h"
+#include "platform/SidebarFavorites.h"
 #include "platform/StatusItem.h"
 #include "platform/TextMetrics.h"
 #include "platform/UIElements.h"
+#include "platform/Volumes.h"
 #include "platform/WheelEventTap.h"
 #include "platform/WorkQueue.h"
 #include "platform/Workspace.h"
+#include "platform/WorkspaceNotifications.h"
 
 namespace larkspire {
 
@@ -56,6 +60,11 @@ struct Ports {
     RunningApplications& runningApplications;
     UIElements& uiElements;
     FilePackages& filePackages;
+    Volumes& volumes;
+    ShareMounter& shareMounter;
+    WorkspaceNotifications& workspaceNotifications;
+    NetworkPathMonitor& networkPath;
+    SidebarFavorites& sidebarFavorites;
 };
 
 }  // namespace larkspire

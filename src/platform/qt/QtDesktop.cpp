@@ -30,6 +30,11 @@ Ports QtDesktop::ports(const SessionPorts& session) {
         .runningApplications = session.runningApplications,
         .uiElements = session.uiElements,
         .filePackages = session.filePackages,
+        .volumes = session.volumes,
+        .shareMounter = session.shareMounter,
+        .workspaceNotifications = session.workspaceNotifications,
+        .networkPath = session.networkPath,
+        .sidebarFavorites = session.sidebarFavorites,
     };
 }
 
@@ -50,6 +55,11 @@ SessionPorts simulatedSession(sim::Desktop& session) {
         .runningApplications = session.applications,
         .uiElements = session.applications,
         .filePackages = session.filePackages,
+        .volumes = session.volumes,
+        .shareMounter = session.volumes,
+        .workspaceNotifications = session.volumes,
+        .networkPath = session.networkPath,
+        .sidebarFavorites = session.sidebar,
     };
 }
 

@@ -33,6 +33,11 @@ struct SessionPorts {
     RunningApplications& runningApplications;
     UIElements& uiElements;
     FilePackages& filePackages;
+    Volumes& volumes;
+    ShareMounter& shareMounter;
+    WorkspaceNotifications& workspaceNotifications;
+    NetworkPathMonitor& networkPath;
+    SidebarFavorites& sidebarFavorites;
 };
 
 // The simulated session, for snapshots and tests that must leave the real one alone.

@@ -2,6 +2,8 @@
 #include "platform/Url.h"
 #include "platform/linux/AutostartLoginItem.h"
 #include "platform/linux/FileManagerIntegrations.h"
+#include "platform/linux/GioNetwork.h"
+#include "platform/linux/GtkBookmarks.h"
 #include "platform/linux/InputAccessibility.h"
 #include "platform/linux/JsonDefaults.h"
 #include "platform/linux/NoFileManagerConnection.h"
@@ -164,6 +166,8 @@ int main(int argc, char** argv) {
         linux_desktop::NoFileClipboard clipboard;
         linux_desktop::NoFilePackages packages;
     } noFileManager;
+    linux_desktop::GioNetwork shares(log);
+    linux_desktop::GtkBookmarksSidebar sidebar;
     followPrimaryScreen(scrolling.screen);
     // No system dialog grants input access; the explanation shows once start-up is done.
     accessibility.setPromptHandler([&desktop] {
@@ -188,6 +192,11 @@ int main(int argc, char** argv) {
         .runningApplications = noFileManager.applications,
         .uiElements = noFileManager.uiElements,
         .filePackages = noFileManager.packages,
+        .volumes = shares,
+        .shareMounter = shares,
+        .workspaceNotifications = shares,
+        .networkPath = shares,
+        .sidebarFavorites = sidebar,
     }));
 
     if (!instance.isListening())

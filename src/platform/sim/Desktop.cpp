@@ -42,6 +42,11 @@ Ports Desktop::ports() {
         .runningApplications = applications,
         .uiElements = applications,
         .filePackages = filePackages,
+        .volumes = volumes,
+        .shareMounter = volumes,
+        .workspaceNotifications = volumes,
+        .networkPath = networkPath,
+        .sidebarFavorites = sidebar,
     };
 }
 

@@ -12,6 +12,7 @@
 #include "platform/sim/SimFinder.h"
 #include "platform/sim/SimGameMode.h"
 #include "platform/sim/SimMainLoop.h"
+#include "platform/sim/SimNetwork.h"
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimWheelInput.h"
@@ -54,6 +55,9 @@ class Desktop {
     SimEventTaps eventTaps;
     SimApplications applications;
     SimFilePackages filePackages;
+    SimVolumes volumes{loop};
+    SimNetworkPath networkPath;
+    SimSidebar sidebar;
 
     // The file manager runs from the start and is in front.
     SimFinder& fileManager() { return *finder; }
