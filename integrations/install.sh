@@ -28,6 +28,19 @@ install_template "$here/dolphin/larkspire-neue-datei.desktop" "$data/kio/service
 install_template "$here/dolphin/larkspire-neue-datei.desktop" \
     "$data/kservices5/ServiceMenus/larkspire-neue-datei.desktop" 644
 
+# "Zur Seitenleiste hinzufügen" for folders, beside "Neue Datei".
+favorite_helper=$data/larkspire/larkspire-add-favorite
+install_favorite() {
+    mkdir -p "$(dirname "$2")"
+    sed -e "s|@FAVORITE_HELPER@|$(sed_text "$favorite_helper")|g" -e "s|@LARKSPIRE@|$(sed_text "$larkspire")|g" \
+        "$1" >"$2.tmp.$$"
+    chmod "$3" "$2.tmp.$$"
+    mv -f "$2.tmp.$$" "$2"
+}
+install_favorite "$here/larkspire-add-favorite" "$favorite_helper" 755
+install_favorite "$here/nautilus/Zur Seitenleiste hinzufügen" "$data/nautilus/scripts/Zur Seitenleiste hinzufügen" 755
+install_favorite "$here/dolphin/larkspire-seitenleiste.desktop" "$data/kio/servicemenus/larkspire-seitenleiste.desktop" 755
+
 # Thunar keeps all custom actions in one file: merge ours into it.
 actions=$config/Thunar/uca.xml
 mkdir -p "$(dirname "$actions")"

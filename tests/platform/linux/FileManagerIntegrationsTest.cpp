@@ -122,4 +122,16 @@ TEST_F(EntryRun, NautilusSendsTheShownFolderAndTheFirstSelectedItem) {
               "quirefold://create?dir=/home/anna/Ordner%20%C3%9C&sel=/home/anna/Ordner%20%C3%9C/a%20b\n");
 }
 
+TEST_F(EntryRun, TheSidebarEntrySendsOnePathItemPerSelectedFolder) {
+    std::string command = "cd /tmp && NAUTILUS_SCRIPT_SELECTED_URIS='file:///home/anna/Ordner%20%C3%9C\n"
+                          "file:///srv/a%26b\n' " +
+                          quoted(home / ".local/share/nautilus/scripts/Zur Seitenleiste hinzufügen") +
+                          " && " + quoted(home / ".local/share/larkspire/larkspire-add-favorite") +
+                          " relativ";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(requests(), "quirefold://favorite?path=/home/anna/Ordner%20%C3%9C&path=/srv/a%26b\n"
+                          "quirefold://favorite?path=/tmp/relativ\n");
+    EXPECT_TRUE(fs::exists(home / ".local/share/kio/servicemenus/larkspire-seitenleiste.desktop"));
+}
+
 }  // namespace
