@@ -137,12 +137,18 @@ bool GtkBookmarksSidebar::insertAfter(const SidebarItem& after, const Url& url,
                                       const std::optional<std::string>& name) {
     // The file is read again, so lines another program wrote since the snapshot are kept.
     auto bookmarks = read();
-    return bookmarks && bookmarks->insertAfter(after, url.string(), name) && write(*bookmarks);
+    if (!bookmarks || !bookmarks->insertAfter(after, url.string(), name) || !write(*bookmarks)) return false;
+    auto path = url.path();
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    KdePlaces::add(kdePlaces, url.string(), name.value_or(path.substr(path.find_last_of('/') + 1)));
+    return true;
 }
 
 bool GtkBookmarksSidebar::remove(const SidebarItem& item) {
     auto bookmarks = read();
-    return bookmarks && bookmarks->remove(item) && write(*bookmarks);
+    if (!bookmarks || !bookmarks->remove(item) || !write(*bookmarks)) return false;
+    KdePlaces::remove(kdePlaces, item.target);
+    return true;
 }
 
 }  // namespace larkspire::linux_desktop

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/SidebarFavorites.h"
+#include "platform/linux/KdePlaces.h"
 
 #include <filesystem>
 #include <optional>
@@ -36,10 +37,13 @@ class GtkBookmarks {
 };
 
 // The sidebar of the GTK file managers and file dialogs, read and written through the bookmarks file.
+// Entries added and removed are mirrored into KDE's places file when that exists.
 class GtkBookmarksSidebar : public SidebarFavorites {
   public:
     static std::filesystem::path userFile();  // $XDG_CONFIG_HOME/gtk-3.0/bookmarks
-    explicit GtkBookmarksSidebar(std::filesystem::path file = userFile()) : file(std::move(file)) {}
+    explicit GtkBookmarksSidebar(std::filesystem::path file = userFile(),
+                                 std::filesystem::path kdePlaces = KdePlaces::userFile())
+        : file(std::move(file)), kdePlaces(std::move(kdePlaces)) {}
 
     std::optional<std::vector<SidebarItem>> snapshot() override;  // a missing file is an empty list
     std::optional<Url> resolve(const SidebarItem& item) override;
@@ -51,6 +55,7 @@ class GtkBookmarksSidebar : public SidebarFavorites {
     std::optional<GtkBookmarks> read() const;
     bool write(const GtkBookmarks& bookmarks) const;
     std::filesystem::path file;
+    std::filesystem::path kdePlaces;
 };
 
 }  // namespace larkspire::linux_desktop

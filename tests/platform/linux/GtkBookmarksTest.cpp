@@ -40,7 +40,11 @@ TEST(GtkBookmarks, EveryLineThatIsNotTouchedStaysByteForByte) {
 TEST(GtkBookmarksSidebar, AFolderIsAddedOnceAtTheEndAndTheFileKeepsItsOtherLines) {
     TemporaryFolder tmp;
     auto file = tmp / "gtk-3.0/bookmarks";
-    GtkBookmarksSidebar sidebar(file);
+    auto places = tmp / "user-places.xbel";
+    std::string xbel =
+        "<?xml version=\"1.0\"?>\n<xbel>\n <bookmark href=\"file:///home\">\n  <title>Home</title>\n"
+        " </bookmark>\n</xbel>\n";
+    GtkBookmarksSidebar sidebar(file, places);
     // A missing file is an empty sidebar, which offers no entry to put a new one after.
     EXPECT_FALSE(FinderSidebar::add(sidebar, Url::fileUrl(tmp.path().string())));
     EXPECT_FALSE(std::filesystem::exists(file));
@@ -48,6 +52,7 @@ TEST(GtkBookmarksSidebar, AFolderIsAddedOnceAtTheEndAndTheFileKeepsItsOtherLines
     auto folder = tmp.folder("Zeile\nzwei");  // a line feed in a name must not split the entry
     writeText(file, "# Kommentar\nfile:///nicht/da Alt\n");
     ::chmod(file.c_str(), 0640);
+    writeText(places, xbel);
     ASSERT_TRUE(FinderSidebar::add(sidebar, Url::fileUrl(folder.string())));
     ASSERT_TRUE(FinderSidebar::add(sidebar, Url::fileUrl(folder.string() + "/.")));
     EXPECT_EQ(readText(file),
@@ -55,9 +60,15 @@ TEST(GtkBookmarksSidebar, AFolderIsAddedOnceAtTheEndAndTheFileKeepsItsOtherLines
     EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
               std::filesystem::perms(0640));
 
+    auto mirrored = readText(places);
+    EXPECT_TRUE(mirrored.starts_with(xbel.substr(0, xbel.size() - 8)));
+    EXPECT_EQ(mirrored.find(" <bookmark href=\"" + Url::fileUrl(folder.string()).string() + "\">"),
+              xbel.size() - 8);
+
     FinderSidebar::remove(sidebar, std::nullopt, "Alt");  // does not resolve: found by its name
     FinderSidebar::remove(sidebar, folder.string(), std::nullopt);
     EXPECT_EQ(readText(file), "# Kommentar\n");
+    EXPECT_EQ(readText(places), xbel);
 }
 
 }  // namespace
