@@ -13,6 +13,7 @@ packages=(
   hyperfine python3
   libxcb1-dev x11-utils
   xdg-utils desktop-file-utils lintian
+  libglib2.0-dev gvfs gvfs-backends gvfs-fuse openssh-server
 )
 
 missing=()

@@ -76,6 +76,7 @@ void Application::applicationDidFinishLaunching() {
     cutPaste->update();
 
     smoothScroller().update();
+    networkFavorites().start();
     desktopWidgets().update();
 
     if (!ports.finderExtension.isEnabled()) {
@@ -126,6 +127,27 @@ DesktopWidgets& Application::desktopWidgets() {
     return *widgets;
 }
 
+NetworkFavorites& Application::networkFavorites() {
+    if (!favorites) {
+        favorites = NetworkFavorites::create(NetworkFavoritesPorts{
+            .main = ports.main,
+            .clock = ports.clock,
+            .work = ports.work,
+            .defaults = ports.defaults,
+            .log = ports.log,
+            .alerts = ports.alerts,
+            .workspace = ports.workspace,
+            .folderPicker = ports.folderPicker,
+            .volumes = ports.volumes,
+            .mounter = ports.shareMounter,
+            .notifications = ports.workspaceNotifications,
+            .pathMonitor = ports.networkPath,
+            .sidebar = ports.sidebarFavorites,
+        });
+    }
+    return *favorites;
+}
+
 bool Application::applicationShouldHandleReopen() {
     settingsWindow.show(std::nullopt);
     return false;
@@ -148,6 +170,7 @@ void Application::openUrl(const std::string& text) {
     auto url = Url::parse(text);
     if (!url || url->scheme() != urlScheme || !url->host()) return;
     if (*url->host() == "create") handleCreate(*url);
+    if (*url->host() == "favorite") handleFavorite(*url);
     // Hosts without a handler yet are skipped like unknown ones.
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cutpaste/CutPasteMonitor.h"
+#include "network/NetworkFavorites.h"
 #include "overlay/FinderOverlayController.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Ports.h"
@@ -36,6 +37,9 @@ class Application : public std::enable_shared_from_this<Application> {
 
     // A new-file request: host "create" with the query items "dir" and "sel".
     void handleCreate(const Url& url);
+    // An add-to-favourites request: host "favorite" with one "path" query item per folder.
+    void handleFavorite(const Url& url);
+    void openFavorite(const MenuItem& sender);
 
     NotificationCenter& notificationCenter() { return notifications; }
     SettingsWindowController& settingsWindowController() { return settingsWindow; }
@@ -47,6 +51,7 @@ class Application : public std::enable_shared_from_this<Application> {
     StatusItem* statusItemForTesting() { return statusItem.get(); }
     CutPasteMonitor& cutPasteMonitor() { return *cutPaste; }
     FinderOverlayController& finderOverlayController() { return *overlay; }
+    NetworkFavorites& networkFavorites();  // made on first use
 
   private:
     MenuAction menuAction(void (Application::*method)());  // does nothing once the application is gone
@@ -62,6 +67,7 @@ class Application : public std::enable_shared_from_this<Application> {
     std::unique_ptr<DesktopWidgets> widgets;
     std::shared_ptr<CutPasteMonitor> cutPaste;
     std::shared_ptr<FinderOverlayController> overlay;
+    std::shared_ptr<NetworkFavorites> favorites;
     std::deque<std::string> pendingUrls;  // arrived while an earlier URL was still being handled
     bool handlingUrls = false;
 };

@@ -41,6 +41,20 @@ Menu Application::menuNeedsUpdate() {
                                 .image = "scissors",
                                 .action = menuAction(&Application::discardCut)});
     }
+    if (const auto& list = networkFavorites().favorites(); !list.empty()) {
+        menu.push_back(MenuItem::separator());
+        menu.push_back(MenuItem::heading("Netzwerk-Favoriten"));
+        for (std::size_t index = 0; index < list.size(); ++index) {
+            menu.push_back(MenuItem{.title = list[index].name,
+                                    .image = networkFavorites().isMounted(list[index]) ? "externaldrive.fill"
+                                                                                       : "externaldrive",
+                                    .action =
+                                        [weak = weak_from_this()](const MenuItem& sender) {
+                                            if (auto self = weak.lock()) self->openFavorite(sender);
+                                        },
+                                    .tag = static_cast<std::int64_t>(index)});
+        }
+    }
     menu.push_back(MenuItem::separator());
     menu.push_back(MenuItem{.title = "Flüssig scrollen",
                             .image = "arrow.up.arrow.down",
@@ -100,6 +114,14 @@ void Application::openSettings() {
 
 void Application::discardCut() {
     cutPaste->cancelCut();
+}
+
+void Application::openFavorite(const MenuItem& sender) {
+    // The list may have changed since the menu opened; a position it no longer has does nothing.
+    const auto& list = networkFavorites().favorites();
+    if (sender.tag < 0 || static_cast<std::size_t>(sender.tag) >= list.size()) return;
+    auto favorite = list[static_cast<std::size_t>(sender.tag)];
+    networkFavorites().open(favorite);
 }
 
 }  // namespace larkspire

@@ -22,15 +22,19 @@
 #include "platform/RunningApplications.h"
 #include "platform/ScrollEventPoster.h"
 #include "platform/SettingsWindow.h"
+#include "platform/ShareMounter.h"
+#include "platform/SidebarFavorites.h"
 #include "platform/StatusItem.h"
 #include "platform/TextMetrics.h"
 #include "platform/UIElements.h"
+#include "platform/Volumes.h"
 #include "platform/WheelEventTap.h"
 #include "platform/WidgetWindow.h"
 #include "platform/WindowServer.h"
 #include "platform/WorkQueue.h"
 #include "platform/Workspace.h"
 #include "platform/WorkspaceApplications.h"
+#include "platform/WorkspaceNotifications.h"
 
 namespace larkspire {
 
@@ -71,6 +75,11 @@ struct Ports {
     Screens& screens;
     WidgetWindows& widgetWindows;
     TimeZone& timeZone;
+    Volumes& volumes;
+    ShareMounter& shareMounter;
+    WorkspaceNotifications& workspaceNotifications;
+    NetworkPathMonitor& networkPath;
+    SidebarFavorites& sidebarFavorites;
 };
 
 }  // namespace larkspire

@@ -135,6 +135,8 @@ std::optional<Url> Url::parse(std::string_view input) {
         if (!authority.starts_with('[')) {
             auto portColon = authority.rfind(':');
             if (portColon != std::string_view::npos) authority = authority.substr(0, portColon);
+        } else if (auto close = authority.find(']'); close != std::string_view::npos) {
+            authority = authority.substr(0, close + 1);  // an IPv6 address keeps its brackets, not its port
         }
         auto host = percentDecoded(authority);
         if (!host) return std::nullopt;

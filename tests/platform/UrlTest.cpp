@@ -35,6 +35,7 @@ TEST(Url, HostIsAbsentWithoutAuthorityOrWhenEmpty) {
     EXPECT_EQ(Url::parse("quirefold:create?dir=%2Ftmp")->host(), std::nullopt);
     EXPECT_EQ(Url::parse("quirefold:///create")->host(), std::nullopt);
     EXPECT_EQ(Url::parse("quirefold://user@create:80/x")->host(), "create");
+    EXPECT_EQ(Url::parse("sftp://u@[fe80::1]:22/x")->host(), "[fe80::1]");
 }
 
 TEST(Url, RejectsTextThatIsNotAUrl) {

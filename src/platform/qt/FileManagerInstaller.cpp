@@ -150,6 +150,47 @@ std::optional<QString> withThunarAction(const QString& document, const QString& 
     return merged;
 }
 
+namespace {
+
+// "Zur Seitenleiste hinzufügen" for folders, beside "Neue Datei": one "path" item per selected folder.
+template <class Write>
+void installFavoriteEntries(const std::string& program, const FileManagerIntegrations::Places& places,
+                            Write& write, FileManagerInstall& result) {
+    auto helperScript = resource("larkspire-add-favorite");
+    auto nautilusScript = resource("nautilus/zur-seitenleiste.sh");
+    if (helperScript.empty() || nautilusScript.empty()) {
+        result.problems.push_back("Die Vorlagen der Seitenleisten-Einträge fehlen im Programm.");
+        return;
+    }
+    auto helperPath = places.newFileHelper.parent_path() / "larkspire-add-favorite";
+    const auto helper = helperPath.string();
+    if (!write(helperPath, replaced(helperScript, "@LARKSPIRE@", linux_desktop::shellWord(program)), 0755))
+        return;
+    write(places.nautilusScript.parent_path() / "Zur Seitenleiste hinzufügen",
+          replaced(nautilusScript, "@FAVORITE_HELPER@", linux_desktop::shellWord(helper)), 0755);
+    auto exec = linux_desktop::desktopExecArgument(helper);
+    if (!exec) {
+        result.problems.push_back("Dolphin: der Pfad " + helper + " passt in keinen Desktop-Eintrag.");
+        return;
+    }
+    std::string menu = "[Desktop Entry]\n"
+                       "Type=Service\n"
+                       "MimeType=inode/directory;\n"
+                       "Actions=larkspireSeitenleiste;\n"
+                       "X-KDE-ServiceTypes=KonqPopupMenu/Plugin\n"
+                       "X-KDE-Priority=TopLevel\n"
+                       "\n"
+                       "[Desktop Action larkspireSeitenleiste]\n"
+                       "Name=Zur Seitenleiste hinzufügen\n"
+                       "Icon=bookmark-new\n"
+                       "Exec=" +
+                       *exec + " %F\n";
+    for (const auto& place : places.dolphinServiceMenus)
+        write(place.parent_path() / "larkspire-seitenleiste.desktop", menu, 0755);
+}
+
+}  // namespace
+
 FileManagerInstall installFileManagerEntries(const std::string& program,
                                              const FileManagerIntegrations::Places& places) {
     FileManagerInstall result;
@@ -197,6 +238,8 @@ FileManagerInstall installFileManagerEntries(const std::string& program,
     } else {
         result.problems.push_back("Dolphin: der Pfad " + helper + " passt in keinen Desktop-Eintrag.");
     }
+
+    installFavoriteEntries(program, places, write, result);
 
     // Thunar shows the shared actions only while the user has no uca.xml of their own, so a new one
     // starts as a copy of the shared file.

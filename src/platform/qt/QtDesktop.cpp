@@ -39,6 +39,11 @@ Ports QtDesktop::ports(const SessionPorts& session) {
         .screens = screens,
         .widgetWindows = widgetWindows,
         .timeZone = session.timeZone,
+        .volumes = session.volumes,
+        .shareMounter = session.shareMounter,
+        .workspaceNotifications = session.workspaceNotifications,
+        .networkPath = session.networkPath,
+        .sidebarFavorites = session.sidebarFavorites,
     };
 }
 
@@ -65,6 +70,11 @@ SessionPorts simulatedSession(sim::Desktop& session) {
         .hostStatistics = session.host,
         .temperatureSensors = session.sensors,
         .timeZone = session.timeZone,
+        .volumes = session.volumes,
+        .shareMounter = session.volumes,
+        .workspaceNotifications = session.volumes,
+        .networkPath = session.networkPath,
+        .sidebarFavorites = session.sidebar,
     };
 }
 

@@ -41,6 +41,11 @@ struct SessionPorts {
     HostStatistics& hostStatistics;
     TemperatureSensors& temperatureSensors;
     TimeZone& timeZone;
+    Volumes& volumes;
+    ShareMounter& shareMounter;
+    WorkspaceNotifications& workspaceNotifications;
+    NetworkPathMonitor& networkPath;
+    SidebarFavorites& sidebarFavorites;
 };
 
 // The simulated session, for snapshots and tests that must leave the real one alone.

@@ -2,6 +2,8 @@
 #include "platform/Url.h"
 #include "platform/linux/AutostartLoginItem.h"
 #include "platform/linux/FileManagerIntegrations.h"
+#include "platform/linux/GioNetwork.h"
+#include "platform/linux/GtkBookmarks.h"
 #include "platform/linux/InputAccessibility.h"
 #include "platform/linux/JsonDefaults.h"
 #include "platform/linux/LocalTimeZone.h"
@@ -146,6 +148,8 @@ int main(int argc, char** argv) {
     linux_desktop::ProcHostStatistics host;
     linux_desktop::HwmonTemperatureSensors sensors;
     linux_desktop::LocalTimeZone timeZone;
+    linux_desktop::GioNetwork shares(log);
+    linux_desktop::GtkBookmarksSidebar sidebar;
     followPrimaryScreen(scrolling.screen);
     // No system dialog grants input access; the explanation shows once start-up is done.
     accessibility.setPromptHandler([&desktop] {
@@ -176,6 +180,11 @@ int main(int argc, char** argv) {
         .hostStatistics = host,
         .temperatureSensors = sensors,
         .timeZone = timeZone,
+        .volumes = shares,
+        .shareMounter = shares,
+        .workspaceNotifications = shares,
+        .networkPath = shares,
+        .sidebarFavorites = sidebar,
     }));
 
     if (!instance.isListening())

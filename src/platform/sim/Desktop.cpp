@@ -53,6 +53,11 @@ Ports Desktop::ports() {
         .screens = screens,
         .widgetWindows = widgetWindows,
         .timeZone = timeZone,
+        .volumes = volumes,
+        .shareMounter = volumes,
+        .workspaceNotifications = volumes,
+        .networkPath = networkPath,
+        .sidebarFavorites = sidebar,
     };
 }
 

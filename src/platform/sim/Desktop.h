@@ -13,6 +13,7 @@
 #include "platform/sim/SimGameMode.h"
 #include "platform/sim/SimHost.h"
 #include "platform/sim/SimMainLoop.h"
+#include "platform/sim/SimNetwork.h"
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimWheelInput.h"
@@ -64,6 +65,9 @@ class Desktop {
     SimScreens screens;
     SimWidgetWindows widgetWindows;
     SimTimeZone timeZone;
+    SimVolumes volumes{loop};
+    SimNetworkPath networkPath;
+    SimSidebar sidebar;
 
     // The file manager runs from the start and is in front.
     SimFinder& fileManager() { return *finder; }

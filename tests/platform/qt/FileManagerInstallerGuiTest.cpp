@@ -248,4 +248,18 @@ TEST_F(Installer, NautilusLeavesOutPlacesThatAreNoLocalFiles) {
     EXPECT_EQ(requests(), "quirefold://create\n");
 }
 
+TEST_F(Installer, TheSidebarEntrySendsOnePathItemPerSelectedFolder) {
+    ASSERT_TRUE(install().problems.empty());
+    auto script = places().nautilusScript.parent_path() / "Zur Seitenleiste hinzufügen";
+    std::string command = "cd /tmp && NAUTILUS_SCRIPT_SELECTED_URIS='file:///home/anna/Ordner%20%C3%9C\n"
+                          "file:///srv/a%26b\n' " +
+                          shellQuoted(script.string()) + " && " +
+                          shellQuoted((helper.parent_path() / "larkspire-add-favorite").string()) +
+                          " relativ";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(requests(), "quirefold://favorite?path=/home/anna/Ordner%20%C3%9C&path=/srv/a%26b\n"
+                          "quirefold://favorite?path=/tmp/relativ\n");
+    EXPECT_TRUE(fs::exists(home / "data/kio/servicemenus/larkspire-seitenleiste.desktop"));
+}
+
 }  // namespace
