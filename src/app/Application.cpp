@@ -24,22 +24,24 @@ Application::Application(Ports ports)
       })) {
     cutPaste->setOverlayController(overlay);
     // The tabs live as long as the window controller, which this object owns.
-    settingsWindow.setTabs(
-        SettingsTabs::create(SettingsTabsPorts{.main = ports.main,
-                                               .defaults = ports.defaults,
-                                               .loginItem = ports.loginItem,
-                                               .finderExtension = ports.finderExtension,
-                                               .accessibility = ports.accessibility,
-                                               .application = ports.application,
-                                               .notifications = notifications,
-                                               .workspace = ports.workspace},
-                             SettingsTabFeatures{
-                                 .cutPaste = *cutPaste,
-                                 .smoothScroller = [this]() -> SmoothScroller& { return smoothScroller(); },
-                                 .updateSelectionBadge = [this] { overlay->updateTimer(); },
-                                 .selectionBadgeNeedsPermission =
-                                     [&elements = ports.uiElements] { return elements.needsPermission(); },
-                             }));
+    settingsWindow.setTabs(SettingsTabs::create(
+        SettingsTabsPorts{.main = ports.main,
+                          .defaults = ports.defaults,
+                          .loginItem = ports.loginItem,
+                          .finderExtension = ports.finderExtension,
+                          .accessibility = ports.accessibility,
+                          .application = ports.application,
+                          .notifications = notifications,
+                          .workspace = ports.workspace},
+        SettingsTabFeatures{
+            .cutPaste = *cutPaste,
+            .smoothScroller = [this]() -> SmoothScroller& { return smoothScroller(); },
+            .updateSelectionBadge = [this] { overlay->updateTimer(); },
+            .selectionBadgeNeedsPermission = [&elements =
+                                                  ports.uiElements] { return elements.needsPermission(); },
+            .networkFavorites = [this]() -> NetworkFavorites& { return networkFavorites(); },
+            .desktopWidgets = [this]() -> DesktopWidgets& { return desktopWidgets(); },
+        }));
 }
 
 void Application::applicationDidFinishLaunching() {

@@ -43,7 +43,17 @@ TabView SettingsTabs::content(int index) const {
     }
 }
 
+void SettingsTabs::observeFeatures() {
+    if (favoritesObservation) return;
+    favoritesObservation = features.networkFavorites().observe(
+        weakly(weak_from_this(), [](SettingsTabs& self) { self.changed(); }));
+    editingObservation = features.desktopWidgets().observeEditing([weak = weak_from_this()] {
+        if (auto self = weak.lock()) self->changed();
+    });
+}
+
 void SettingsTabs::tabShown(std::optional<int> index) {
+    if (index) observeFeatures();
     bool polledPlatform = index == generalTab || index == finderTab || index == scrollTab;
     if (!polledPlatform) {
         platformPoll.invalidate();

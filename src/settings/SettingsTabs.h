@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cutpaste/CutPasteMonitor.h"
+#include "network/NetworkFavorites.h"
 #include "platform/Accessibility.h"
 #include "platform/DefaultsStore.h"
 #include "platform/FinderExtension.h"
@@ -11,6 +12,7 @@
 #include "platform/TabView.h"
 #include "platform/Workspace.h"
 #include "scroll/SmoothScroller.h"
+#include "widgets/DesktopWidgets.h"
 
 #include <functional>
 #include <memory>
@@ -37,6 +39,8 @@ struct SettingsTabFeatures {
     std::function<SmoothScroller&()> smoothScroller;  // made on first use
     std::function<void()> updateSelectionBadge;       // the selection badge's switching entry point
     std::function<bool()> selectionBadgeNeedsPermission;
+    std::function<NetworkFavorites&()> networkFavorites;  // made on first use
+    std::function<DesktopWidgets&()> desktopWidgets;      // made on first use
 };
 
 // The content of the seven tabs, described from current state. Platform state that can change
@@ -62,6 +66,7 @@ class SettingsTabs : public std::enable_shared_from_this<SettingsTabs> {
   private:
     SettingsTabs(SettingsTabsPorts ports, SettingsTabFeatures features);
     void observeCutState();
+    void observeFeatures();  // the favourites and the widgets, once the window first shows
     void readPlatformState();
     void readGameMode();
     void changed();
@@ -83,6 +88,8 @@ class SettingsTabs : public std::enable_shared_from_this<SettingsTabs> {
     SettingsTabFeatures features;
     std::function<void()> onChange;
     std::shared_ptr<void> cutStateObservation;
+    std::shared_ptr<void> favoritesObservation;
+    std::shared_ptr<void> editingObservation;
 
     LoginItemStatus loginStatus = LoginItemStatus::notRegistered;
     bool extensionEnabled = false;

@@ -1,4 +1,5 @@
 #include "app/Settings.h"
+#include "network/NetworkFavorite.h"
 #include "support/SimApp.h"
 #include "support/TabReader.h"
 
@@ -174,6 +175,65 @@ TEST_F(SettingsTabsStory, TheGameModeRowFollowsWithinASecondOnlyOnTheScrollTab) 
     EXPECT_TRUE(TabReader(shown(4)).shows(on));  // not polled while another tab is shown
     open(4);
     EXPECT_TRUE(TabReader(shown(4)).shows(off));
+}
+
+TEST(NetworkTab, ShowsEachFavouriteWithItsStateAndChecksAtOnceOnlyWhenSwitchedOn) {
+    SimApp sim;
+    sim.desktop.finderExtension.enabled = true;
+    sim.desktop.volumes.addShare("smb://nas/Team", {"Fotos"});
+    sim.desktop.volumes.addShare("smb://archiv/Alt", {"Akten"}).reachable = false;
+    sim.launch();
+    sim.app->settingsWindowController().show(3);
+    auto shown = [&] { return sim.desktop.settingsWindows.window->tabContents[3]; };
+    EXPECT_TRUE(TabReader(shown()).shows("Noch keine Netzwerk-Favoriten."));
+
+    sim.desktop.defaults.set(Settings::networkFavoritesKey,
+                             Value(*encodeFavorites({{"smb://nas/Team", "Fotos", "Fotos"},
+                                                     {"smb://archiv/Alt", "Akten", "Akten"}})));
+    sim.restart();
+    sim.launch();
+    sim.app->settingsWindowController().show(3);
+    sim.desktop.advance(3);  // the first pass mounts what it can
+    TabReader listed(shown());
+    EXPECT_FALSE(listed.shows("Noch keine Netzwerk-Favoriten."));
+    ASSERT_TRUE(listed.buttonTitled("Fotos"));
+    ASSERT_TRUE(listed.buttonTitled("Akten"));
+    std::vector<std::string> dots;
+    auto view = shown();
+    for (const auto& element : std::get<TabGroup>(view.elements[0].content).content)
+        if (auto* row = std::get_if<TabRow>(&element.content))
+            dots.push_back(std::get<TabDot>(row->items[0].content).help);
+    EXPECT_EQ(dots, (std::vector<std::string>{"Verbunden", "Nicht verbunden"}));
+
+    auto requests = sim.desktop.volumes.requests.size();
+    auto* autoMount = listed.switchTitled("Netzlaufwerke automatisch verbinden");
+    autoMount->isOn.set(false);
+    sim.desktop.advance(0.5);
+    EXPECT_EQ(sim.desktop.volumes.requests.size(), requests);
+    autoMount->isOn.set(true);
+    sim.desktop.advance(0.5);  // long before the next minute's pass
+    EXPECT_EQ(sim.desktop.volumes.requests.size(), requests + 1);  // the failing share, its back-off reset
+
+    TabReader(shown()).buttonTitled("Fotos")->action();
+    EXPECT_FALSE(sim.desktop.workspace.opened.empty());
+}
+
+TEST(WidgetsTab, TheTemperatureSwitchFollowsTheMonitorAndArrangingFollowsTheManager) {
+    SimApp sim;
+    sim.desktop.finderExtension.enabled = true;
+    sim.launch();
+    sim.app->settingsWindowController().show(5);
+    auto shown = [&] { return TabReader(sim.desktop.settingsWindows.window->tabContents[5]); };
+    EXPECT_FALSE(shown().switchTitled("CPU-Temperatur anzeigen")->enabled);
+
+    shown().switchTitled("CPU & Arbeitsspeicher")->isOn.set(true);
+    EXPECT_TRUE(sim.app->desktopWidgets().anyEnabled());
+    EXPECT_TRUE(shown().switchTitled("CPU-Temperatur anzeigen")->enabled);
+
+    shown().buttonTitled("Widgets anordnen")->action();
+    EXPECT_TRUE(sim.app->desktopWidgets().isEditing());
+    sim.statusItem().choose("Anordnen beenden");  // the menu ends it; the tab follows
+    EXPECT_TRUE(shown().buttonTitled("Widgets anordnen"));
 }
 
 TEST(VersionLine, ShowsAQuestionMarkForAMissingPart) {

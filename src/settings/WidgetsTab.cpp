@@ -1,0 +1,60 @@
+#include "app/Settings.h"
+#include "settings/SettingsTabs.h"
+
+namespace larkspire {
+
+TabView SettingsTabs::widgets() const {
+    auto& widgets = features.desktopWidgets();
+    auto& defaults = ports.defaults;
+    auto self = const_cast<SettingsTabs*>(this)->weak_from_this();
+    auto widgetToggle = [&](const std::string& title, const char* key) {
+        return TabSwitch{.title = title,
+                         .isOn = {.get = [&defaults, key] { return defaults.boolForKey(key); },
+                                  .set =
+                                      [&defaults, &widgets, key, self](bool on) {
+                                          defaults.setBool(key, on);
+                                          widgets.update();
+                                          if (auto tabs = self.lock()) tabs->changed();
+                                      }}};
+    };
+    bool editing = widgets.isEditing();
+    return TabView{
+        .elements = {
+            TabGroup{
+                .title = "Auf dem Schreibtisch anzeigen",
+                .content =
+                    {
+                        widgetToggle("CPU & Arbeitsspeicher", Settings::systemMonitorKey),
+                        TabHint{
+                            "Last jedes CPU-Kerns (E = Effizienz-, P = Performance-Kerne), CPU-Auslastung "
+                            "und belegter Arbeitsspeicher, jede Sekunde aktuell."},
+                        TabSwitch{.title = "CPU-Temperatur anzeigen",
+                                  .isOn = {.get =
+                                               [&defaults] {
+                                                   return defaults.boolForKey(
+                                                       Settings::systemMonitorTemperatureKey);
+                                               },
+                                           .set =
+                                               [&defaults](bool on) {
+                                                   // The sampler reads it on every refresh.
+                                                   defaults.setBool(Settings::systemMonitorTemperatureKey,
+                                                                    on);
+                                               }},
+                                  .enabled = defaults.boolForKey(Settings::systemMonitorKey),
+                                  .indented = true},
+                        TabDivider{},
+                        widgetToggle("Uhr & Datum", Settings::clockWidgetKey),
+                        TabHint{"Großer Tag, Monat, Uhrzeit und Wochentag."},
+                    }},
+            TabGroup{
+                .title = "Anordnen",
+                .content =
+                    {TabButton{.title = editing ? "Anordnen beenden" : "Widgets anordnen",
+                               .action = [&widgets] { widgets.setEditing(!widgets.isEditing()); }},
+                     TabHint{"Im Anordnen-Modus die Widgets mit der Maus an die gewünschte Stelle ziehen – "
+                             "auch auf einen anderen Bildschirm – und mit dem Dreieck unten rechts die "
+                             "Größe ändern. Die Widgets liegen hinter allen Fenstern."}}},
+        }};
+}
+
+}  // namespace larkspire
