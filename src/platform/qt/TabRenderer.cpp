@@ -26,6 +26,11 @@ QString text(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+// Buttons and switches take "&" as the mark of a keyboard shortcut; the titles mean the character.
+QString title(const std::string& s) {
+    return text(s).replace('&', "&&");
+}
+
 QColor colorOf(TabColor color) {
     auto palette = QApplication::palette();
     switch (color) {
@@ -319,13 +324,13 @@ void TabRenderer::apply(Node& node, const TabElement& element) {
             } else if constexpr (std::is_same_v<T, TabSwitch>) {
                 auto* box = static_cast<QCheckBox*>(widget);
                 QSignalBlocker blocker(box);
-                box->setText(text(content.title));
+                box->setText(title(content.title));
                 box->setChecked(content.isOn.get ? content.isOn.get() : false);
                 box->setEnabled(content.enabled);
                 box->setContentsMargins(content.indented ? 20 : 0, 0, 0, 0);
             } else if constexpr (std::is_same_v<T, TabButton>) {
                 auto* button = static_cast<QPushButton*>(widget);
-                button->setText(text(content.title));
+                button->setText(title(content.title));
                 button->setIcon(content.image.empty() ? QIcon() : namedImage(content.image));
                 button->setToolTip(text(content.help));
                 button->setFlat(content.style == TabButtonStyle::link ||
@@ -344,7 +349,7 @@ void TabRenderer::apply(Node& node, const TabElement& element) {
                         dotPixmap(colorOf(content.flag ? TabColor::green : TabColor::orange), 1.0));
                 static_cast<QLabel*>(node.label.data())->setText(text(content.text));
                 auto* button = static_cast<QPushButton*>(node.button.data());
-                button->setText(text(content.buttonTitle));
+                button->setText(title(content.buttonTitle));
                 button->setVisible(!content.flag && !content.buttonTitle.empty() && content.buttonAction);
             } else if constexpr (std::is_same_v<T, TabTextField>) {
                 auto* edit = static_cast<QLineEdit*>(widget);

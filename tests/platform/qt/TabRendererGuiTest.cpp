@@ -222,3 +222,21 @@ TEST(TabRenderer, DrawsEveryKindOfElementWithinTheTabWidth) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TabRenderer, AnAmpersandInATitleIsShownAsItselfNotAsAShortcutMark) {
+    QWidget page;
+    qt::TabRenderer renderer{page};
+    renderer.render(TabView{
+        .elements = {TabSwitch{.title = "CPU & Arbeitsspeicher", .isOn = {[] { return false; }, [](bool) {}}},
+                     TabButton{.title = "A & B", .action = [] {}}}});
+    auto* box = page.findChild<QCheckBox*>();
+    auto* button = page.findChild<QPushButton*>();
+    ASSERT_TRUE(box && button);
+    // Qt draws "&&" as one "&"; a single one would underline the next letter and vanish.
+    EXPECT_EQ(box->text(), "CPU && Arbeitsspeicher");
+    EXPECT_EQ(button->text(), "A && B");
+}
+
+}  // namespace
