@@ -211,7 +211,7 @@ TEST(NetworkTab, ShowsEachFavouriteWithItsStateAndChecksAtOnceOnlyWhenSwitchedOn
     sim.desktop.advance(0.5);
     EXPECT_EQ(sim.desktop.volumes.requests.size(), requests);
     autoMount->isOn.set(true);
-    sim.desktop.advance(0.5);  // long before the next minute's pass
+    sim.desktop.advance(0.5);                                      // long before the next minute's pass
     EXPECT_EQ(sim.desktop.volumes.requests.size(), requests + 1);  // the failing share, its back-off reset
 
     TabReader(shown()).buttonTitled("Fotos")->action();
