@@ -233,37 +233,37 @@ std::shared_ptr<void> GioNetwork::observeDidWake(std::function<void()> handler) 
     return observeIn(wakeHandlers, std::move(handler));
 }
 
-std::shared_ptr<void> GioNetwork::observeDidMount(std::function<void()> handler) {
-    auto observation = observeIn(mountHandlers, handler);
-    // gvfs mounts come through the volume monitor; both kinds lead to the same check.
+namespace {
+
+// Runs `handler` on every emission of the volume monitor's `signal` until the result is dropped.
+std::shared_ptr<void> connectMountSignal(void* monitor, const char* signal, std::shared_ptr<void> observation,
+                                         std::function<void()> handler) {
     auto* holder = new std::function<void()>(std::move(handler));
     auto id = g_signal_connect_data(
-        volumeMonitor, "mount-added", G_CALLBACK(+[](GVolumeMonitor*, GMount*, gpointer data) {
+        monitor, signal, G_CALLBACK(+[](GVolumeMonitor*, GMount*, gpointer data) {
             (*static_cast<std::function<void()>*>(data))();
         }),
         holder, +[](gpointer data, GClosure*) { delete static_cast<std::function<void()>*>(data); },
         G_CONNECT_DEFAULT);
-    auto* monitor = volumeMonitor;
-    return std::shared_ptr<void>(new std::shared_ptr<void>(observation), [monitor, id](void* held) {
-        g_signal_handler_disconnect(monitor, id);
-        delete static_cast<std::shared_ptr<void>*>(held);
-    });
+    return std::shared_ptr<void>(new std::shared_ptr<void>(std::move(observation)),
+                                 [monitor, id](void* held) {
+                                     g_signal_handler_disconnect(monitor, id);
+                                     delete static_cast<std::shared_ptr<void>*>(held);
+                                 });
+}
+
+}  // namespace
+
+// gvfs mounts come through the volume monitor, kernel mounts through the mount table; both lead to the
+// same check.
+std::shared_ptr<void> GioNetwork::observeDidMount(std::function<void()> handler) {
+    auto observation = observeIn(mountHandlers, handler);
+    return connectMountSignal(volumeMonitor, "mount-added", std::move(observation), std::move(handler));
 }
 
 std::shared_ptr<void> GioNetwork::observeDidUnmount(std::function<void()> handler) {
     auto observation = observeIn(unmountHandlers, handler);
-    auto* holder = new std::function<void()>(std::move(handler));
-    auto id = g_signal_connect_data(
-        volumeMonitor, "mount-removed", G_CALLBACK(+[](GVolumeMonitor*, GMount*, gpointer data) {
-            (*static_cast<std::function<void()>*>(data))();
-        }),
-        holder, +[](gpointer data, GClosure*) { delete static_cast<std::function<void()>*>(data); },
-        G_CONNECT_DEFAULT);
-    auto* monitor = volumeMonitor;
-    return std::shared_ptr<void>(new std::shared_ptr<void>(observation), [monitor, id](void* held) {
-        g_signal_handler_disconnect(monitor, id);
-        delete static_cast<std::shared_ptr<void>*>(held);
-    });
+    return connectMountSignal(volumeMonitor, "mount-removed", std::move(observation), std::move(handler));
 }
 
 void GioNetwork::start(std::function<void(bool)> handler) {
