@@ -151,6 +151,11 @@ TEST_F(Instances, AnInstanceThatHoldsTheLockIsNeverTakenOverHoweverSlowItIs) {
 }
 
 TEST_F(Instances, RunningOutOfDescriptorsIsLoggedAndListeningGoesOn) {
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitizers open descriptors of their own to check a member call; with none left they report
+    // every call as one on a broken object.
+    GTEST_SKIP() << "needs every descriptor, which the sanitizers' own checks cannot spare";
+#endif
     qt::SingleInstance first(path());
     std::vector<std::string> problems;
     first.setProblemHandler([&](const std::string& problem) { problems.push_back(problem); });
