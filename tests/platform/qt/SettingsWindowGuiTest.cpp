@@ -215,8 +215,9 @@ TEST(QtSettingsWindow, AllowButtonsOpenTheShellsExplanation) {
     EXPECT_FALSE(sim.desktop.workspace.open(*Url::parse(opened[0])));  // nothing there to stand in
 }
 
-// A warning that appears on the open tab makes room for itself instead of squeezing the rows together.
-TEST(QtSettingsWindow, GrowsWhenTheShownTabGainsARow) {
+// A warning that appeared while its tab was in the background makes room for itself when the tab is
+// chosen, instead of squeezing the rows together.
+TEST(QtSettingsWindow, FitsATabWhoseRowsChangedWhileAnotherWasShown) {
     Launched sim;
     sim.session.accessibility.trusted = true;
     auto& window = sim.openSettings();
@@ -226,7 +227,10 @@ TEST(QtSettingsWindow, GrowsWhenTheShownTabGainsARow) {
 
     window.widget().hide();
     sim.session.accessibility.trusted = false;
-    sim.openSettings();  // the tab reads the permission as it comes on screen
+    sim.app->settingsWindowController().show(
+        0);  // "Allgemein" reads the permission; every tab is described again
+    QCoreApplication::processEvents();
+    window.selectTab(4);
     QCoreApplication::processEvents();
     auto* page = window.page(4);
     EXPECT_GT(window.widget().height(), before);
