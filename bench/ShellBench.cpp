@@ -17,22 +17,34 @@
 
 namespace {
 
+std::filesystem::path makeAccount(const std::string& name) {
+    auto path = std::filesystem::temp_directory_path() /
+                ("larkspire-bench-" + name + "-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(path / "run");
+    std::filesystem::create_directories(path / "config");
+    std::filesystem::create_directories(path / "data");
+    std::filesystem::permissions(path / "run", std::filesystem::perms::owner_all);
+    return path;
+}
+
 // One account for every run, so each start after the first is an ordinary second start.
 const std::filesystem::path& account() {
-    static const std::filesystem::path folder = [] {
-        auto path =
-            std::filesystem::temp_directory_path() / ("larkspire-bench-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(path / "run");
-        std::filesystem::create_directories(path / "config");
-        std::filesystem::permissions(path / "run", std::filesystem::perms::owner_all);
-        return path;
-    }();
+    static const std::filesystem::path folder = makeAccount("idle");
     return folder;
 }
 
 struct Program {
+    std::filesystem::path home = account();
     pid_t pid = -1;
     int log = -1;
+
+    // In a child about to become larkspire: the offscreen platform and this account's folders.
+    void useAccount() const {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+        if (std::filesystem::exists(home / "data")) ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    }
 
     // Starts larkspire offscreen and waits until it reports its status icon; false on a timeout.
     bool start() {
@@ -42,9 +54,7 @@ struct Program {
         if (pid == 0) {
             ::dup2(pipeEnds[1], STDERR_FILENO);
             ::close(pipeEnds[0]);
-            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            ::setenv("XDG_RUNTIME_DIR", (account() / "run").c_str(), 1);
-            ::setenv("XDG_CONFIG_HOME", (account() / "config").c_str(), 1);
+            useAccount();
             ::execl(LARKSPIRE_PROGRAM, LARKSPIRE_PROGRAM, static_cast<char*>(nullptr));
             ::_exit(127);
         }
@@ -60,6 +70,19 @@ struct Program {
             seen.append(buffer, static_cast<std::size_t>(n));
         }
         return true;
+    }
+    // Has the running program choose a menu entry, as a click on it would; true once handed over.
+    bool choose(const char* entry) const {
+        pid_t chooser = ::fork();
+        if (chooser == 0) {
+            useAccount();
+            ::execl(LARKSPIRE_PROGRAM, LARKSPIRE_PROGRAM, "--choose-menu-item", entry,
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int status = 0;
+        ::waitpid(chooser, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
     ~Program() {
         if (pid > 0) {
@@ -117,6 +140,33 @@ void IdleFootprint(benchmark::State& state) {
     }
 }
 BENCHMARK(IdleFootprint)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Processor share over 60 s while the settings window stays open on the Scroll tab, whose game-mode
+// and permission polling is all that runs.
+void ScrollTabOpenFootprint(benchmark::State& state) {
+    static const auto home = [] {
+        auto path = makeAccount("scroll-tab");
+        // Entries installed, so start-up opens no window of its own; the tab last shown is "Scrollen".
+        std::filesystem::create_directories(path / "data/nautilus/scripts");
+        std::ofstream(path / "data/nautilus/scripts/Neue Datei") << "#!/bin/sh\n";
+        std::filesystem::create_directories(path / "config/larkspire");
+        std::ofstream(path / "config/larkspire/settings.json") << R"({"settingsSelectedTab": 4})";
+        return path;
+    }();
+    for (auto _ : state) {
+        Program program;
+        program.home = home;
+        if (!program.start() || !program.choose("Einstellungen…")) {
+            state.SkipWithError("larkspire did not start or did not open its settings");
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(5));
+        double before = program.cpuSeconds();
+        std::this_thread::sleep_for(std::chrono::seconds(60));
+        state.counters["scroll_tab_cpu_percent"] = (program.cpuSeconds() - before) / 60.0 * 100.0;
+    }
+}
+BENCHMARK(ScrollTabOpenFootprint)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 

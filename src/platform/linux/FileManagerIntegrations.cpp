@@ -1,11 +1,15 @@
 #include "platform/linux/FileManagerIntegrations.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -60,14 +64,53 @@ bool FileManagerIntegrations::isEnabled() const {
 }
 
 void FileManagerIntegrations::showManagementInterface() {
-    if (places.installCommand.empty()) return;
+    auto report = runInstaller();
+    if (reportHandler) reportHandler(report);
+}
+
+FileManagerIntegrations::InstallReport FileManagerIntegrations::runInstaller() {
+    if (places.installCommand.empty()) return {.output = "Es ist kein Einrichtungsprogramm bekannt."};
     std::vector<char*> arguments;
     for (auto& argument : places.installCommand) arguments.push_back(argument.data());
     arguments.push_back(nullptr);
-    // The installer only copies a few small files; waiting lets the caller see the new state at once.
+    int output[2];
+    if (::pipe2(output, O_CLOEXEC) != 0)
+        return {.output = std::string("Die Einrichtung ließ sich nicht starten: ") + std::strerror(errno)};
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    ::posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
     pid_t child = 0;
-    if (::posix_spawn(&child, arguments[0], nullptr, nullptr, arguments.data(), environ) == 0)
-        ::waitpid(child, nullptr, 0);
+    int spawned = ::posix_spawn(&child, arguments[0], &actions, nullptr, arguments.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::close(output[1]);
+    InstallReport report;
+    if (spawned != 0) {
+        ::close(output[0]);
+        report.output = "Die Einrichtung ließ sich nicht starten (" + places.installCommand[0] +
+                        "): " + std::strerror(spawned);
+        return report;
+    }
+    // The installer only copies a few small files; waiting lets the caller see the new state at once.
+    char buffer[4096];
+    for (;;) {
+        auto n = ::read(output[0], buffer, sizeof buffer);
+        if (n > 0) {
+            report.output.append(buffer, static_cast<std::size_t>(n));
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break;
+        }
+    }
+    ::close(output[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    report.succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    while (!report.output.empty() && report.output.back() == '\n') report.output.pop_back();
+    if (!report.succeeded && report.output.empty()) report.output = "Die Einrichtung ist fehlgeschlagen.";
+    return report;
 }
 
 }  // namespace larkspire::linux_desktop

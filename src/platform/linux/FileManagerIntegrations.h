@@ -3,6 +3,7 @@
 #include "platform/FinderExtension.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,13 +26,26 @@ class FileManagerIntegrations : public FinderExtension {
     // The places under the user's data and configuration folders (XDG variables, else the home folder).
     static Places userPlaces(std::vector<std::string> installCommand = {});
 
+    // What an installation the user asked for came to, for the shell to tell them.
+    struct InstallReport {
+        bool succeeded = false;
+        std::string output;  // what the installer printed: the files it wrote, or why it could not
+    };
+
     explicit FileManagerIntegrations(Places places = userPlaces()) : places(std::move(places)) {}
 
     bool isEnabled() const override;
-    void showManagementInterface() override;  // installs the entries; nothing when no installer is known
+    // Runs the installer, which writes or repairs the entries, then hands its report to the handler.
+    void showManagementInterface() override;
+    void setReportHandler(std::function<void(const InstallReport&)> handler) {
+        reportHandler = std::move(handler);
+    }
 
   private:
+    InstallReport runInstaller();
+
     Places places;
+    std::function<void(const InstallReport&)> reportHandler;
 };
 
 }  // namespace larkspire::linux_desktop

@@ -82,10 +82,10 @@ QtSettingsWindow::QtSettingsWindow(const std::vector<SettingsTab>& tabs, Default
         bar->invalidate();
     }
     layout->addWidget(tabBar);
-    auto* line = new QFrame(window.get());
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    layout->addWidget(line);
+    separator = new QFrame(window.get());
+    separator->setFrameShape(QFrame::HLine);
+    separator->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(separator);
 
     for (std::size_t index = 0; index < tabs.size(); ++index) {
         auto* page = new QWidget(window.get());
@@ -132,11 +132,18 @@ void QtSettingsWindow::fitToTab() {
     auto* current = page(selected);
     if (!current) return;
     current->ensurePolished();
-    if (current->layout()) current->layout()->activate();
-    int pageHeight =
-        current->hasHeightForWidth() ? current->heightForWidth(tabWidth) : current->sizeHint().height();
+    // A row shown or hidden just now has only posted its layout request; the sizes are measured afresh.
+    for (auto* layout : current->findChildren<QLayout*>()) layout->invalidate();
+    if (current->layout()) {
+        current->layout()->invalidate();
+        current->layout()->activate();
+    }
+    // Wrapped texts ask for more height at their least width than at the page's; the page's width decides.
+    int pageHeight = current->hasHeightForWidth()
+                         ? current->heightForWidth(tabWidth)
+                         : std::max(current->sizeHint().height(), current->minimumSizeHint().height());
     int width = std::max(tabWidth, tabBar->sizeHint().width());
-    int height = tabBar->sizeHint().height() + 2 + std::max(pageHeight, current->minimumSizeHint().height());
+    int height = tabBar->sizeHint().height() + separator->sizeHint().height() + pageHeight;
 
     // The frame keeps its top edge: the window grows or shrinks downward.
     QPoint topLeft = window->frameGeometry().topLeft();

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+class QFrame;
 class QToolButton;
 
 namespace larkspire::qt {
@@ -69,6 +70,7 @@ class QtSettingsWindow : public SettingsWindow {
     std::vector<QWidget*> pages;
     std::vector<TabRenderer*> renderers;
     QWidget* tabBar = nullptr;
+    QFrame* separator = nullptr;
     std::function<void(int)> onSelect;
     std::string autosaveName;
     int selected = -1;

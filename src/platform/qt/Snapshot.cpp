@@ -212,12 +212,106 @@ SnapshotResult writeSnapshots(const QString& folder) {
 
     // The icon states come from the data the core hands the status item.
     save(iconSheet(desktop.statusBar.item->icon()), "status-icon-nothing-cut.png");
-    // Two files cut and smooth scrolling on, so the icon and the menu show every entry and its check mark.
+    const auto& tabs = SettingsWindowController::tabs();
+    auto& settings = app->settingsWindowController();
+    // Hidden first, so the tab reads the platform's state as it is now rather than at its last poll.
+    auto shootTab = [&](int index, const QString& state) {
+        if (auto* window = desktop.settingsWindows.window) window->widget().hide();
+        settings.show(index);
+        settings.refreshTabs();  // the store has no observer; a tab reads it when described again
+        QApplication::processEvents();
+        auto name =
+            QString("settings-%1-%2").arg(index).arg(fileLabel(tabs[static_cast<std::size_t>(index)].label));
+        if (!state.isEmpty()) name += "-" + state;
+        auto* window = desktop.settingsWindows.window;
+        if (window)
+            save(window->widget().grab().toImage(), name + ".png");
+        else
+            result.failed.append(dir.absoluteFilePath(name + ".png"));
+    };
+    auto waitFor = [](const std::function<bool()>& done) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!done() && waited.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    };
+
+    // Every tab as a new user with everything granted sees it.
+    session.finderExtension.enabled = true;
+    for (int index = 0; index < static_cast<int>(tabs.size()); ++index) shootTab(index, "");
+
+    // Nothing granted yet, and the login item waiting for the user's approval.
+    session.accessibility.trusted = false;
+    session.finderExtension.enabled = false;
+    session.loginItem.state = LoginItemStatus::requiresApproval;
+    shootTab(SettingsTabs::generalTab, "ohne-freigaben");
+    const std::string projectFolder = "/Users/anna/Projekt";
+    app->cutPasteMonitor().setCut({projectFolder + "/Angebot.pdf", projectFolder + "/Bericht 2026.docx",
+                                   projectFolder + "/Fotos", projectFolder + "/Notizen.txt",
+                                   projectFolder + "/Tabelle.xlsx"});
+    shootTab(SettingsTabs::finderTab, "fuenf-ausgeschnitten");
+    session.defaults.setBool(Settings::smoothScrollKey, true);
+    session.gameMode.setState(1);
+    session.advance(0);  // the game-mode notification reaches the scroller
+    shootTab(SettingsTabs::scrollTab, "spielemodus");
+    session.gameMode.setState(0);
+    session.advance(0);
+    app->cutPasteMonitor().cancelCut();
+    session.accessibility.trusted = true;
+    session.finderExtension.enabled = true;
+    session.loginItem.state = LoginItemStatus::enabled;
+
+    auto fileName = session.defaults.stringForKey(Settings::fileNameKey);
+    session.defaults.set(Settings::fileNameKey, Value(std::string("Berichte/2026.txt")));
+    shootTab(SettingsTabs::newFileTab, "ungueltiger-name");
+    session.defaults.set(Settings::fileNameKey, Value(fileName.value_or("Neu.txt")));
+
+    // Three favourites on three shares, only the first of them mounted.
+    struct Share {
+        std::string url, folder;
+    };
+    std::vector<Share> shares{{"smb://nas/Team", "Projekte"},
+                              {"smb://nas/Archiv", "Rechnungen 2025"},
+                              {"smb://fotobox/Fotos", "Urlaub"}};
+    auto& favorites = app->networkFavorites();
+    std::vector<sim::SimShare*> added;
+    for (const auto& share : shares) {
+        added.push_back(&session.volumes.addShare(share.url, {share.folder}));
+        session.volumes.mountShare(share.url);
+        favorites.add(Url::fileUrl((session.volumes.mountPathOf(share.url) / share.folder).string()));
+    }
+    for (std::size_t i = 1; i < shares.size(); ++i) {
+        session.volumes.unmountShare(shares[i].url);
+        added[i]->reachable = false;  // stays unmounted whatever retries
+    }
+    auto mountedOnlyFirst = [&] {
+        const auto& list = favorites.favorites();
+        return list.size() == 3 && favorites.isMounted(list[0]) && !favorites.isMounted(list[1]) &&
+               !favorites.isMounted(list[2]);
+    };
+    // A check while the refresh started by adding still runs does nothing, so it is asked again.
+    waitFor([&] {
+        favorites.check();
+        return mountedOnlyFirst();
+    });
+    if (!mountedOnlyFirst())
+        result.failed.append(dir.absoluteFilePath("settings-3-netzwerk-drei-favoriten.png"));
+    shootTab(SettingsTabs::networkTab, "drei-favoriten");
+
+    session.defaults.setBool(Settings::systemMonitorKey, true);
+    session.defaults.setBool(Settings::clockWidgetKey, true);
+    app->desktopWidgets().update();
+    app->desktopWidgets().setEditing(true);
+    shootTab(SettingsTabs::widgetsTab, "anordnen");
+    if (auto* window = desktop.settingsWindows.window) window->widget().hide();
+
+    // The menu with every section: two files cut, two favourites, smooth scrolling and one widget on.
+    app->desktopWidgets().setEditing(false);
+    session.defaults.setBool(Settings::clockWidgetKey, false);
+    app->desktopWidgets().update();
+    favorites.remove(favorites.favorites().back());
     app->cutPasteMonitor().setCut({"/tmp/1.txt", "/tmp/2.txt"});
-    session.defaults.set(Settings::smoothScrollKey, Value(true));
     QApplication::processEvents();
     save(iconSheet(desktop.statusBar.item->icon()), "status-icon-two-cut.png");
-
     auto& menu = desktop.statusBar.item->menu();
     menu.popup(QPoint(0, 0));
     QApplication::processEvents();
@@ -225,21 +319,7 @@ SnapshotResult writeSnapshots(const QString& folder) {
     menu.hide();
     app->cutPasteMonitor().cancelCut();
 
-    const auto& tabs = SettingsWindowController::tabs();
-    for (int index = 0; index < static_cast<int>(tabs.size()); ++index) {
-        app->settingsWindowController().show(index);
-        QApplication::processEvents();
-        auto* window = desktop.settingsWindows.window;
-        if (!window) break;
-        save(window->widget().grab().toImage(),
-             QString("settings-%1-%2.png")
-                 .arg(index)
-                 .arg(fileLabel(tabs[static_cast<std::size_t>(index)].label)));
-    }
-    if (auto* window = desktop.settingsWindows.window) window->widget().hide();
-
     // The badge over a file-manager window: three files selected, two others cut.
-    const std::string projectFolder = "/Users/anna/Projekt";
     std::vector<std::string> names{"Angebot.pdf",      "Bericht 2026.docx", "Fotos",    "Notizen.txt",
                                    "Präsentation.key", "Tabelle.xlsx",      "Video.mov"};
     std::vector<std::int64_t> sizes{182'000, 1'450'000, 86'300'000, 2'100, 12'800'000, 64'000, 410'000'000};

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -252,8 +253,12 @@ QWidget* TabRenderer::build(const TabElement& element, QWidget* parent) {
                 widget = new QWidget(parent);
                 auto* row = new QHBoxLayout(widget);
                 row->setContentsMargins(0, 0, 0, 0);
-                row->setSpacing(8);
+                // The dot stands where a switch has its box, so the texts of both start in one column.
+                row->setSpacing(
+                    widget->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, widget));
                 auto* dot = new QLabel(widget);
+                dot->setFixedWidth(widget->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, widget));
+                dot->setAlignment(Qt::AlignCenter);
                 auto* label = makeLabel(widget, true);
                 auto* button = new QPushButton(widget);
                 connect(button, &QPushButton::clicked, this, [this, index] {
@@ -327,7 +332,8 @@ void TabRenderer::apply(Node& node, const TabElement& element) {
                 box->setText(title(content.title));
                 box->setChecked(content.isOn.get ? content.isOn.get() : false);
                 box->setEnabled(content.enabled);
-                box->setContentsMargins(content.indented ? 20 : 0, 0, 0, 0);
+                // A check box draws from its left edge whatever its contents margins say.
+                box->setStyleSheet(content.indented ? "QCheckBox { margin-left: 20px; }" : "");
             } else if constexpr (std::is_same_v<T, TabButton>) {
                 auto* button = static_cast<QPushButton*>(widget);
                 button->setText(title(content.title));
@@ -342,6 +348,26 @@ void TabRenderer::apply(Node& node, const TabElement& element) {
                 if (content.style == TabButtonStyle::link) font.setUnderline(true);
                 button->setFont(font);
                 button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+                if (content.style == TabButtonStyle::link) {
+                    // A link lines up with the texts above it, as text rather than as a button.
+                    button->setStyleSheet("QPushButton { border: none; padding: 0; text-align: left; "
+                                          "color: palette(link); }");
+                } else {
+                    button->setStyleSheet("");
+                }
+                button->setMinimumWidth(0);
+                button->setMaximumWidth(QWIDGETSIZE_MAX);
+                if (content.style == TabButtonStyle::regular || content.style == TabButtonStyle::small) {
+                    // The style's least button width makes ".md" as wide as "Standard"; a button fits its
+                    // title.
+                    auto* style = button->style();
+                    int natural = button->fontMetrics().horizontalAdvance(text(content.title)) +
+                                  2 * style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+                                  2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button) +
+                                  (content.image.empty() ? 0 : button->iconSize().width() + 4);
+                    int least = button->sizeHint().height() * 2;
+                    button->setFixedWidth(std::min(button->sizeHint().width(), std::max(natural, least)));
+                }
             } else if constexpr (std::is_same_v<T, TabStatusRow>) {
                 auto* dot = qobject_cast<QLabel*>(widget->property("dot").value<QObject*>());
                 if (dot)

@@ -151,13 +151,28 @@ int main(int argc, char** argv) {
     linux_desktop::GioNetwork shares(log);
     linux_desktop::GtkBookmarksSidebar sidebar;
     followPrimaryScreen(scrolling.screen);
-    // No system dialog grants input access; the explanation shows once start-up is done.
-    accessibility.setPromptHandler([&desktop] {
+    // No system dialog grants input access; the explanation shows once start-up is done. "Erlauben…"
+    // asks for the system's settings pane, which on Linux is the same explanation.
+    auto explainInputAccess = [&desktop] {
         desktop.main.post([&desktop] {
             desktop.alerts.showWarning(linux_desktop::InputAccessibility::permissionMessage,
                                        linux_desktop::InputAccessibility::permissionExplanation);
         });
-    });
+    };
+    accessibility.setPromptHandler(explainInputAccess);
+    desktop.workspace.openSystemSettings = [explainInputAccess](const Url&) {
+        explainInputAccess();
+        return true;
+    };
+    // "Aktivieren…" writes or repairs the file-manager entries and says what came of it.
+    fileManagers.setReportHandler(
+        [&desktop](const linux_desktop::FileManagerIntegrations::InstallReport& report) {
+            desktop.main.post([&desktop, report] {
+                desktop.alerts.showWarning(report.succeeded ? "Rechtsklick-Einträge eingerichtet"
+                                                            : "Rechtsklick-Einträge nicht eingerichtet",
+                                           report.output);
+            });
+        });
     auto application = std::make_shared<Application>(desktop.ports(qt::SessionPorts{
         .log = log,
         .loginItem = loginItem,

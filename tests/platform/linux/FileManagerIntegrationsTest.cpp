@@ -36,4 +36,38 @@ TEST_F(Integrations, AnyOneOfTheThreeCounts) {
     EXPECT_TRUE(FileManagerIntegrations(onlyDolphin).isEnabled());
 }
 
+// "Aktivieren…" tells the user what the installer did, and a failure never reads as success.
+TEST_F(Integrations, ReportsWhatTheInstallerDidOrWhyItFailed) {
+    struct Case {
+        std::vector<std::string> command;
+        bool succeeded;
+        std::string output;
+    };
+    std::vector<Case> cases{
+        {{"/bin/sh", "-c", "echo 'Eingerichtet: /a'; echo 'Eingerichtet: /b'"},
+         true,
+         "Eingerichtet: /a\nEingerichtet: /b"},
+        {{"/bin/sh", "-c", "echo 'Eingerichtet: /a'; echo 'Thunar: uca.xml ist kaputt' >&2; exit 1"},
+         false,
+         "Eingerichtet: /a\nThunar: uca.xml ist kaputt"},
+        {{"/bin/sh", "-c", "kill -9 $$"}, false, "Die Einrichtung ist fehlgeschlagen."},
+        {{(home / "gibt-es-nicht").string()},
+         false,
+         "Die Einrichtung ließ sich nicht starten (" + (home / "gibt-es-nicht").string() +
+             "): No such file or directory"},
+        {{}, false, "Es ist kein Einrichtungsprogramm bekannt."},
+    };
+    for (const auto& each : cases) {
+        auto where = places();
+        where.installCommand = each.command;
+        FileManagerIntegrations integrations(where);
+        std::vector<FileManagerIntegrations::InstallReport> reports;
+        integrations.setReportHandler([&](const auto& report) { reports.push_back(report); });
+        integrations.showManagementInterface();
+        ASSERT_EQ(reports.size(), 1u) << each.output;
+        EXPECT_EQ(reports[0].succeeded, each.succeeded) << each.output;
+        EXPECT_EQ(reports[0].output, each.output);
+    }
+}
+
 }  // namespace

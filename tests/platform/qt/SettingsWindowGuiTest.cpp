@@ -1,5 +1,6 @@
 #include "QtApp.h"
 
+#include <QPushButton>
 #include <QScreen>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -185,6 +186,55 @@ TEST(QtSettingsWindow, IgnoresATabIndexOutsideTheTabs) {
     window.selectTab(-1);
     EXPECT_EQ(window.selectedIndex(), 2);
     EXPECT_EQ(sim.defaults.integerForKey("settingsSelectedTab"), 2);
+}
+
+// Both "Erlauben…" buttons reach the shell's stand-in for the system's settings pane; handing the
+// pane's address to the desktop would open nothing.
+TEST(QtSettingsWindow, AllowButtonsOpenTheShellsExplanation) {
+    Launched sim;
+    std::vector<std::string> opened;
+    sim.desktop.workspace.openSystemSettings = [&opened](const Url& url) {
+        opened.push_back(url.string());
+        return true;
+    };
+    sim.session.accessibility.trusted = false;
+    auto& window = sim.openSettings();
+    for (int tab : {0, 2, 4}) {
+        window.selectTab(tab);
+        QCoreApplication::processEvents();
+        QPushButton* allow = nullptr;
+        for (auto* button : window.page(tab)->findChildren<QPushButton*>())
+            if (button->text() == "Erlauben…" && button->isVisibleTo(window.page(tab))) allow = button;
+        ASSERT_NE(allow, nullptr) << tab;
+        allow->click();
+    }
+    ASSERT_EQ(opened.size(), 3u);
+    for (const auto& url : opened)
+        EXPECT_EQ(Url::parse(url)->scheme(), qt::QtWorkspace::systemSettingsScheme);
+    sim.desktop.workspace.openSystemSettings = nullptr;
+    EXPECT_FALSE(sim.desktop.workspace.open(*Url::parse(opened[0])));  // nothing there to stand in
+}
+
+// A warning that appeared while its tab was in the background makes room for itself when the tab is
+// chosen, instead of squeezing the rows together.
+TEST(QtSettingsWindow, FitsATabWhoseRowsChangedWhileAnotherWasShown) {
+    Launched sim;
+    sim.session.accessibility.trusted = true;
+    auto& window = sim.openSettings();
+    window.selectTab(4);
+    QCoreApplication::processEvents();
+    int before = window.widget().height();
+
+    window.widget().hide();
+    sim.session.accessibility.trusted = false;
+    sim.app->settingsWindowController().show(
+        0);  // "Allgemein" reads the permission; every tab is described again
+    QCoreApplication::processEvents();
+    window.selectTab(4);
+    QCoreApplication::processEvents();
+    auto* page = window.page(4);
+    EXPECT_GT(window.widget().height(), before);
+    EXPECT_GE(page->height(), page->heightForWidth(page->width()));
 }
 
 }  // namespace
