@@ -7,6 +7,7 @@
 #include <gio/gunixmounts.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <utility>
 
 namespace larkspire::linux_desktop {
 
@@ -35,6 +36,51 @@ void abortQuestion(GMountOperation* operation) {
     g_mount_operation_reply(operation, G_MOUNT_OPERATION_ABORTED);
 }
 
+// Replies to `operation` once the user has answered; it is kept alive until then.
+std::function<void(const MountAnswer&)> replyTo(GMountOperation* operation, bool credentials) {
+    std::shared_ptr<GMountOperation> held(G_MOUNT_OPERATION(g_object_ref(operation)), g_object_unref);
+    return [held, credentials, replied = std::make_shared<bool>(false)](const MountAnswer& answer) {
+        if (std::exchange(*replied, true)) return;
+        auto* operation = held.get();
+        if (!answer.handled) {
+            g_mount_operation_reply(operation, G_MOUNT_OPERATION_ABORTED);
+            return;
+        }
+        if (credentials) {
+            g_mount_operation_set_username(operation, answer.user.c_str());
+            g_mount_operation_set_domain(operation, answer.domain.c_str());
+            g_mount_operation_set_password(operation, answer.password.c_str());
+            g_mount_operation_set_password_save(
+                operation, answer.saving == PasswordSaving::permanently  ? G_PASSWORD_SAVE_PERMANENTLY
+                           : answer.saving == PasswordSaving::forSession ? G_PASSWORD_SAVE_FOR_SESSION
+                                                                         : G_PASSWORD_SAVE_NEVER);
+        } else {
+            g_mount_operation_set_choice(operation, answer.choice);
+        }
+        g_mount_operation_reply(operation, G_MOUNT_OPERATION_HANDLED);
+    };
+}
+
+void askPassword(GMountOperation* operation, const char* message, const char* user, const char* domain,
+                 GAskPasswordFlags flags, gpointer questions) {
+    MountQuestion question{.message = message ? message : "",
+                           .user = user ? user : "",
+                           .domain = domain ? domain : "",
+                           .needsUser = (flags & G_ASK_PASSWORD_NEED_USERNAME) != 0,
+                           .needsDomain = (flags & G_ASK_PASSWORD_NEED_DOMAIN) != 0,
+                           .needsPassword = (flags & G_ASK_PASSWORD_NEED_PASSWORD) != 0,
+                           .offersSaving = (flags & G_ASK_PASSWORD_SAVING_SUPPORTED) != 0};
+    (*static_cast<MountQuestions*>(questions))(question, replyTo(operation, true));
+}
+
+void askQuestion(GMountOperation* operation, const char* message, char** choices, gpointer questions) {
+    MountQuestion question{.message = message ? message : ""};
+    for (auto** choice = choices; choice && *choice; ++choice) question.choices.emplace_back(*choice);
+    // A question without choices cannot be answered.
+    if (question.choices.empty()) return abortQuestion(operation);
+    (*static_cast<MountQuestions*>(questions))(question, replyTo(operation, false));
+}
+
 struct PendingMount {
     GioNetwork* network;
     ShareMounter::Result result;
@@ -42,6 +88,20 @@ struct PendingMount {
 };
 
 }  // namespace
+
+void answerMountQuestions(void* mountOperation, MountQuestions questions) {
+    auto* operation = G_MOUNT_OPERATION(mountOperation);
+    if (!questions) {
+        for (const char* signal : {"ask-password", "ask-question"})
+            g_signal_connect(operation, signal, G_CALLBACK(abortQuestion), nullptr);
+        return;
+    }
+    auto forget = +[](gpointer data, GClosure*) { delete static_cast<MountQuestions*>(data); };
+    g_signal_connect_data(operation, "ask-password", G_CALLBACK(askPassword), new MountQuestions(questions),
+                          forget, G_CONNECT_DEFAULT);
+    g_signal_connect_data(operation, "ask-question", G_CALLBACK(askQuestion),
+                          new MountQuestions(std::move(questions)), forget, G_CONNECT_DEFAULT);
+}
 
 GioNetwork::GioNetwork(Log& log, std::string mountInfoFile)
     : log(log, "network"), mountInfoFile(std::move(mountInfoFile)) {
@@ -175,11 +235,9 @@ std::optional<FolderVolumeProperties> GioNetwork::folderProperties(const std::st
 }
 
 int GioNetwork::mountAsync(const std::string& shareUrl, bool allowUI, Result result) {
-    (void)allowUI;  // no credentials dialog yet: with or without UI, questions are answered by giving up
     Owned<GFile> file(g_file_new_for_uri(shareUrl.c_str()));
     Owned<GMountOperation> operation(g_mount_operation_new());
-    for (const char* signal : {"ask-password", "ask-question"})
-        g_signal_connect(operation.get(), signal, G_CALLBACK(abortQuestion), nullptr);
+    answerMountQuestions(operation.get(), allowUI ? questions : MountQuestions{});
     auto* pending = new PendingMount{this, std::move(result), shareUrl};
     g_file_mount_enclosing_volume(
         file.get(), G_MOUNT_MOUNT_NONE, operation.get(), nullptr,

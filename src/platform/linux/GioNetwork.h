@@ -5,6 +5,7 @@
 #include "platform/Volumes.h"
 #include "platform/WorkspaceNotifications.h"
 #include "platform/linux/MountInfo.h"
+#include "platform/linux/MountQuestions.h"
 
 #include <functional>
 #include <memory>
@@ -38,6 +39,9 @@ class GioNetwork : public Volumes,
     std::shared_ptr<void> observeDidUnmount(std::function<void()> handler) override;
     void start(std::function<void(bool satisfied)> handler) override;
 
+    // Who answers GIO's questions when the user opens a share; until set, they are answered by giving up.
+    void setMountQuestions(MountQuestions questions) { this->questions = std::move(questions); }
+
     // Called by GLib on the main thread.
     void gioMountsChanged();
     void kernelMountsChanged();
@@ -64,6 +68,7 @@ class GioNetwork : public Volumes,
     std::set<std::string> kernelMountPoints;
     Handlers wakeHandlers, mountHandlers, unmountHandlers;
     std::function<void(bool)> networkHandler;
+    MountQuestions questions;
 };
 
 }  // namespace larkspire::linux_desktop

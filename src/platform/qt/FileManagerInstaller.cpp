@@ -42,33 +42,50 @@ std::string replaced(std::string text, const std::string& placeholder, const std
 
 const char* emptyDocument = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n";
 
-}  // namespace
+// Thunar expands %-codes before it splits the command like a shell, so the path is one
+// single-quoted word with its own percent signs doubled.
+std::string thunarCommand(const std::string& helper, const char* arguments) {
+    return linux_desktop::shellWord(replaced(helper, "%", "%%")) + " " + arguments;
+}
 
-QString thunarAction(const std::string& helper) {
-    // Thunar expands %-codes before it splits the command like a shell, so the path is one
-    // single-quoted word with its own percent signs doubled.
-    auto command = linux_desktop::shellWord(replaced(helper, "%", "%%")) + " --dir %d --sel %f";
+QString actionXml(const char* icon, const char* name, const char* id, const std::string& command,
+                  const char* description, std::initializer_list<const char*> kinds) {
     QString text;
     QXmlStreamWriter xml(&text);
     xml.setAutoFormatting(true);
     xml.setAutoFormattingIndent(-1);
     xml.writeStartElement("action");
-    xml.writeTextElement("icon", "document-new");
-    xml.writeTextElement("name", "Neue Datei");
+    xml.writeTextElement("icon", icon);
+    xml.writeTextElement("name", name);
     xml.writeTextElement("submenu", "");
-    xml.writeTextElement("unique-id", FileManagerIntegrations::thunarActionId);
+    xml.writeTextElement("unique-id", id);
     xml.writeTextElement("command", QString::fromStdString(command));
-    xml.writeTextElement("description", "Eine leere Datei anlegen");
+    xml.writeTextElement("description", description);
     xml.writeTextElement("range", "");
     xml.writeTextElement("patterns", "*");
-    for (auto kind : {"startup-notify", "directories", "audio-files", "image-files", "other-files",
-                      "text-files", "video-files"})
-        xml.writeEmptyElement(kind);
+    for (auto kind : kinds) xml.writeEmptyElement(kind);
     xml.writeEndElement();
     return text.trimmed();
 }
 
-std::optional<QString> withThunarAction(const QString& document, const QString& action, QString* why) {
+}  // namespace
+
+ThunarAction thunarAction(const std::string& helper) {
+    return {FileManagerIntegrations::thunarActionId,
+            actionXml("document-new", "Neue Datei", FileManagerIntegrations::thunarActionId,
+                      thunarCommand(helper, "--dir %d --sel %f"), "Eine leere Datei anlegen",
+                      {"startup-notify", "directories", "audio-files", "image-files", "other-files",
+                       "text-files", "video-files"})};
+}
+
+ThunarAction thunarFavoriteAction(const std::string& helper) {
+    return {thunarFavoriteActionId, actionXml("bookmark-new", "Zur Seitenleiste hinzufügen",
+                                              thunarFavoriteActionId, thunarCommand(helper, "%F"),
+                                              "Die Ordner in die Seitenleiste aufnehmen", {"directories"})};
+}
+
+std::optional<QString> withThunarActions(const QString& document, const std::vector<ThunarAction>& actions,
+                                         QString* why) {
     auto fail = [why](const QString& reason) -> std::optional<QString> {
         if (why) *why = reason;
         return std::nullopt;
@@ -76,7 +93,7 @@ std::optional<QString> withThunarAction(const QString& document, const QString& 
     struct Range {
         qsizetype start, end;
     };
-    std::vector<Range> earlier;  // our action from an earlier installation
+    std::vector<Range> earlier;  // our actions from an earlier installation
     qsizetype rootStart = -1, rootEnd = -1, closeStart = -1, closeEnd = -1;
     qsizetype actionStart = -1;
     bool ours = false;
@@ -103,9 +120,9 @@ std::optional<QString> withThunarAction(const QString& document, const QString& 
             element = xml.name().toString();
             break;
         case QXmlStreamReader::Characters:
-            if (depth == 3 && element == u"unique-id" &&
-                xml.text().trimmed() == QLatin1String(FileManagerIntegrations::thunarActionId))
-                ours = true;
+            if (depth == 3 && element == u"unique-id")
+                for (const auto& action : actions)
+                    if (xml.text().trimmed() == action.id) ours = true;
             break;
         case QXmlStreamReader::EndElement:
             if (depth == 2 && xml.name() == u"action" && ours) {
@@ -137,14 +154,16 @@ std::optional<QString> withThunarAction(const QString& document, const QString& 
         merged += QStringView(document).mid(from, range.start - from);
         from = range.end;
     }
+    QString ourActions;
+    for (const auto& action : actions) ourActions += action.xml + "\n";
     if (closeEnd == rootEnd) {
-        // <actions/>: opened up around our action.
+        // <actions/>: opened up around our actions.
         merged += QStringView(document).mid(from, rootEnd - 2 - from);
-        merged += ">\n" + action + "\n</actions>";
+        merged += ">\n" + ourActions + "</actions>";
         merged += QStringView(document).mid(rootEnd);
     } else {
         merged += QStringView(document).mid(from, closeStart - from);
-        merged += action + "\n";
+        merged += ourActions;
         merged += QStringView(document).mid(closeStart);
     }
     return merged;
@@ -152,26 +171,31 @@ std::optional<QString> withThunarAction(const QString& document, const QString& 
 
 namespace {
 
-// "Zur Seitenleiste hinzufügen" for folders, beside "Neue Datei": one "path" item per selected folder.
+fs::path favoriteHelper(const FileManagerIntegrations::Places& places) {
+    return places.newFileHelper.parent_path() / "larkspire-add-favorite";
+}
+
+// "Zur Seitenleiste hinzufügen" for folders, beside "Neue Datei": one "path" item per selected
+// folder. True when the helper is in place.
 template <class Write>
-void installFavoriteEntries(const std::string& program, const FileManagerIntegrations::Places& places,
+bool installFavoriteEntries(const std::string& program, const FileManagerIntegrations::Places& places,
                             Write& write, FileManagerInstall& result) {
     auto helperScript = resource("larkspire-add-favorite");
     auto nautilusScript = resource("nautilus/zur-seitenleiste.sh");
     if (helperScript.empty() || nautilusScript.empty()) {
         result.problems.push_back("Die Vorlagen der Seitenleisten-Einträge fehlen im Programm.");
-        return;
+        return false;
     }
-    auto helperPath = places.newFileHelper.parent_path() / "larkspire-add-favorite";
+    auto helperPath = favoriteHelper(places);
     const auto helper = helperPath.string();
     if (!write(helperPath, replaced(helperScript, "@LARKSPIRE@", linux_desktop::shellWord(program)), 0755))
-        return;
+        return false;
     write(places.nautilusScript.parent_path() / "Zur Seitenleiste hinzufügen",
           replaced(nautilusScript, "@FAVORITE_HELPER@", linux_desktop::shellWord(helper)), 0755);
     auto exec = linux_desktop::desktopExecArgument(helper);
     if (!exec) {
         result.problems.push_back("Dolphin: der Pfad " + helper + " passt in keinen Desktop-Eintrag.");
-        return;
+        return true;
     }
     std::string menu = "[Desktop Entry]\n"
                        "Type=Service\n"
@@ -187,6 +211,7 @@ void installFavoriteEntries(const std::string& program, const FileManagerIntegra
                        *exec + " %F\n";
     for (const auto& place : places.dolphinServiceMenus)
         write(place.parent_path() / "larkspire-seitenleiste.desktop", menu, 0755);
+    return true;
 }
 
 }  // namespace
@@ -239,7 +264,9 @@ FileManagerInstall installFileManagerEntries(const std::string& program,
         result.problems.push_back("Dolphin: der Pfad " + helper + " passt in keinen Desktop-Eintrag.");
     }
 
-    installFavoriteEntries(program, places, write, result);
+    std::vector<ThunarAction> thunarActions{thunarAction(helper)};
+    if (installFavoriteEntries(program, places, write, result))
+        thunarActions.push_back(thunarFavoriteAction(favoriteHelper(places).string()));
 
     // Thunar shows the shared actions only while the user has no uca.xml of their own, so a new one
     // starts as a copy of the shared file.
@@ -258,7 +285,7 @@ FileManagerInstall installFileManagerEntries(const std::string& program,
     if (document.toUtf8().toStdString() != bytes)
         why = "kein UTF-8";
     else
-        merged = withThunarAction(document, thunarAction(helper), &why);
+        merged = withThunarActions(document, thunarActions, &why);
     if (!merged) {
         result.problems.push_back("Thunar: " + places.thunarActions.string() + " blieb unverändert (" +
                                   why.toStdString() + ").");

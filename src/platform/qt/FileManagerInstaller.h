@@ -15,7 +15,8 @@ struct FileManagerInstall {
     std::vector<std::string> problems;
 };
 
-// Installs the "Neue Datei" entries of Nautilus, Dolphin and Thunar, all calling `program`.
+// Installs the "Neue Datei" and "Zur Seitenleiste hinzufügen" entries of Nautilus, Dolphin and
+// Thunar, all calling `program`.
 // Thunar's uca.xml is merged, never replaced: every other action stays as it is, a symbolic link
 // stays a link, the file keeps its mode, and the old contents are saved next to it first.
 FileManagerInstall installFileManagerEntries(const std::string& program,
@@ -25,12 +26,24 @@ FileManagerInstall installFileManagerEntries(const std::string& program,
 // program too. The exit status of the program.
 int installFileManagerEntriesFor(const std::string& program);
 
-// `document` (a uca.xml) with Larkspire's action `action` in place of any earlier one, the rest
-// kept character for character; nothing, and the reason in `why`, when it is not a uca.xml.
-std::optional<QString> withThunarAction(const QString& document, const QString& action,
-                                        QString* why = nullptr);
+// One of Larkspire's Thunar actions: its unique-id and its <action> element.
+struct ThunarAction {
+    QString id;
+    QString xml;
+};
 
-// Larkspire's Thunar action, calling `helper` with the shown folder and the selected item.
-QString thunarAction(const std::string& helper);
+inline constexpr const char* thunarFavoriteActionId = "larkspire-seitenleiste";
+
+// `document` (a uca.xml) with Larkspire's `actions` in place of any earlier ones with the same
+// unique-id, the rest kept character for character; nothing, and the reason in `why`, when it is
+// not a uca.xml.
+std::optional<QString> withThunarActions(const QString& document, const std::vector<ThunarAction>& actions,
+                                         QString* why = nullptr);
+
+// "Neue Datei", calling `helper` with the shown folder and the selected item.
+ThunarAction thunarAction(const std::string& helper);
+
+// "Zur Seitenleiste hinzufügen" for folders only, calling `helper` with every selected folder.
+ThunarAction thunarFavoriteAction(const std::string& helper);
 
 }  // namespace larkspire::qt

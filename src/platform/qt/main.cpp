@@ -19,6 +19,7 @@
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtImages.h"
+#include "platform/qt/QtMountDialog.h"
 #include "platform/qt/SingleInstance.h"
 #include "platform/qt/SizeCommand.h"
 #include "platform/qt/Snapshot.h"
@@ -149,6 +150,7 @@ int main(int argc, char** argv) {
     linux_desktop::HwmonTemperatureSensors sensors;
     linux_desktop::LocalTimeZone timeZone;
     linux_desktop::GioNetwork shares(log);
+    shares.setMountQuestions(qt::askMountQuestion);  // only for shares the user opened
     linux_desktop::GtkBookmarksSidebar sidebar;
     followPrimaryScreen(scrolling.screen);
     // No system dialog grants input access; the explanation shows once start-up is done. "Erlauben…"

@@ -4,6 +4,7 @@
 #include <QXmlStreamReader>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <map>
 #include <sys/stat.h>
 
 using namespace larkspire;
@@ -36,6 +37,40 @@ std::string elementText(const std::string& document, const char* name) {
         if (!xml.isStartElement()) xml.readNext();
     }
     return {};
+}
+
+// The child elements of the <action> whose unique-id is `id`, name to text; empty when none.
+std::map<std::string, std::string> thunarActionWithId(const std::string& document, const std::string& id) {
+    QXmlStreamReader xml(QString::fromStdString(document));
+    std::map<std::string, std::string> action;
+    int depth = 0;
+    while (!xml.atEnd()) {
+        auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement && ++depth == 2) {
+            action.clear();
+        } else if (token == QXmlStreamReader::StartElement && depth == 3) {
+            auto name = xml.name().toString().toStdString();
+            action[name] = xml.readElementText().toStdString();
+            --depth;
+        } else if (token == QXmlStreamReader::EndElement && depth-- == 2 && action["unique-id"] == id) {
+            return action;
+        }
+    }
+    return {};
+}
+
+// Thunar's command line: %% made single and %-codes filled in from `codes`, then run by a shell.
+std::string thunarCommandLine(const std::string& command, const std::map<char, std::string>& codes) {
+    std::string line;
+    for (std::size_t i = 0; i < command.size(); ++i) {
+        if (command[i] == '%' && i + 1 < command.size()) {
+            char code = command[++i];
+            line += codes.contains(code) ? codes.at(code) : std::string(1, code);
+        } else {
+            line += command[i];
+        }
+    }
+    return line;
 }
 
 // The arguments of an Exec value after the desktop-entry rules (string escapes, quoting, %%).
@@ -189,18 +224,8 @@ TEST_F(Installer, EveryEntryCallsTheHelperWhateverItsPath) {
     ASSERT_TRUE(install().problems.empty());
 
     // Thunar: the XML text, %% made single and %d/%f filled in quoted, then run by a shell.
-    auto command = elementText(userActions(), "command");
-    std::string line;
-    for (std::size_t i = 0; i < command.size(); ++i) {
-        if (command[i] == '%' && i + 1 < command.size()) {
-            char code = command[++i];
-            line += code == 'd'   ? shellQuoted("/tmp/a b")
-                    : code == 'f' ? shellQuoted("/tmp/a b/c")
-                                  : std::string(1, code);
-        } else {
-            line += command[i];
-        }
-    }
+    auto line = thunarCommandLine(elementText(userActions(), "command"),
+                                  {{'d', shellQuoted("/tmp/a b")}, {'f', shellQuoted("/tmp/a b/c")}});
     ASSERT_EQ(std::system(line.c_str()), 0) << line;
 
     // Dolphin: the Exec value read by the desktop-entry rules.
@@ -260,6 +285,40 @@ TEST_F(Installer, TheSidebarEntrySendsOnePathItemPerSelectedFolder) {
     EXPECT_EQ(requests(), "quirefold://favorite?path=/home/anna/Ordner%20%C3%9C&path=/srv/a%26b\n"
                           "quirefold://favorite?path=/tmp/relativ\n");
     EXPECT_TRUE(fs::exists(home / "data/kio/servicemenus/larkspire-seitenleiste.desktop"));
+}
+
+TEST_F(Installer, ThunarGetsTheSidebarActionForFoldersBesideNeueDateiOnceAndTheUsersOwnStays) {
+    helper = home / "data/A & <B> \"C\" $HOME 100% it's/larkspire-new-file";
+    std::string theirs =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n"
+        "<action><unique-id>larkspire-seitenleiste</unique-id><command>alt</command></action>\n"
+        "<action>\n\t<name>Zur Seitenleiste</name>\t<unique-id>7</unique-id>\n"
+        "\t<command>meins %F</command><directories/></action>\n</actions>\n";
+    writeText(home / "config/Thunar/uca.xml", theirs);
+    ASSERT_TRUE(install().problems.empty());
+    auto once = userActions();
+    ASSERT_TRUE(install().problems.empty());
+    auto merged = userActions();
+    EXPECT_EQ(merged, once);
+    EXPECT_EQ(count(merged, "<unique-id>larkspire-neue-datei</unique-id>"), 1);
+    EXPECT_EQ(count(merged, "<unique-id>larkspire-seitenleiste</unique-id>"), 1);
+    EXPECT_EQ(count(merged, "<command>alt</command>"), 0);
+    auto users = theirs.substr(theirs.find("<action>\n\t"));
+    users = users.substr(0, users.find("</actions>"));
+    EXPECT_EQ(count(merged, users), 1);
+    EXPECT_EQ(readText(home / "config/Thunar/uca.xml.larkspire-backup"), theirs);
+
+    auto action = thunarActionWithId(merged, "larkspire-seitenleiste");
+    EXPECT_EQ(action["name"], "Zur Seitenleiste hinzufügen");
+    // Folders only: Thunar offers an action for every kind of item it lists.
+    EXPECT_TRUE(action.contains("directories"));
+    for (auto kind : {"audio-files", "image-files", "other-files", "text-files", "video-files"})
+        EXPECT_FALSE(action.contains(kind)) << kind;
+    auto line = thunarCommandLine(action["command"],
+                                  {{'F', shellQuoted("/tmp/a b") + " " + shellQuoted("/srv/c&d")}});
+    ASSERT_EQ(std::system(line.c_str()), 0) << line;
+    EXPECT_EQ(requests(), "quirefold://favorite?path=/tmp/a%20b&path=/srv/c%26d\n");
+    EXPECT_TRUE(thunarActionWithId(merged, "larkspire-neue-datei").contains("other-files"));
 }
 
 }  // namespace
