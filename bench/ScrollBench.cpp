@@ -2,6 +2,7 @@
 #include "platform/sim/Desktop.h"
 #include "scroll/SmoothScroller.h"
 #include "support/FakeEventDevices.h"
+#include "support/HandOverQueue.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -133,22 +134,12 @@ void BM_LinuxWheelToFirstSyntheticEvent(benchmark::State& state) {
 BENCHMARK(BM_LinuxWheelToFirstSyntheticEvent);
 
 // A main thread that is busy for 50 ms at a time and runs what was handed to it in between.
-class BusyMainThread : public MainQueue {
+class BusyMainThread : public testing::HandOverQueue {
   public:
     BusyMainThread() : worker([this] { run(); }) {}
     ~BusyMainThread() override {
         stopping = true;
         worker.join();
-    }
-    void post(std::function<void()> work) override { postFromAnyThread(std::move(work)); }
-    TaskToken postAfter(double, std::function<void()> work) override {
-        postFromAnyThread(std::move(work));
-        return {};
-    }
-    RepeatingTimer scheduleRepeating(double, std::function<void()>) override { return {}; }
-    void postFromAnyThread(std::function<void()> work) override {
-        std::lock_guard lock(mutex);
-        inbox.push_back(std::move(work));
     }
 
   private:
@@ -157,16 +148,9 @@ class BusyMainThread : public MainQueue {
             auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
             while (!stopping && std::chrono::steady_clock::now() < until) {
             }
-            std::vector<std::function<void()>> work;
-            {
-                std::lock_guard lock(mutex);
-                work.swap(inbox);
-            }
-            for (auto& w : work) w();
+            runArrivedWithin(std::chrono::milliseconds(0));
         }
     }
-    std::mutex mutex;
-    std::vector<std::function<void()>> inbox;
     std::atomic<bool> stopping{false};
     std::thread worker;
 };

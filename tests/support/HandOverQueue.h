@@ -24,12 +24,12 @@ class HandOverQueue : public MainQueue {
         arrived.notify_all();
     }
     // Runs the work handed in, waiting for the first piece up to ten seconds; false if none came.
-    bool runArrived() {
+    bool runArrived() { return runArrivedWithin(std::chrono::seconds(10)); }
+    bool runArrivedWithin(std::chrono::milliseconds wait) {
         std::vector<std::function<void()>> work;
         {
             std::unique_lock lock(mutex);
-            if (!arrived.wait_for(lock, std::chrono::seconds(10), [&] { return !inbox.empty(); }))
-                return false;
+            if (!arrived.wait_for(lock, wait, [&] { return !inbox.empty(); })) return false;
             work.swap(inbox);
         }
         for (auto& w : work) w();
