@@ -12,10 +12,6 @@ namespace larkspire {
 
 namespace {
 
-bool isFinite(const Rect& r) {
-    return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.width) && std::isfinite(r.height);
-}
-
 // Negative widths and heights turn into positive ones, as the window system reads rectangles.
 Rect standardized(Rect r) {
     if (r.width < 0) {
@@ -31,7 +27,7 @@ Rect standardized(Rect r) {
 
 // The common part of two rectangles; nothing when they do not meet or one is not a number.
 std::optional<Rect> intersection(Rect a, Rect b) {
-    if (!isFinite(a) || !isFinite(b)) return std::nullopt;
+    if (!a.isFinite() || !b.isFinite()) return std::nullopt;
     a = standardized(a);
     b = standardized(b);
     double minX = std::max(a.x, b.x), minY = std::max(a.y, b.y);
@@ -96,7 +92,7 @@ void FinderOverlayController::refresh() {
         if (!info.number || !info.ownerProcessIdentifier || !info.layer || !info.bounds) continue;
         // A window whose bounds are not numbers cannot be covered.
         if (*info.ownerProcessIdentifier != finder.processIdentifier || *info.layer != 0 ||
-            !isFinite(*info.bounds))
+            !info.bounds->isFinite())
             continue;
         bounds.emplace(*info.number, *info.bounds);
     }
@@ -181,10 +177,9 @@ void FinderOverlayController::hideAll() {
 std::optional<OverlayLabel> FinderOverlayController::badgeLabel(const Scan& scan) {
     auto selection = std::find_if(scan.selectionByContainer.rbegin(), scan.selectionByContainer.rend(),
                                   [](const auto& paths) { return !paths.empty(); });
-    if (selection == scan.selectionByContainer.rend()) return std::nullopt;
+    if (selection == scan.selectionByContainer.rend() || !scan.contentArea) return std::nullopt;
     auto size = sizes->total(*selection);
     std::string text = size ? labelPrefix + stringFromByteCount(*size) : computingText;
-    if (!scan.contentArea) return std::nullopt;
     const Rect& area = *scan.contentArea;
     double textWidth = ports.textMetrics.measure(text, OverlayLabel::font).width;
     return OverlayLabel{

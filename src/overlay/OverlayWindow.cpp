@@ -12,8 +12,7 @@ Color withAlpha(Color color, double alpha) {
 }
 
 bool isDrawable(const Rect& rect) {
-    return std::isfinite(rect.x) && std::isfinite(rect.y) && std::isfinite(rect.width) &&
-           std::isfinite(rect.height) && rect.width > 0 && rect.height > 0;
+    return rect.isFinite() && rect.width > 0 && rect.height > 0;
 }
 
 // Bytes of the UTF-8 character starting at `text[at]`.
@@ -59,9 +58,7 @@ DisplayList OverlayView::displayList(double height, const OverlayColors& colors,
     }
     if (!label) return list;
     const auto& rect = label->rect;
-    if (!std::isfinite(rect.x) || !std::isfinite(rect.y) || !std::isfinite(rect.width) ||
-        !std::isfinite(rect.height))
-        return list;
+    if (!rect.isFinite()) return list;
     if (label->isPill && isDrawable(rect)) {
         list.push_back(RoundedRect{.rect = flipped(rect),
                                    .cornerRadius = rect.height / 2,

@@ -9,13 +9,12 @@ std::optional<std::int64_t> SizeCalculator::total(const std::vector<std::string>
     for (const auto& path : paths) {
         auto found = cached.find(path);
         if (found != cached.end()) {
-            sum += found->second.size;
-            // The old size still answers; a fresh one follows in the background.
-            if (now - found->second.date > refreshAfter && !running.contains(path)) compute(path);
+            sum += found->second.size;  // the old size still answers; a fresh one follows in the background
         } else {
             complete = false;
-            if (!running.contains(path)) compute(path);
         }
+        bool stale = found == cached.end() || now - found->second.date > refreshAfter;
+        if (stale && !running.contains(path)) compute(path);
     }
     if (!complete) return std::nullopt;
     return sum;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <optional>
 #include <string>
 #include <variant>
@@ -20,6 +21,10 @@ struct Rect {
     double width = 0;
     double height = 0;
     bool operator==(const Rect&) const = default;
+    // Values read from other programs can be NaN or infinite; such a rectangle places nothing.
+    bool isFinite() const {
+        return std::isfinite(x) && std::isfinite(y) && std::isfinite(width) && std::isfinite(height);
+    }
 };
 
 struct Color {

@@ -91,7 +91,6 @@ class Jobs {
         std::lock_guard lock(mutex);
         if (--outstanding == 0) ready.notify_all();
     }
-    bool hasWaiting() const { return queuedCount.load(std::memory_order_relaxed) > 0; }
 
   private:
     const std::size_t limit;
