@@ -29,4 +29,9 @@ std::filesystem::path configHome() {
     return homeFolder() / ".config";
 }
 
+std::filesystem::path dataHome() {
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && data[0] == '/') return data;
+    return homeFolder() / ".local/share";
+}
+
 }  // namespace larkspire::linux_desktop

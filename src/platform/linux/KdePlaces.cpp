@@ -1,6 +1,7 @@
 #include "platform/linux/KdePlaces.h"
 
 #include "platform/linux/AtomicFile.h"
+#include "platform/linux/ConfigHome.h"
 
 #include <fstream>
 #include <sstream>
@@ -47,10 +48,7 @@ std::optional<std::string> read(const std::filesystem::path& file) {
 }  // namespace
 
 std::filesystem::path userFile() {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    if (data && data[0] == '/') return std::filesystem::path(data) / "user-places.xbel";
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home ? home : "/") / ".local/share/user-places.xbel";
+    return dataHome() / "user-places.xbel";
 }
 
 std::optional<std::string> withPlace(std::string_view text, const std::string& uri,
