@@ -25,7 +25,8 @@ std::string lowercased(std::string text) {
 }
 
 double backoffDelay(int failures) {
-    return failures > 4 ? 600.0 : std::min(600.0, 60.0 * static_cast<double>(1 << (failures - 1)));
+    // From the fifth failure on the wait stays at ten minutes; the shift never grows past that.
+    return std::min(600.0, 60.0 * static_cast<double>(1 << std::clamp(failures - 1, 0, 4)));
 }
 
 std::string serverOf(const std::string& shareUrl) {

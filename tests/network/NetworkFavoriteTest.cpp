@@ -86,7 +86,8 @@ TEST(FavoriteRecord, EveryFieldTakesPartInEqualityAndHash) {
     renamed.name = "Zweitausendvierundzwanzig";
     EXPECT_NE(renamed, team);
     EXPECT_EQ(renamed.id(), team.id());
-    EXPECT_EQ(std::hash<NetworkFavorite>{}(team), std::hash<NetworkFavorite>{}(NetworkFavorite(team)));
+    NetworkFavorite sameFields{"smb://nas/Team", "Projekte/2024", "2024"};
+    EXPECT_EQ(std::hash<NetworkFavorite>{}(team), std::hash<NetworkFavorite>{}(sameFields));
     EXPECT_NE(std::hash<NetworkFavorite>{}(team), std::hash<NetworkFavorite>{}(renamed));
 }
 
