@@ -188,14 +188,15 @@ std::filesystem::path JsonDefaults::userFile() {
 
 JsonDefaults::JsonDefaults(std::filesystem::path file, Log& log, const Clock& clock)
     : path(std::move(file)), logger(log, logCategory), clock(clock) {
-    removeStaleTemporaryFiles(targetOf(path).file);
-    refresh();
+    auto target = targetOf(path);
+    removeStaleTemporaryFiles(target.file);
+    reload(target);
 }
 
 void JsonDefaults::refresh() const {
-    auto target = targetOf(path);
-    if (seen && *seen == identityOf(target.file)) return;
-    reload(target);
+    // stat follows the links to the same file, so only a changed file pays for resolving them.
+    if (seen && *seen == identityOf(path)) return;
+    reload(targetOf(path));
 }
 
 // A problem that stays is logged once, not at every read or write.
