@@ -9,7 +9,7 @@
 
 namespace larkspire {
 
-TabView SettingsTabs::about() const {
+TabView SettingsTabs::about() {
     return TabView{.elements = {
                        TabRow{
                            .items = {TabImage{.image = "larkspire", .size = 64},

@@ -3,8 +3,7 @@
 
 namespace larkspire {
 
-TabView SettingsTabs::finder() const {
-    auto* self = const_cast<SettingsTabs*>(this);
+TabView SettingsTabs::finder() {
     auto& cutPaste = features.cutPaste;
     auto selectionEntry = features.updateSelectionBadge;
 
@@ -19,7 +18,7 @@ TabView SettingsTabs::finder() const {
     return TabView{
         .elements = {
             TabGroup{.title = "Ausschneiden",
-                     .content = {self->featureSwitch(
+                     .content = {featureSwitch(
                                      "⌘X im Finder schneidet aus", Settings::cutPasteKey,
                                      [&cutPaste] { return cutPaste.needsPermission(); },
                                      [&cutPaste] { cutPaste.update(); }),
@@ -27,7 +26,7 @@ TabView SettingsTabs::finder() const {
                                          "verschiebt sie."},
                                  cutRow}},
             TabGroup{.title = "Auswahl",
-                     .content = {self->featureSwitch(
+                     .content = {featureSwitch(
                                      "Größe der Auswahl anzeigen", Settings::selectionSizeKey,
                                      [needs = features.selectionBadgeNeedsPermission] {
                                          return !needs || needs();

@@ -2,12 +2,12 @@
 
 namespace larkspire {
 
-TabView SettingsTabs::general() const {
+TabView SettingsTabs::general() {
     auto& loginItem = ports.loginItem;
     auto& extension = ports.finderExtension;
     auto& cutPaste = features.cutPaste;
     auto& application = ports.application;
-    auto self = const_cast<SettingsTabs*>(this)->weak_from_this();
+    auto self = weak_from_this();
 
     TabSwitch atLogin{
         .title = "Beim Anmelden starten",

@@ -3,7 +3,7 @@
 
 namespace larkspire {
 
-TabView SettingsTabs::network() const {
+TabView SettingsTabs::network() {
     auto& favorites = features.networkFavorites();
     auto& defaults = ports.defaults;
     TabElements rows;

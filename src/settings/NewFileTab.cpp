@@ -25,9 +25,9 @@ void SettingsTabs::replaceExtension(const std::string& extension) {
     changed();
 }
 
-TabView SettingsTabs::newFile() const {
+TabView SettingsTabs::newFile() {
     auto& defaults = ports.defaults;
-    auto self = const_cast<SettingsTabs*>(this)->weak_from_this();
+    auto self = weak_from_this();
     auto replacing = [self](std::string extension) {
         return [self, extension] {
             if (auto tabs = self.lock()) tabs->replaceExtension(extension);
@@ -55,18 +55,15 @@ TabView SettingsTabs::newFile() const {
                             TabText{.text = "Dateiname inkl. Endung"},
                             TabRow{.items = {name,
                                              TabButton{.title = "Standard",
-                                                       .action =
-                                                           const_cast<SettingsTabs*>(this)->then([&defaults] {
-                                                               defaults.set(Settings::fileNameKey,
-                                                                            Value(Settings::defaultFileName));
-                                                           })},
+                                                       .action = then([&defaults] {
+                                                           defaults.set(Settings::fileNameKey,
+                                                                        Value(Settings::defaultFileName));
+                                                       })},
                                              TabButton{.title = ".md", .action = replacing("md")},
                                              TabButton{.title = ".txt", .action = replacing("txt")}}},
                             TabElement(
                                 TabText{.text = std::string("Ungültiger Name – es wird „") +
-                                                Settings::
-                                                    defaultFileName +
-                                                "“ verwendet.",
+                                                Settings::defaultFileName + "“ verwendet.",
                                         .style = TabTextStyle::caption,
                                         .color = TabColor::red},
                                 invalid),

@@ -3,14 +3,13 @@
 
 namespace larkspire {
 
-TabView SettingsTabs::scroll() const {
-    auto* self = const_cast<SettingsTabs*>(this);
+TabView SettingsTabs::scroll() {
     auto scroller = features.smoothScroller;
     return TabView{
         .elements = {
             TabGroup{
                 .title = "Mausrad",
-                .content = {self->featureSwitch(
+                .content = {featureSwitch(
                                 "Flüssig scrollen", Settings::smoothScrollKey, [] { return true; },
                                 [scroller] { scroller().update(); }),
                             TabHint{

@@ -22,7 +22,7 @@ void SettingsTabs::observeCutState() {
                                                       }));
 }
 
-TabView SettingsTabs::content(int index) const {
+TabView SettingsTabs::content(int index) {
     switch (index) {
     case generalTab:
         return general();

@@ -54,7 +54,7 @@ class SettingsTabs : public std::enable_shared_from_this<SettingsTabs> {
 
     static std::shared_ptr<SettingsTabs> create(SettingsTabsPorts ports, SettingsTabFeatures features);
 
-    TabView content(int index) const;  // nothing for an index without a tab
+    TabView content(int index);  // nothing for an index without a tab
     // Runs after any change the tabs should show; the window describes its tabs again.
     void setOnChange(std::function<void()> onChange) { this->onChange = std::move(onChange); }
     // The tab now on screen, or nothing while the window is hidden: starts and stops the polling.
@@ -76,13 +76,13 @@ class SettingsTabs : public std::enable_shared_from_this<SettingsTabs> {
                             std::function<void()> entryPoint);
     TabElement accessibilityWarning() const;
 
-    TabView general() const;
-    TabView newFile() const;
-    TabView finder() const;
-    TabView network() const;
-    TabView scroll() const;
-    TabView widgets() const;
-    TabView about() const;
+    TabView general();
+    TabView newFile();
+    TabView finder();
+    TabView network();
+    TabView scroll();
+    TabView widgets();
+    TabView about();
 
     SettingsTabsPorts ports;
     SettingsTabFeatures features;

@@ -3,10 +3,10 @@
 
 namespace larkspire {
 
-TabView SettingsTabs::widgets() const {
+TabView SettingsTabs::widgets() {
     auto& widgets = features.desktopWidgets();
     auto& defaults = ports.defaults;
-    auto self = const_cast<SettingsTabs*>(this)->weak_from_this();
+    auto self = weak_from_this();
     auto widgetToggle = [&](const std::string& title, const char* key) {
         return TabSwitch{.title = title,
                          .isOn = {.get = [&defaults, key] { return defaults.boolForKey(key); },
