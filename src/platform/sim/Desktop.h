@@ -28,6 +28,8 @@ namespace larkspire::sim {
 class Desktop {
   public:
     Desktop();
+    // Background work reads the simulated devices it was given; it ends before they go.
+    ~Desktop() { work.join(); }
     Ports ports();
 
     // Moves the virtual clock, running everything that falls due on the way.

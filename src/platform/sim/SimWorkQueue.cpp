@@ -3,7 +3,20 @@
 namespace larkspire::sim {
 
 SimWorkQueue::~SimWorkQueue() {
-    for (auto& t : threads) t.join();
+    join();
+}
+
+void SimWorkQueue::join() {
+    // Work may start further work, so this goes on until no thread is left.
+    while (true) {
+        std::vector<std::thread> started;
+        {
+            std::lock_guard lock(mutex);
+            started.swap(threads);
+        }
+        if (started.empty()) return;
+        for (auto& t : started) t.join();
+    }
 }
 
 void SimWorkQueue::runConcurrent(std::function<void()> work) {

@@ -17,6 +17,8 @@ class SimWorkQueue : public WorkQueue {
   public:
     explicit SimWorkQueue(SimMainLoop& loop) : loop(loop) {}
     ~SimWorkQueue() override;
+    // Waits for every piece of background work started so far.
+    void join();
     using WorkQueue::runConcurrent;
     void runConcurrent(std::function<void()> work) override;
     void runSerial(const std::string& label, std::function<void()> work) override;
