@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/DisplayList.h"
+#include "platform/linux/AccessibleObject.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace larkspire::linux_desktop {
+
+// The file managers whose windows are read through the accessibility bus.
+enum class FileManagerKind { thunar, nautilus, pcmanfmQt };
+
+// Which file manager a program on the bus is, from its application name; nothing for any other.
+std::optional<FileManagerKind> fileManagerKind(const std::string& applicationName);
+
+// Where a view's rectangles are measured from.
+enum class Coordinates { screen, window };
+
+struct FileManagerItem {
+    std::string name;  // the file's name in its folder
+    Rect extents;
+    bool selected = false;
+    bool operator==(const FileManagerItem&) const = default;
+};
+
+// What one file-manager window shows, read from its frame.
+struct FileManagerView {
+    std::string title;
+    bool active = false;
+    Coordinates coordinates = Coordinates::screen;
+    std::optional<Rect> frame;           // the window's own extents, to match it with the window list
+    std::optional<std::string> folder;   // absolute path; nothing when the window does not tell it
+    std::optional<Rect> viewport;        // the visible part of the item view; nothing without one
+    std::vector<FileManagerItem> items;  // the items inside the viewport, in view order
+    bool exposesItems = false;           // false for views that list nothing on the bus
+    bool operator==(const FileManagerView&) const = default;
+};
+
+// Reads a window of that file manager. Visits only what it needs: the path bar or location text, the
+// item view, its rows inside the viewport and their selection. Nothing when `frame` is no window.
+std::optional<FileManagerView> readFileManagerWindow(FileManagerKind kind, const AccessibleObject& frame);
+
+}  // namespace larkspire::linux_desktop
