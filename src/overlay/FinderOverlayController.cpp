@@ -59,9 +59,10 @@ void FinderOverlayController::updateTimer() {
     auto front = ports.runningApplications.frontmostApplication();
     bool finderFrontmost =
         front && front->bundleIdentifier == std::optional<std::string>(finderBundleIdentifier);
-    bool active =
-        ports.accessibility.isTrusted() &&
-        (!cutPaths.empty() || (finderFrontmost && ports.defaults.boolForKey(Settings::selectionSizeKey)));
+    // Where reading the file manager needs no permission, the badge does not wait for one.
+    bool mayRead = !ports.uiElements.needsPermission() || ports.accessibility.isTrusted();
+    bool active = mayRead && (!cutPaths.empty() ||
+                              (finderFrontmost && ports.defaults.boolForKey(Settings::selectionSizeKey)));
     if (active) {
         if (!timer)
             timer = ports.main.scheduleRepeating(
