@@ -42,3 +42,61 @@ TEST(QtOverlayWindow, PaintsOnlyWhatItWasHandedOnATransparentGround) {
 }
 
 }  // namespace
+
+namespace {
+
+// Records what an X11 session would be asked to do with the overlay.
+struct RecordingStacking : qt::OverlayStacking {
+    bool stackAbove(std::uint32_t overlay, std::uint32_t windowNumber) override {
+        stacked.emplace_back(overlay, windowNumber);
+        return true;
+    }
+    bool isCompositing() override { return compositing; }
+    bool compositing = false;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> stacked;
+};
+
+const Color grey{0.9, 0.9, 0.9, 0.6};
+
+TEST(QtOverlayWindow, WithoutACompositorGreysAreEveryOtherLineAndThePillKeepsItsRoundEnds) {
+    DisplayList content{
+        RoundedRect{.rect = Rect{0, 10, 100, 4}, .cornerRadius = 4, .fill = grey},
+        RoundedRect{.rect = Rect{10, 50, 80, 22}, .cornerRadius = 11, .fill = Color{1, 1, 1, 0.95}}};
+    auto shape = qt::overlayShape(content, false);
+    EXPECT_TRUE(shape.contains(QPoint(50, 10)));
+    EXPECT_FALSE(shape.contains(QPoint(50, 11)));
+    EXPECT_TRUE(shape.contains(QPoint(50, 12)));
+    EXPECT_FALSE(shape.contains(QPoint(50, 14)));
+    EXPECT_TRUE(shape.contains(QPoint(50, 60)));
+    EXPECT_FALSE(shape.contains(QPoint(10, 50)));  // the pill's rounded corner
+    EXPECT_FALSE(shape.contains(QPoint(50, 30)));  // nothing drawn, nothing covered
+
+    // A compositor blends the grey, so all of it is covered.
+    auto blended = qt::overlayShape(content, true);
+    EXPECT_TRUE(blended.contains(QPoint(50, 11)));
+    EXPECT_FALSE(blended.contains(QPoint(50, 30)));
+    // Rectangles that are not numbers cover nothing.
+    EXPECT_TRUE(qt::overlayShape({RoundedRect{.rect = Rect{NAN, 0, 10, 10}, .fill = grey}}, false).isEmpty());
+}
+
+TEST(QtOverlayWindow, StackedByHandItIsShownOnlyWithSomethingToDrawAndNeverRaisedOverEverything) {
+    RecordingStacking stacking;
+    qt::QtOverlayWindow window(&stacking);
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::X11BypassWindowManagerHint));
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowTransparentForInput));
+    window.setFrame(Rect{0, 0, 100, 60});
+
+    window.display({});
+    window.orderAbove(0x1200003);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(stacking.stacked.empty());
+
+    window.display({RoundedRect{.rect = Rect{0, 10, 100, 20}, .cornerRadius = 4, .fill = grey}});
+    window.orderAbove(0x1200003);
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_EQ(stacking.stacked.size(), 1u);
+    EXPECT_EQ(stacking.stacked[0], std::make_pair(static_cast<std::uint32_t>(window.winId()), 0x1200003u));
+    EXPECT_FALSE(window.mask().contains(QPoint(50, 11)));
+}
+
+}  // namespace
