@@ -73,16 +73,11 @@ void NetworkFavorites::save() {
 }
 
 std::shared_ptr<void> NetworkFavorites::observe(std::function<void()> changed) {
-    auto handler = std::make_shared<std::function<void()>>(std::move(changed));
-    observers.push_back(handler);
-    return handler;
+    return changes.observe(std::move(changed));
 }
 
 void NetworkFavorites::notifyObservers() {
-    std::erase_if(observers, [](const auto& observer) { return observer.expired(); });
-    auto current = observers;  // an observer may add another
-    for (const auto& weak : current)
-        if (auto observer = weak.lock()) (*observer)();
+    changes.notify();
 }
 
 std::string NetworkFavorites::key(const std::string& shareUrl) {

@@ -9,6 +9,7 @@
 #include "platform/MainQueue.h"
 #include "platform/ShareMounter.h"
 #include "platform/SidebarFavorites.h"
+#include "platform/Signal.h"
 #include "platform/Url.h"
 #include "platform/Volumes.h"
 #include "platform/WorkQueue.h"
@@ -100,7 +101,7 @@ class NetworkFavorites : public std::enable_shared_from_this<NetworkFavorites> {
     std::map<std::string, int> failureCounts;
     std::map<std::string, double> nextAttempts;
     std::vector<std::shared_ptr<void>> observations;
-    std::vector<std::weak_ptr<std::function<void()>>> observers;
+    Signal changes;
 };
 
 }  // namespace larkspire

@@ -1,11 +1,11 @@
 #include "platform/linux/ProcHostStatistics.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <fcntl.h>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <unistd.h>
@@ -72,6 +72,46 @@ bool parseUnsigned(std::string_view text, std::uint64_t& value) {
     return error == std::errc{} && end == text.data() + text.size();
 }
 
+// The /proc/meminfo lines read here, in kiB; a field stays empty when its line is missing or garbled.
+enum MeminfoField {
+    memTotal,
+    memAvailable,
+    memFree,
+    buffers,
+    cached,
+    sUnreclaim,
+    kernelStack,
+    pageTables,
+    zswap
+};
+constexpr std::string_view meminfoNames[] = {"MemTotal",   "MemAvailable", "MemFree",    "Buffers", "Cached",
+                                             "SUnreclaim", "KernelStack",  "PageTables", "Zswap"};
+using MeminfoValues = std::array<std::optional<std::uint64_t>, std::size(meminfoNames)>;
+
+MeminfoValues meminfoFields(std::string_view text) {
+    MeminfoValues values;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        auto line = text.substr(start, end - start);
+        start = end + 1;
+        auto colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        auto rest = line.substr(colon + 1);
+        auto first = rest.find_first_not_of(' ');
+        if (first == std::string_view::npos) continue;
+        rest = rest.substr(first);
+        auto key = line.substr(0, colon);
+        auto name = std::find(std::begin(meminfoNames), std::end(meminfoNames), key);
+        if (name == std::end(meminfoNames)) continue;
+        auto& value = values[static_cast<std::size_t>(name - std::begin(meminfoNames))];
+        std::uint64_t number = 0;
+        if (!value && parseUnsigned(rest.substr(0, rest.find(' ')), number)) value = number;
+    }
+    return values;
+}
+
 fs::path cpuFolder(const fs::path& root, int cpu) {
     return root / "sys/devices/system/cpu" / ("cpu" + std::to_string(cpu));
 }
@@ -133,13 +173,7 @@ ProcHostStatistics::ProcHostStatistics(fs::path rootPath) : root(std::move(rootP
     processors = std::max(1, highest + 1);
 
     if (readInto(root / "proc/meminfo", buffer)) {
-        std::istringstream lines(buffer);
-        std::string key;
-        std::uint64_t kib = 0;
-        while (lines >> key >> kib) {
-            if (key == "MemTotal:") installed = kib * 1024;
-            lines.ignore(64, '\n');
-        }
+        if (auto total = meminfoFields(buffer)[memTotal]) installed = *total * 1024;
     }
 
     // Hybrid Intel names its two kinds of cores; big.LITTLE ARM tells each CPU's relative capacity.
@@ -256,48 +290,21 @@ std::optional<std::vector<CpuTicks>> ProcHostStatistics::processorTicks() {
 // internal ← the rest, purgeable ← 0 (reclaimable caches are already outside MemTotal − MemAvailable).
 std::optional<MemoryPages> ProcHostStatistics::memoryPages() {
     if (!rereadInto(meminfoFile, root / "proc/meminfo", buffer)) return std::nullopt;
-    static constexpr std::string_view names[] = {"MemTotal",    "MemAvailable", "MemFree",
-                                                 "Buffers",     "Cached",       "SUnreclaim",
-                                                 "KernelStack", "PageTables",   "Zswap"};
-    std::optional<std::uint64_t> values[std::size(names)];
-    std::size_t start = 0;
-    while (start < buffer.size()) {
-        auto end = buffer.find('\n', start);
-        if (end == std::string::npos) end = buffer.size();
-        std::string_view line(buffer.data() + start, end - start);
-        start = end + 1;
-        auto colon = line.find(':');
-        if (colon == std::string_view::npos) continue;
-        auto rest = line.substr(colon + 1);
-        auto first = rest.find_first_not_of(' ');
-        if (first == std::string_view::npos) continue;
-        rest = rest.substr(first);
-        auto stop = rest.find(' ');
-        auto key = line.substr(0, colon);
-        for (std::size_t i = 0; i < std::size(names); ++i) {
-            std::uint64_t value = 0;
-            if (key == names[i] && !values[i] && parseUnsigned(rest.substr(0, stop), value))
-                values[i] = value;
-        }
-    }
-    auto field = [&](std::string_view name) -> std::optional<std::uint64_t> {
-        for (std::size_t i = 0; i < std::size(names); ++i)
-            if (names[i] == name) return values[i];
-        return std::nullopt;
-    };
-    auto total = field("MemTotal");
+    auto values = meminfoFields(buffer);
+    auto field = [&values](MeminfoField name) { return values[name]; };
+    auto total = field(memTotal);
     if (!total || *total == 0) return std::nullopt;
-    auto available = field("MemAvailable");
+    auto available = field(memAvailable);
     if (!available) {
         // Kernels before 3.14 lack the estimate; free memory and the page cache come closest.
-        auto freeMemory = field("MemFree");
+        auto freeMemory = field(memFree);
         if (!freeMemory) return std::nullopt;
-        available = *freeMemory + field("Buffers").value_or(0) + field("Cached").value_or(0);
+        available = *freeMemory + field(buffers).value_or(0) + field(cached).value_or(0);
     }
     std::uint64_t used = *total > *available ? *total - *available : 0;
     std::uint64_t wired =
-        field("SUnreclaim").value_or(0) + field("KernelStack").value_or(0) + field("PageTables").value_or(0);
-    std::uint64_t compressed = field("Zswap").value_or(0);
+        field(sUnreclaim).value_or(0) + field(kernelStack).value_or(0) + field(pageTables).value_or(0);
+    std::uint64_t compressed = field(zswap).value_or(0);
     wired = std::min(wired, used);
     compressed = std::min(compressed, used - wired);
     return MemoryPages{

@@ -24,9 +24,7 @@ QtClipboard::QtClipboard() {
     connection = QObject::connect(clipboard, &QClipboard::changed, clipboard, [this](QClipboard::Mode mode) {
         if (mode != QClipboard::Clipboard) return;
         ++count;
-        auto told = observers;
-        for (const auto& observer : told)
-            if (auto changed = observer.lock()) (*changed)();
+        changes.notify();
     });
 }
 
@@ -84,10 +82,7 @@ bool QtClipboard::writeFiles(const std::vector<std::string>& paths, FileOperatio
 }
 
 std::shared_ptr<void> QtClipboard::observeChanges(std::function<void()> changed) {
-    auto handler = std::make_shared<std::function<void()>>(std::move(changed));
-    std::erase_if(observers, [](const auto& observer) { return observer.expired(); });
-    observers.push_back(handler);
-    return handler;
+    return changes.observe(std::move(changed));
 }
 
 }  // namespace larkspire::qt

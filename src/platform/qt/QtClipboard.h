@@ -2,6 +2,7 @@
 
 #include "platform/Clipboard.h"
 #include "platform/ClipboardFiles.h"
+#include "platform/Signal.h"
 
 #include <QMetaObject>
 
@@ -30,7 +31,7 @@ class QtClipboard : public Clipboard {
     std::int64_t count = 0;
     mutable std::optional<ClipboardFiles> parsed;
     mutable std::int64_t parsedAt = -1;
-    std::vector<std::weak_ptr<std::function<void()>>> observers;
+    Signal changes;
     QMetaObject::Connection connection;
 };
 

@@ -62,17 +62,11 @@ void SimClipboard::replace(std::vector<Url> newUrls, std::optional<std::string> 
     urls = std::move(newUrls);
     textContent = std::move(newText);
     operation = marked;
-    // A copy of the list, so an observer may start or end observations while it is told.
-    auto told = observers;
-    for (const auto& observer : told)
-        if (auto changed = observer.lock()) (*changed)();
+    changes.notify();
 }
 
 std::shared_ptr<void> SimClipboard::observeChanges(std::function<void()> changed) {
-    auto handler = std::make_shared<std::function<void()>>(std::move(changed));
-    std::erase_if(observers, [](const auto& observer) { return observer.expired(); });
-    observers.push_back(handler);
-    return handler;
+    return changes.observe(std::move(changed));
 }
 
 std::vector<std::string> SimClipboard::paths() const {

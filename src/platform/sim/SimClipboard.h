@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Clipboard.h"
+#include "platform/Signal.h"
 
 #include <map>
 #include <memory>
@@ -43,7 +44,7 @@ class SimClipboard : public Clipboard {
     std::map<std::string, std::string> references;  // file-reference URL → path
     int nextReference = 1000;
     FileOperation operation = FileOperation::unmarked;
-    std::vector<std::weak_ptr<std::function<void()>>> observers;
+    Signal changes;
 };
 
 }  // namespace larkspire::sim
