@@ -181,9 +181,12 @@ std::vector<DesktopWindow> X11Windows::windows() {
     auto* c = state->connection;
     const auto& atoms = state->atoms;
     auto stackingCookie =
-        xcb_get_property(c, 0, state->root, atoms.stacking, XCB_ATOM_WINDOW, 0, maximumWindows);
+        xcb_get_property(c, 0, state->root, atoms.stacking, XCB_ATOM_WINDOW, 0, 16 * maximumWindows);
     auto desktopCookie = xcb_get_property(c, 0, state->root, atoms.currentDesktop, XCB_ATOM_CARDINAL, 0, 1);
     auto clients = numbers(owned(xcb_get_property_reply(c, stackingCookie, nullptr)).get());
+    // Bottom to top: past the bound, the windows in front are the ones kept.
+    if (clients.size() > maximumWindows)
+        clients.erase(clients.begin(), clients.end() - static_cast<std::ptrdiff_t>(maximumWindows));
     auto currentDesktop = number(owned(xcb_get_property_reply(c, desktopCookie, nullptr)).get());
 
     // Every question about every window goes out before the first answer is awaited.
