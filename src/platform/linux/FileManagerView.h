@@ -40,6 +40,8 @@ struct FileManagerView {
 
 // Reads a window of that file manager. Visits only what it needs: the path bar or location text, the
 // item view, its rows inside the viewport and their selection. Nothing when `frame` is no window.
-std::optional<FileManagerView> readFileManagerWindow(FileManagerKind kind, const AccessibleObject& frame);
+// `home` stands for the home folder a path bar names "Home"; empty: $HOME.
+std::optional<FileManagerView> readFileManagerWindow(FileManagerKind kind, const AccessibleObject& frame,
+                                                     const std::string& home = {});
 
 }  // namespace larkspire::linux_desktop

@@ -199,31 +199,27 @@ std::optional<std::vector<int>> LiveAccessibleObject::selectedRows() const {
 }
 
 std::shared_ptr<const AccessibleObject> LiveAccessibleObject::childAtPoint(double x, double y) const {
-    if (!std::isfinite(x) || !std::isfinite(y)) return nullptr;
-    // Each level answers only its direct child, so the deepest takes a walk; a tree that loops stops.
-    constexpr int deepest = 32;
-    AtspiAccessible* current = static_cast<AtspiAccessible*>(g_object_ref(object));
-    AtspiAccessible* found = nullptr;
-    for (int depth = 0; depth < deepest; ++depth) {
-        ++calls;
-        AtspiComponent* component = atspi_accessible_get_component_iface(current);
-        if (!component) break;
-        GError* error = nullptr;
-        AtspiAccessible* next = atspi_component_get_accessible_at_point(
-            component, static_cast<gint>(std::lround(x)), static_cast<gint>(std::lround(y)),
-            ATSPI_COORD_TYPE_SCREEN, &error);
-        g_object_unref(component);
-        if (failed(error) || !next || next == current) {
-            if (next) g_object_unref(next);
-            break;
-        }
-        g_object_unref(current);
-        current = next;
+    ++calls;
+    if (!std::isfinite(x) || !std::isfinite(y) || std::abs(x) > 1e9 || std::abs(y) > 1e9) return nullptr;
+    AtspiComponent* component = atspi_accessible_get_component_iface(object);
+    if (!component) return nullptr;
+    GError* error = nullptr;
+    AtspiAccessible* found = atspi_component_get_accessible_at_point(
+        component, static_cast<gint>(std::lround(x)), static_cast<gint>(std::lround(y)),
+        ATSPI_COORD_TYPE_SCREEN, &error);
+    g_object_unref(component);
+    if (failed(error)) {
         if (found) g_object_unref(found);
-        found = static_cast<AtspiAccessible*>(g_object_ref(current));
+        return nullptr;
     }
-    g_object_unref(current);
     return wrapped(found);
+}
+
+int LiveAccessibleObject::indexInParent() const {
+    ++calls;
+    GError* error = nullptr;
+    int index = atspi_accessible_get_index_in_parent(object, &error);
+    return failed(error) || index < 0 ? -1 : index;
 }
 
 std::int32_t LiveAccessibleObject::processIdentifier() const {

@@ -31,6 +31,7 @@ class LiveAccessibleObject : public AccessibleObject {
     std::shared_ptr<const AccessibleObject> child(int index) const override;
     std::optional<std::vector<int>> selectedRows() const override;
     std::shared_ptr<const AccessibleObject> childAtPoint(double x, double y) const override;
+    int indexInParent() const override;
 
     std::int32_t processIdentifier() const;  // 0 when unknown
     _AtspiAccessible* handle() const { return object; }
