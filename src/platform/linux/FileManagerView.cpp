@@ -21,7 +21,7 @@ constexpr int mostVisibleItems = 400;
 constexpr int mostColumns = 32;
 constexpr int linearScanLimit = 600;
 
-// An item view that lists more widgets than this is not scanned one by one.
+// Toolkits mark rows they did not lay out with a huge negative place.
 constexpr double offScreen = -1e6;
 
 std::string lowered(std::string text) {
@@ -137,6 +137,7 @@ int firstBelowTop(const Rows& rows, const Rect& viewport) {
 struct Candidate {
     Object object;
     Rect extents;
+    int index = 0;  // the item's place in its view
 };
 
 // Items from `start` on while they are inside the viewport.
@@ -147,173 +148,15 @@ std::vector<Candidate> walkVisible(const Rows& rows, int start, const Rect& view
         if (!item) break;
         auto extents = shown(*item);
         if (!extents || extents->y >= bottom(viewport)) break;
-        if (intersects(*extents, viewport)) found.push_back({item, *extents});
+        if (intersects(*extents, viewport)) found.push_back({item, *extents, k});
     }
     return found;
-}
-
-// Children that lead the list with the role of column headers; the cells follow, one row per column.
-int leadingHeaders(const AccessibleObject& view, Rect& headerArea) {
-    int headers = 0;
-    int count = std::min(view.childCount(), mostColumns);
-    for (; headers < count; ++headers) {
-        Object child = view.child(headers);
-        if (!child || child->role() != "table column header") break;
-        if (headers == 0)
-            if (auto extents = shown(*child)) headerArea = *extents;
-    }
-    return headers;
 }
 
 // The viewport of a table below its header row.
 Rect belowHeader(const Rect& table, const Rect& header) {
     double top = std::clamp(bottom(header), table.y, bottom(table));
     return {table.x, top, table.width, bottom(table) - top};
-}
-
-FileManagerItem rowItem(const std::string& name, const Rect& cell, const Rect& viewport, bool selected) {
-    // A row stands for its file across the view's whole width, as a list shows it selected.
-    return {name, {viewport.x, cell.y, viewport.width, cell.height}, selected};
-}
-
-// Rows of a table whose children are headers and then one cell per column, row by row.
-struct CellTable {
-    Object view;
-    Rect viewport;
-    int headers = 0;
-    int columns = 1;
-    int rows = 0;
-};
-
-std::optional<CellTable> cellTable(const Object& view) {
-    auto extents = shown(*view);
-    if (!extents) return std::nullopt;
-    Rect header{extents->x, extents->y, extents->width, 0};
-    CellTable table{view, *extents};
-    table.headers = leadingHeaders(*view, header);
-    table.columns = std::max(table.headers, 1);
-    table.rows = std::max(view->childCount() - table.headers, 0) / table.columns;
-    table.viewport = belowHeader(*extents, header);
-    return table;
-}
-
-std::set<int> selectedSet(const AccessibleObject& view) {
-    std::set<int> rows;
-    if (auto selected = view.selectedRows()) rows.insert(selected->begin(), selected->end());
-    return rows;
-}
-
-// Thunar lays out only the visible rows; the others share a sentinel, so halving cannot order them. The
-// table tells which cell is at the viewport's top instead.
-std::vector<FileManagerItem> thunarRows(const CellTable& table) {
-    Rows rows{*table.view, table.headers, table.columns, table.rows};
-    int start = -1;
-    double x = table.viewport.x + table.viewport.width / 2;
-    if (Object cell = table.view->childAtPoint(x, table.viewport.y + 1)) {
-        int index = cell->indexInParent();
-        if (index >= table.headers) start = (index - table.headers) / table.columns;
-    }
-    if (start < 0) {
-        // Without a point lookup: the first laid-out row among the first few hundred.
-        for (int k = 0; k < std::min(rows.count, linearScanLimit); ++k) {
-            Object item = rows.item(k);
-            if (item && shown(*item)) {
-                start = k;
-                break;
-            }
-        }
-    }
-    if (start < 0) return {};
-    auto visible = walkVisible(rows, start, table.viewport);
-    bool selectionKnown = table.view->selectedRows().has_value();
-    std::set<int> selected = selectedSet(*table.view);
-    std::vector<FileManagerItem> items;
-    for (std::size_t i = 0; i < visible.size(); ++i) {
-        const auto& cell = visible[i];
-        // The name cell holds the icon cell and then the name.
-        Object nameCell = cell.object->childCount() > 1 ? cell.object->child(1) : nullptr;
-        std::string name = nameCell ? nameCell->name() : cell.object->name();
-        if (!isFileName(name)) continue;
-        int row = start + int(i);
-        bool isSelected = selectionKnown ? selected.count(row) > 0 : cell.object->hasState("selected");
-        items.push_back(rowItem(name, cell.extents, table.viewport, isSelected));
-    }
-    return items;
-}
-
-// pcmanfm-qt lays out every row, so the first visible one is found by halving.
-std::vector<FileManagerItem> pcmanfmRows(const CellTable& table) {
-    Rows rows{*table.view, table.headers, table.columns, table.rows};
-    int start = firstBelowTop(rows, table.viewport);
-    auto visible = walkVisible(rows, start, table.viewport);
-    bool selectionKnown = table.view->selectedRows().has_value();
-    std::set<int> selected = selectedSet(*table.view);
-    std::vector<FileManagerItem> items;
-    for (std::size_t i = 0; i < visible.size(); ++i) {
-        std::string name = visible[i].object->name();
-        if (!isFileName(name)) continue;
-        int row = start + int(i);
-        bool isSelected = selectionKnown ? selected.count(row) > 0 : visible[i].object->hasState("selected");
-        items.push_back(rowItem(name, visible[i].extents, table.viewport, isSelected));
-    }
-    return items;
-}
-
-// pcmanfm-qt's icon view lists one item per column of its model for each file; only the first has a
-// place. Its table selection stays empty, so each item tells its own.
-std::vector<FileManagerItem> pcmanfmIcons(const AccessibleObject& list, const Rect& viewport) {
-    int count = list.childCount();
-    if (count <= 0) return {};
-    int stride = 1;
-    for (; stride <= mostColumns && stride < count; ++stride) {
-        Object next = list.child(stride);
-        if (!next || shown(*next)) break;
-    }
-    if (stride > mostColumns) stride = 1;
-    Rows rows{list, 0, stride, (count + stride - 1) / stride};
-    std::vector<FileManagerItem> items;
-    for (const auto& icon : walkVisible(rows, firstBelowTop(rows, viewport), viewport)) {
-        std::string name = icon.object->name();
-        if (isFileName(name)) items.push_back({name, icon.extents, icon.object->hasState("selected")});
-    }
-    return items;
-}
-
-// GTK 4 reuses a few row widgets, so its children are few, but rows scrolled away may keep the place
-// they had. The rows really shown are the longest run that advances without overlapping.
-std::vector<Candidate> nautilusVisible(const AccessibleObject& view, const Rect& viewport) {
-    int count = std::min(view.childCount(), linearScanLimit);
-    std::vector<Candidate> best;
-    std::vector<Candidate> run;
-    for (int i = 0; i < count; ++i) {
-        Object child = view.child(i);
-        auto extents = child ? shown(*child) : std::nullopt;
-        bool inside = extents && intersects(*extents, viewport);
-        if (inside && !run.empty()) {
-            const Rect& last = run.back().extents;
-            bool advances =
-                extents->y > last.y || (extents->y == last.y && extents->x >= last.x + last.width);
-            bool overlaps = intersects(*extents, last);
-            if (!advances || overlaps) {
-                if (run.size() >= best.size()) best = run;
-                run.clear();
-            }
-        }
-        if (inside) run.push_back({child, *extents});
-        if (int(run.size()) >= mostVisibleItems) break;
-    }
-    if (run.size() >= best.size()) best = run;
-    return best;
-}
-
-// The name of a Nautilus item: a list row's first cell holds a child named after the file; a grid cell
-// holds a cell named so.
-std::string nautilusName(const AccessibleObject& item, bool grid) {
-    Object first = item.childCount() > 0 ? item.child(0) : nullptr;
-    if (!first) return {};
-    if (grid) return first->name();
-    Object named = first->childCount() > 0 ? first->child(0) : nullptr;
-    return named ? named->name() : std::string();
 }
 
 std::string homeFolder(const std::string& home) {
@@ -358,25 +201,43 @@ std::optional<std::string> nautilusPathBar(const Object& bar, const std::string&
     return path.empty() ? "/" : path;
 }
 
-FileManagerView frameBasics(const AccessibleObject& frame) {
-    FileManagerView view;
-    view.title = frame.name();
-    view.active = frame.hasState("active");
-    view.frame = frame.extents();
-    if (view.frame && !view.frame->isFinite()) view.frame.reset();
-    return view;
+enum class Layout { none, thunarTable, pcmanfmTable, pcmanfmIcons, nautilusList, nautilusGrid };
+
+// Where a window keeps its folder and its items, found once and kept while the window stays the same.
+struct Parts {
+    std::optional<std::string> folder;
+    Layout layout = Layout::none;
+    Object items;    // the object whose children are the items (or their cells)
+    Object area;     // whose extents bound the viewport
+    Object header;   // the header row above the items, when the view has one
+    int first = 0;   // children before the first item: the column headers
+    int stride = 1;  // children per item: the columns, or the model columns of pcmanfm-qt's icons
+    std::optional<Rect> emptyViewport;  // views that list nothing still have a place
+};
+
+// Column headers lead a table's children; the cells follow row by row, one per column.
+void countHeaders(Parts& parts) {
+    int count = std::min(parts.items->childCount(), mostColumns);
+    int headers = 0;
+    for (; headers < count; ++headers) {
+        Object child = parts.items->child(headers);
+        if (!child || child->role() != "table column header") break;
+        if (headers == 0) parts.header = child;
+    }
+    parts.first = headers;
+    parts.stride = std::max(headers, 1);
 }
 
-void readThunar(const Object& frame, FileManagerView& view) {
+void locateThunar(const Object& frame, Parts& parts) {
     Object pane;
     Search search;
     search.run(frame, [&](const Object& object, const std::string& role, const Object&) {
-        if (role == "text" && !view.folder) {
-            if (auto text = object->text()) view.folder = folderPath(*text);
+        if (role == "text" && !parts.folder) {
+            if (auto text = object->text()) parts.folder = folderPath(*text);
             return false;
         }
-        if (role == "panel" && !view.folder && firstChildIs(*object, "toggle button")) {
-            view.folder = checkedPathBar(*object, "toggle button", "");
+        if (role == "panel" && !parts.folder && firstChildIs(*object, "toggle button")) {
+            parts.folder = checkedPathBar(*object, "toggle button", "");
             return false;
         }
         if (role == "directory pane") {
@@ -384,42 +245,38 @@ void readThunar(const Object& frame, FileManagerView& view) {
             return false;
         }
         if (role == "page tab") return object->hasState("selected");
-        if (pane && view.folder) search.stop = true;
+        if (pane && parts.folder) search.stop = true;
         return role == "frame" || role == "panel" || role == "filler" || role == "tool bar" ||
                role == "split pane" || role == "page tab list";
     });
     if (!pane) return;
     // The details view is a table; the icon and compact views show one panel that lists nothing.
-    Object table;
     int count = std::min(pane->childCount(), 8);
-    for (int i = 0; i < count && !table; ++i) {
+    for (int i = 0; i < count; ++i) {
         Object child = pane->child(i);
         if (!child) continue;
         std::string role = child->role();
-        if (role == "table" || role == "tree table")
-            table = child;
-        else if (role == "panel" && !view.viewport)
-            view.viewport = shown(*child);
+        if (role == "table" || role == "tree table") {
+            parts.layout = Layout::thunarTable;
+            parts.items = parts.area = child;
+            countHeaders(parts);
+            return;
+        }
+        if (role == "panel" && !parts.emptyViewport) parts.emptyViewport = shown(*child);
     }
-    if (!table) return;
-    auto cells = cellTable(table);
-    if (!cells) return;
-    view.viewport = cells->viewport;
-    view.exposesItems = true;
-    view.items = thunarRows(*cells);
 }
 
-void readPcmanfm(const Object& frame, FileManagerView& view) {
+void locatePcmanfm(const Object& frame, Parts& parts) {
     Object views;
     Search search;
     search.run(frame, [&](const Object& object, const std::string& role, const Object&) {
         if (role == "check box") return false;
-        if (role == "filler" && !view.folder && firstChildIs(*object, "check box")) {
-            view.folder = checkedPathBar(*object, "check box", "/");
-            if (view.folder) return false;
+        if (role == "filler" && !parts.folder && firstChildIs(*object, "check box")) {
+            parts.folder = checkedPathBar(*object, "check box", "/");
+            if (parts.folder) return false;
         }
-        if (role == "text" && !view.folder) {
-            if (auto text = object->text()) view.folder = folderPath(*text);
+        if (role == "text" && !parts.folder) {
+            if (auto text = object->text()) parts.folder = folderPath(*text);
             return false;
         }
         // The folder views are the pages of the layered pane; the side pane's tree lies outside it.
@@ -427,42 +284,40 @@ void readPcmanfm(const Object& frame, FileManagerView& view) {
             views = object;
             return false;
         }
-        if (views && view.folder) search.stop = true;
+        if (views && parts.folder) search.stop = true;
         return role == "frame" || role == "filler" || role == "tool bar" || role == "split pane" ||
                role == "panel";
     });
     if (!views) return;
-    Object itemView;
     Search inside;
     inside.run(views, [&](const Object& object, const std::string& role, const Object&) {
-        if (role == "tree" || role == "list" || role == "table") {
-            itemView = object;
-            inside.stop = true;
-            return false;
+        if (role == "tree" || role == "table") {
+            parts.layout = Layout::pcmanfmTable;
+            parts.items = parts.area = object;
+            countHeaders(parts);
+        } else if (role == "list") {
+            parts.layout = Layout::pcmanfmIcons;
+            parts.items = parts.area = object;
+            // One item per column of the file model; only the first of each has a place.
+            int count = object->childCount();
+            int stride = 1;
+            for (; stride <= mostColumns && stride < count; ++stride) {
+                Object next = object->child(stride);
+                if (!next || shown(*next)) break;
+            }
+            parts.stride = stride > mostColumns ? 1 : stride;
+        } else {
+            return role == "layered pane" || role == "filler" || role == "panel";
         }
-        return role == "layered pane" || role == "filler" || role == "panel";
+        inside.stop = true;
+        return false;
     });
-    if (!itemView) return;
-    if (itemView->role() == "list") {
-        auto extents = shown(*itemView);
-        if (!extents) return;
-        view.viewport = extents;
-        view.exposesItems = true;
-        view.items = pcmanfmIcons(*itemView, *extents);
-        return;
-    }
-    auto cells = cellTable(itemView);
-    if (!cells) return;
-    view.viewport = cells->viewport;
-    view.exposesItems = true;
-    view.items = pcmanfmRows(*cells);
 }
 
-void readNautilus(const Object& frame, FileManagerView& view, const std::string& home) {
+void locateNautilus(const Object& frame, Parts& parts, const std::string& home) {
     Object toolbar;
-    Object itemView;
+    Object view;
     Object scrollPane;
-    bool grid = false;
     Search search;
     search.run(frame, [&](const Object& object, const std::string& role, const Object& parent) {
         if (role == "tool bar") {
@@ -473,8 +328,8 @@ void readNautilus(const Object& frame, FileManagerView& view, const std::string&
             (role == "table" && object->name() == "GtkGridView")) {
             // The view not shown stays in the tree without a size.
             if (shown(*object)) {
-                itemView = object;
-                grid = role == "table";
+                view = object;
+                parts.layout = role == "table" ? Layout::nautilusGrid : Layout::nautilusList;
                 scrollPane = parent && parent->role() == "scroll pane" ? parent : nullptr;
                 search.stop = true;
             }
@@ -490,42 +345,231 @@ void readNautilus(const Object& frame, FileManagerView& view, const std::string&
             if (role != "scroll pane") return role == "tool bar" || role == "panel" || role == "filler";
             Object content = object->childCount() > 0 ? object->child(0) : nullptr;
             if (content && content->role() == "panel") {
-                view.folder = nautilusPathBar(content, home);
+                parts.folder = nautilusPathBar(content, home);
                 bar.stop = true;
             }
             return false;
         });
     }
-    if (!itemView) return;
-    auto area = scrollPane ? shown(*scrollPane) : shown(*itemView);
-    if (!area) return;
-    Rect viewport = *area;
-    Object items = itemView;
-    if (!grid) {
-        // A column view holds the header row and then the list of rows.
-        Object header = itemView->childCount() > 0 ? itemView->child(0) : nullptr;
-        if (auto headerArea = header ? shown(*header) : std::nullopt)
-            viewport = belowHeader(*area, *headerArea);
-        items = itemView->childCount() > 1 ? itemView->child(1) : nullptr;
-        if (!items || items->role() != "list") return;
+    if (!view) return;
+    parts.area = scrollPane ? scrollPane : view;
+    if (parts.layout == Layout::nautilusGrid) {
+        parts.items = view;
+        return;
     }
-    view.viewport = viewport;
-    view.exposesItems = true;
-    for (const auto& item : nautilusVisible(*items, viewport)) {
-        std::string name = nautilusName(*item.object, grid);
-        if (!isFileName(name)) continue;
-        Rect extents =
-            grid ? item.extents : Rect{viewport.x, item.extents.y, viewport.width, item.extents.height};
-        view.items.push_back({name, extents, item.object->hasState("selected")});
+    // A column view holds the header row and then the list of rows.
+    parts.header = view->childCount() > 0 ? view->child(0) : nullptr;
+    Object rows = view->childCount() > 1 ? view->child(1) : nullptr;
+    if (rows && rows->role() == "list")
+        parts.items = rows;
+    else
+        parts.layout = Layout::none;
+}
+
+std::optional<Rect> viewportOf(const Parts& parts) {
+    if (parts.layout == Layout::none || !parts.area) return std::nullopt;
+    auto area = shown(*parts.area);
+    if (!area) return std::nullopt;
+    if (!parts.header) return area;
+    auto header = shown(*parts.header);
+    return header ? belowHeader(*area, *header) : *area;
+}
+
+bool readsRows(Layout layout) {
+    return layout == Layout::thunarTable || layout == Layout::pcmanfmTable || layout == Layout::nautilusList;
+}
+
+// GTK 4 reuses a few row widgets, so its children are few, but rows scrolled away may keep the place
+// they had. The rows really shown are the longest run that advances without overlapping.
+std::vector<Candidate> nautilusVisible(const AccessibleObject& view, const Rect& viewport) {
+    int count = std::min(view.childCount(), linearScanLimit);
+    std::vector<Candidate> best;
+    std::vector<Candidate> run;
+    for (int i = 0; i < count; ++i) {
+        Object child = view.child(i);
+        auto extents = child ? shown(*child) : std::nullopt;
+        bool inside = extents && intersects(*extents, viewport);
+        if (inside && !run.empty()) {
+            const Rect& last = run.back().extents;
+            bool advances =
+                extents->y > last.y || (extents->y == last.y && extents->x >= last.x + last.width);
+            if (!advances || intersects(*extents, last)) {
+                if (run.size() >= best.size()) best = run;
+                run.clear();
+            }
+        }
+        if (inside) run.push_back({child, *extents, i});
+        if (int(run.size()) >= mostVisibleItems) break;
+    }
+    if (run.size() >= best.size()) best = run;
+    return best;
+}
+
+// Thunar lays out only the visible rows; the others share a sentinel, so halving cannot order them.
+// The table tells which cell is at the viewport's top instead.
+int thunarFirstRow(const Parts& parts, const Rows& rows, const Rect& viewport) {
+    if (Object cell = parts.items->childAtPoint(viewport.x + viewport.width / 2, viewport.y + 1)) {
+        int index = cell->indexInParent();
+        if (index >= parts.first) return (index - parts.first) / parts.stride;
+    }
+    // Without a point lookup: the first laid-out row among the first few hundred.
+    for (int k = 0; k < std::min(rows.count, linearScanLimit); ++k) {
+        Object item = rows.item(k);
+        if (item && shown(*item)) return k;
+    }
+    return -1;
+}
+
+// The items inside the viewport, each with the object that tells its selection.
+std::vector<Candidate> visibleItems(const Parts& parts, const Rect& viewport) {
+    if (!parts.items) return {};
+    switch (parts.layout) {
+    case Layout::thunarTable:
+    case Layout::pcmanfmTable:
+    case Layout::pcmanfmIcons: {
+        int count = parts.items->childCount() - parts.first;
+        Rows rows{*parts.items, parts.first, parts.stride, std::max(count, 0) / parts.stride};
+        if (parts.layout == Layout::pcmanfmIcons)
+            rows.count = (std::max(count, 0) + parts.stride - 1) / parts.stride;
+        int start = parts.layout == Layout::thunarTable ? thunarFirstRow(parts, rows, viewport)
+                                                        : firstBelowTop(rows, viewport);
+        return start < 0 ? std::vector<Candidate>{} : walkVisible(rows, start, viewport);
+    }
+    case Layout::nautilusList:
+    case Layout::nautilusGrid:
+        return nautilusVisible(*parts.items, viewport);
+    case Layout::none:
+        break;
+    }
+    return {};
+}
+
+std::string itemName(const Parts& parts, const AccessibleObject& item) {
+    switch (parts.layout) {
+    case Layout::thunarTable: {
+        // The name cell holds the icon cell and then the name.
+        Object name = item.childCount() > 1 ? item.child(1) : nullptr;
+        return name ? name->name() : item.name();
+    }
+    case Layout::nautilusList: {
+        // A row's first cell holds a child named after the file.
+        Object cell = item.childCount() > 0 ? item.child(0) : nullptr;
+        Object named = cell && cell->childCount() > 0 ? cell->child(0) : nullptr;
+        return named ? named->name() : std::string();
+    }
+    case Layout::nautilusGrid: {
+        Object named = item.childCount() > 0 ? item.child(0) : nullptr;
+        return named ? named->name() : std::string();
+    }
+    default:
+        return item.name();
     }
 }
 
-// A shared pointer that does not own the frame, so the search can treat it like any other object.
-Object borrowed(const AccessibleObject& frame) {
-    return Object(std::shared_ptr<const AccessibleObject>(), &frame);
+struct ReadItem {
+    Object object;
+    int index = 0;
+};
+
+// Tables tell their selected rows at once; pcmanfm-qt's icon view keeps that list empty, and Nautilus
+// answers per item.
+void markSelection(const Parts& parts, const std::vector<ReadItem>& read,
+                   std::vector<FileManagerItem>& items) {
+    std::optional<std::vector<int>> rows;
+    if (parts.layout == Layout::thunarTable || parts.layout == Layout::pcmanfmTable)
+        rows = parts.items->selectedRows();
+    std::set<int> selected;
+    if (rows) selected.insert(rows->begin(), rows->end());
+    for (std::size_t i = 0; i < items.size() && i < read.size(); ++i)
+        items[i].selected = rows ? selected.count(read[i].index) > 0 : read[i].object->hasState("selected");
 }
 
 }  // namespace
+
+struct FileManagerReader::Cache {
+    FileManagerKind kind;
+    Object frame;
+    std::string home;
+    bool located = false;
+    Parts parts;
+    FileManagerView view;
+    std::vector<ReadItem> read;
+};
+
+FileManagerReader::FileManagerReader(FileManagerKind kind, std::shared_ptr<const AccessibleObject> frame,
+                                     std::string home)
+    : cache(std::make_unique<Cache>(Cache{kind, std::move(frame), std::move(home)})) {}
+
+FileManagerReader::~FileManagerReader() = default;
+
+std::optional<FileManagerView> FileManagerReader::read() {
+    cache->located = false;
+    return readItems();
+}
+
+std::optional<FileManagerView> FileManagerReader::readItems() {
+    if (!cache->frame || cache->frame->role() != "frame") return std::nullopt;
+    FileManagerView& view = cache->view;
+    view = {};
+    view.title = cache->frame->name();
+    view.active = cache->frame->hasState("active");
+    view.frame = cache->frame->extents();
+    if (view.frame && !view.frame->isFinite()) view.frame.reset();
+    if (!cache->located) {
+        cache->parts = {};
+        switch (cache->kind) {
+        case FileManagerKind::thunar:
+            locateThunar(cache->frame, cache->parts);
+            break;
+        case FileManagerKind::pcmanfmQt:
+            locatePcmanfm(cache->frame, cache->parts);
+            break;
+        case FileManagerKind::nautilus:
+            locateNautilus(cache->frame, cache->parts, cache->home);
+            break;
+        }
+        cache->located = true;
+    }
+    const Parts& parts = cache->parts;
+    view.coordinates = cache->kind == FileManagerKind::nautilus ? Coordinates::window : Coordinates::screen;
+    view.folder = parts.folder;
+    view.viewport = parts.layout == Layout::none ? parts.emptyViewport : viewportOf(parts);
+    cache->read.clear();
+    if (parts.layout == Layout::none || !view.viewport) return view;
+    view.exposesItems = true;
+    // Names alone lead nowhere: without the folder no item can stand for a file.
+    if (!view.folder) return view;
+    for (const auto& candidate : visibleItems(parts, *view.viewport)) {
+        std::string name = itemName(parts, *candidate.object);
+        if (!isFileName(name)) continue;
+        // A row stands for its file across the view's whole width, as a list shows it selected.
+        Rect extents = readsRows(parts.layout) ? Rect{view.viewport->x, candidate.extents.y,
+                                                      view.viewport->width, candidate.extents.height}
+                                               : candidate.extents;
+        view.items.push_back({name, extents, false});
+        cache->read.push_back({candidate.object, candidate.index});
+    }
+    markSelection(parts, cache->read, view.items);
+    return view;
+}
+
+std::optional<FileManagerView> FileManagerReader::readSelection() {
+    if (!cache->located) return read();
+    markSelection(cache->parts, cache->read, cache->view.items);
+    return cache->view;
+}
+
+bool FileManagerReader::moved() {
+    if (!cache->located) return true;
+    auto frame = cache->frame ? cache->frame->extents() : std::nullopt;
+    if (frame != cache->view.frame) return true;
+    if (cache->parts.layout == Layout::none) return false;
+    if (viewportOf(cache->parts) != cache->view.viewport) return true;
+    // Scrolling moves the first item read, or takes it out of the view.
+    if (cache->read.empty()) return !visibleItems(cache->parts, *cache->view.viewport).empty();
+    auto first = cache->read.front().object->extents();
+    return !first || first->y != cache->view.items.front().extents.y;
+}
 
 std::optional<FileManagerKind> fileManagerKind(const std::string& applicationName) {
     std::string name = lowered(applicationName);
@@ -537,24 +581,12 @@ std::optional<FileManagerKind> fileManagerKind(const std::string& applicationNam
 
 std::optional<FileManagerView> readFileManagerWindow(FileManagerKind kind, const AccessibleObject& frame,
                                                      const std::string& home) {
-    if (frame.role() != "frame") return std::nullopt;
-    FileManagerView view = frameBasics(frame);
-    Object root = borrowed(frame);
-    switch (kind) {
-    case FileManagerKind::thunar:
-        readThunar(root, view);
-        break;
-    case FileManagerKind::pcmanfmQt:
-        readPcmanfm(root, view);
-        break;
-    case FileManagerKind::nautilus:
-        view.coordinates = Coordinates::window;
-        readNautilus(root, view, home);
-        break;
-    }
-    // Names alone lead nowhere: without the folder no item can stand for a file.
-    if (!view.folder) view.items.clear();
-    return view;
+    // The reader holds the frame without owning it; it ends before this returns.
+    return FileManagerReader(
+               kind,
+               std::shared_ptr<const AccessibleObject>(std::shared_ptr<const AccessibleObject>(), &frame),
+               home)
+        .read();
 }
 
 }  // namespace larkspire::linux_desktop

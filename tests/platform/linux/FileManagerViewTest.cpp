@@ -341,3 +341,57 @@ TEST(FileManagerView, AnObjectThatIsNoWindowIsNotRead) {
 }
 
 }  // namespace
+
+namespace {
+
+void shiftRows(json& node, const std::string& role, double by) {
+    forEach(node, role, [by](json& cell) {
+        if (cell["extents"][1].get<double>() > -1e6)
+            cell["extents"][1] = cell["extents"][1].get<double>() + by;
+    });
+}
+
+TEST(FileManagerReader, ReadsAChangedSelectionAloneAndNoticesScrolling) {
+    auto tree = RecordedTree::load(recordings + "pcmanfm-details.json");
+    FileManagerReader reader(FileManagerKind::pcmanfmQt, tree->frame(), recordedHome);
+    ASSERT_TRUE(reader.read());
+    json& frame = tree->document["frames"][0];
+    json* table = nullptr;
+    // The folder's tree, not the side pane's.
+    forEach(frame, "tree", [&](json& t) {
+        if (t.value("childCount", 0) > 100) table = &t;
+    });
+    ASSERT_TRUE(table);
+
+    (*table)["selectedRows"] = json::array({10});
+    tree->calls = 0;
+    auto selection = reader.readSelection();
+    ASSERT_TRUE(selection);
+    EXPECT_EQ(names(*selection, true), std::vector<std::string>{"Datei 09.txt"});
+    EXPECT_LE(tree->calls, 2);
+    EXPECT_FALSE(reader.moved());
+
+    // Scrolled down by one row: the first row read moved, and the items move along.
+    shiftRows(*table, "table cell", -17);
+    EXPECT_TRUE(reader.moved());
+    auto scrolled = reader.readItems();
+    ASSERT_TRUE(scrolled);
+    EXPECT_EQ(names(*scrolled).front(), "Datei 05.txt");
+    EXPECT_EQ(names(*scrolled).back(), "Datei 30.txt");
+}
+
+TEST(FileManagerReader, ReadsTheStatesOfNautilusRowsForTheSelection) {
+    auto tree = RecordedTree::load(recordings + "nautilus-list.json");
+    FileManagerReader reader(FileManagerKind::nautilus, tree->frame(), recordedHome);
+    ASSERT_TRUE(reader.read());
+    forEach(tree->document["frames"][0], "table row", [](json& row) {
+        auto& states = row["states"];
+        states.erase(std::remove(states.begin(), states.end(), "selected"), states.end());
+        if (row["children"][0]["children"][0]["name"] == "Datei 12.txt") states.push_back("selected");
+    });
+    auto selection = reader.readSelection();
+    ASSERT_TRUE(selection);
+    EXPECT_EQ(names(*selection, true), std::vector<std::string>{"Datei 12.txt"});
+}
+
+}  // namespace
