@@ -56,7 +56,17 @@ std::optional<std::string> accessibilityBusAddress(std::string& address) {
         return std::nullopt;
     }
     GError* error = nullptr;
-    GDBusConnection* session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    // A connection of its own, not the process's shared one, so a bus that came back is found again.
+    gchar* sessionAddress = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    GDBusConnection* session =
+        sessionAddress
+            ? g_dbus_connection_new_for_address_sync(
+                  sessionAddress,
+                  static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                                    G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+                  nullptr, nullptr, &error)
+            : nullptr;
+    g_free(sessionAddress);
     if (!session) {
         std::string why = error ? error->message : "unbekannter Fehler";
         if (error) g_error_free(error);
