@@ -14,6 +14,7 @@ packages=(
   libxcb1-dev x11-utils
   xdg-utils desktop-file-utils lintian
   libglib2.0-dev gvfs gvfs-backends gvfs-fuse openssh-server
+  libatspi2.0-dev at-spi2-core
 )
 
 missing=()

@@ -25,8 +25,9 @@ class AccessibleObject {
     virtual int childCount() const = 0;                   // 0 when gone
     virtual std::shared_ptr<const AccessibleObject> child(int index) const = 0;  // null when gone
     virtual std::optional<std::vector<int>> selectedRows() const = 0;  // a table's; nothing otherwise
-    // The deepest child at a point in the coordinates of `extents`; null when none or unsupported.
+    // The direct child at a point in the coordinates of `extents`; null when none or unsupported.
     virtual std::shared_ptr<const AccessibleObject> childAtPoint(double x, double y) const = 0;
+    virtual int indexInParent() const { return -1; }  // -1 when unknown
 
     bool hasState(const std::string& state) const;
 };

@@ -3,6 +3,7 @@
 #include "platform/DisplayList.h"
 #include "platform/linux/AccessibleObject.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,8 +39,30 @@ struct FileManagerView {
     bool operator==(const FileManagerView&) const = default;
 };
 
+// Reads one window of a file manager again and again, keeping where its parts are, so that a change
+// costs only what it touched. Every call may make round trips; use it from one thread.
+class FileManagerReader {
+  public:
+    FileManagerReader(FileManagerKind kind, std::shared_ptr<const AccessibleObject> frame,
+                      std::string home = {});
+    ~FileManagerReader();
+    FileManagerReader(const FileManagerReader&) = delete;
+    FileManagerReader& operator=(const FileManagerReader&) = delete;
+
+    std::optional<FileManagerView> read();           // everything, the parts found anew
+    std::optional<FileManagerView> readItems();      // the window and the items inside the viewport again
+    std::optional<FileManagerView> readSelection();  // only the selection of the items last read
+    bool moved();  // a few calls: whether the window, the viewport or the first item moved (scrolling)
+
+  private:
+    struct Cache;
+    std::unique_ptr<Cache> cache;
+};
+
 // Reads a window of that file manager. Visits only what it needs: the path bar or location text, the
 // item view, its rows inside the viewport and their selection. Nothing when `frame` is no window.
-std::optional<FileManagerView> readFileManagerWindow(FileManagerKind kind, const AccessibleObject& frame);
+// `home` stands for the home folder a path bar names "Home"; empty: $HOME.
+std::optional<FileManagerView> readFileManagerWindow(FileManagerKind kind, const AccessibleObject& frame,
+                                                     const std::string& home = {});
 
 }  // namespace larkspire::linux_desktop

@@ -1,0 +1,335 @@
+#include "platform/linux/AccessibilityBusWatcher.h"
+
+#include "platform/linux/LiveAccessibleObject.h"
+
+#include <atomic>
+#include <atspi/atspi.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace larkspire::linux_desktop {
+
+namespace {
+
+// Events are many while the user works; a burst costs one read of the program they came from.
+constexpr double quietAfterEvent = 0.1;
+// What no event reports (scrolling, a window that moved) is looked for this often, with a few calls.
+constexpr double recheckInterval = 1.0;
+// Programs that start or end are found this often, besides their own announcement on the bus.
+constexpr double applicationScanInterval = 2.0;
+constexpr double retryWithoutBus = 5.0;
+
+constexpr const char* watchedEvents[] = {
+    "object:state-changed:selected",
+    "object:state-changed:active",
+    "object:state-changed:checked",
+    "object:selection-changed",
+    "object:children-changed",
+    "object:visible-data-changed",
+    "object:text-changed",
+    "object:property-change:accessible-name",
+    "window:activate",
+    "window:deactivate",
+    "window:create",
+    "window:destroy",
+};
+
+double now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// How much an event asks to read again, in growing cost.
+enum class Need { nothing, selection, items, everything };
+
+Need needOf(const std::string& type) {
+    if (type == "object:state-changed:selected" || type == "object:selection-changed") return Need::selection;
+    if (type == "object:children-changed" || type == "object:visible-data-changed" ||
+        type.rfind("window:activate", 0) == 0 || type.rfind("window:deactivate", 0) == 0 ||
+        type == "object:state-changed:active")
+        return Need::items;
+    return Need::everything;
+}
+
+struct Window {
+    std::shared_ptr<LiveAccessibleObject> frame;
+    std::unique_ptr<FileManagerReader> reader;
+    std::optional<FileManagerView> view;
+};
+
+struct Application {
+    std::shared_ptr<LiveAccessibleObject> root;
+    FileManagerKind kind = FileManagerKind::thunar;
+    std::int32_t processIdentifier = 0;
+    std::map<std::string, Window> windows;  // by object path, in the order the program lists them
+    int frameCount = -1;
+    Need need = Need::everything;
+    double readAt = -1e9;
+};
+
+std::string pathOf(const LiveAccessibleObject& object) {
+    auto* path = reinterpret_cast<AtspiObject*>(object.handle())->path;
+    return path ? path : "";
+}
+
+}  // namespace
+
+struct AccessibilityBusWatcher::State {
+    ChangeHandler onChange;
+    std::atomic<bool> wanted{true};
+    std::atomic<bool> stopping{false};
+    mutable std::mutex problemLock;
+    std::string problemText;
+    GMainContext* context = nullptr;  // made before the thread starts, so every thread may wake it
+    std::thread thread;
+
+    // Owned by the thread alone.
+    bool connected = false;
+    AtspiEventListener* listener = nullptr;
+    bool listening = false;
+    std::map<std::string, Application> applications;  // by bus name
+    std::vector<FileManagerWindow> reported;
+    double lastScan = -1e9;
+    double lastRecheck = -1e9;
+    double lastAttempt = -1e9;
+
+    void setProblem(const std::string& text) {
+        std::lock_guard<std::mutex> guard(problemLock);
+        problemText = text;
+    }
+
+    void run();
+    void step();
+    bool connect();
+    void listen(bool on);
+    void scanApplications();
+    void readDirty(double time);
+    void recheck();
+    void readWindows(Application& application, Need need);
+    void report();
+    double nextWake(double time) const;
+
+    static void onEvent(AtspiEvent* event, void* data) {
+        auto* self = static_cast<State*>(data);
+        // Only remembered here: this may run inside another call's wait for its reply.
+        if (event && event->source && event->type) {
+            auto* object = reinterpret_cast<AtspiObject*>(event->source);
+            std::string type = event->type;
+            if (object->app && object->app->bus_name) {
+                auto it = self->applications.find(object->app->bus_name);
+                if (it == self->applications.end()) {
+                    if (type.rfind("window:", 0) == 0)
+                        self->lastScan = -1e9;  // perhaps a program not seen yet
+                } else {
+                    Need need = needOf(type);
+                    // Reading a list makes some toolkits name its cells anew; only a window's title counts.
+                    if (type == "object:property-change:accessible-name" &&
+                        !(object->path && it->second.windows.count(object->path)))
+                        need = Need::nothing;
+                    it->second.need = std::max(it->second.need, need);
+                }
+            }
+        }
+        if (event) g_boxed_free(ATSPI_TYPE_EVENT, event);
+    }
+};
+
+void AccessibilityBusWatcher::State::run() {
+    g_main_context_push_thread_default(context);
+    while (!stopping) {
+        step();
+        if (stopping) break;
+        double time = now();
+        double wait = std::max(0.0, nextWake(time) - time);
+        GSource* timeout = g_timeout_source_new(guint(wait * 1000) + 1);
+        g_source_set_callback(
+            timeout, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+        g_source_attach(timeout, context);
+        g_main_context_iteration(context, TRUE);
+        g_source_destroy(timeout);
+        g_source_unref(timeout);
+        // Events that arrived together are taken in one pass.
+        while (g_main_context_iteration(context, FALSE)) {
+        }
+    }
+    listen(false);
+    if (listener) g_object_unref(listener);
+    listener = nullptr;
+    applications.clear();
+    g_main_context_pop_thread_default(context);
+}
+
+double AccessibilityBusWatcher::State::nextWake(double time) const {
+    if (!wanted) return time + 1.0;
+    if (!connected) return lastAttempt + retryWithoutBus;
+    double next = std::min(lastScan + applicationScanInterval, lastRecheck + recheckInterval);
+    for (const auto& [name, application] : applications)
+        if (application.need != Need::nothing) next = std::min(next, application.readAt + quietAfterEvent);
+    return std::max(next, time);
+}
+
+void AccessibilityBusWatcher::State::step() {
+    double time = now();
+    if (!wanted) {
+        if (listening) listen(false);
+        applications.clear();
+        if (!reported.empty()) {
+            reported.clear();
+            onChange({});
+        }
+        return;
+    }
+    if (!connected) {
+        if (time < lastAttempt + retryWithoutBus) return;
+        lastAttempt = time;
+        if (!connect()) return;
+    }
+    if (!listening) listen(true);
+    if (time >= lastScan + applicationScanInterval) {
+        lastScan = time;
+        scanApplications();
+    }
+    if (time >= lastRecheck + recheckInterval) {
+        lastRecheck = time;
+        recheck();
+    }
+    readDirty(time);
+    report();
+}
+
+bool AccessibilityBusWatcher::State::connect() {
+    if (auto problem = connectAccessibilityBus()) {
+        setProblem(*problem);
+        return false;
+    }
+    // libatspi answers events on the context that runs here, never on the program's main loop.
+    atspi_set_main_context(context);
+    connected = true;
+    setProblem("");
+    return true;
+}
+
+void AccessibilityBusWatcher::State::listen(bool on) {
+    if (!connected || on == listening) return;
+    if (!listener) listener = atspi_event_listener_new(&State::onEvent, this, nullptr);
+    for (const char* type : watchedEvents) {
+        GError* error = nullptr;
+        if (on)
+            atspi_event_listener_register(listener, type, &error);
+        else
+            atspi_event_listener_deregister(listener, type, &error);
+        if (error) g_error_free(error);
+    }
+    listening = on;
+}
+
+void AccessibilityBusWatcher::State::scanApplications() {
+    std::map<std::string, Application> found;
+    for (auto& root : accessibleApplications()) {
+        auto* object = reinterpret_cast<AtspiObject*>(root->handle());
+        if (!object->app || !object->app->bus_name) continue;
+        std::string busName = object->app->bus_name;
+        if (auto known = applications.find(busName); known != applications.end()) {
+            found.emplace(busName, std::move(known->second));
+            continue;
+        }
+        auto kind = fileManagerKind(root->name());
+        if (!kind) continue;
+        Application application;
+        application.kind = *kind;
+        application.processIdentifier = root->processIdentifier();
+        application.root = std::move(root);
+        found.emplace(busName, std::move(application));
+    }
+    applications = std::move(found);
+}
+
+void AccessibilityBusWatcher::State::readDirty(double time) {
+    for (auto& [name, application] : applications) {
+        if (application.need == Need::nothing || time < application.readAt + quietAfterEvent) continue;
+        if (!wanted || stopping) return;
+        Need need = application.need;
+        application.need = Need::nothing;
+        application.readAt = time;
+        readWindows(application, need);
+    }
+}
+
+// What events miss: a scrolled list, a moved window, a window that came or went.
+void AccessibilityBusWatcher::State::recheck() {
+    for (auto& [name, application] : applications) {
+        if (application.root->childCount() != application.frameCount) {
+            application.need = Need::everything;
+            continue;
+        }
+        for (auto& [path, window] : application.windows)
+            if (window.reader->moved()) window.view = window.reader->readItems();
+    }
+}
+
+void AccessibilityBusWatcher::State::readWindows(Application& application, Need need) {
+    if (need == Need::everything) {
+        std::map<std::string, Window> windows;
+        application.frameCount = application.root->childCount();
+        int count = std::min(application.frameCount, 64);
+        for (int i = 0; i < count; ++i) {
+            auto frame = std::dynamic_pointer_cast<const LiveAccessibleObject>(application.root->child(i));
+            if (!frame) continue;
+            std::string path = pathOf(*frame);
+            auto known = application.windows.find(path);
+            Window window;
+            if (known != application.windows.end()) {
+                window = std::move(known->second);
+            } else {
+                window.frame = std::const_pointer_cast<LiveAccessibleObject>(frame);
+                window.reader = std::make_unique<FileManagerReader>(application.kind, frame);
+            }
+            window.view = window.reader->read();
+            windows.emplace(path, std::move(window));
+        }
+        application.windows = std::move(windows);
+        return;
+    }
+    for (auto& [path, window] : application.windows)
+        window.view = need == Need::selection ? window.reader->readSelection() : window.reader->readItems();
+}
+
+void AccessibilityBusWatcher::State::report() {
+    std::vector<FileManagerWindow> windows;
+    for (const auto& [name, application] : applications)
+        for (const auto& [path, window] : application.windows)
+            if (window.view)
+                windows.push_back({application.processIdentifier, application.kind, *window.view});
+    if (windows == reported) return;
+    reported = windows;
+    onChange(std::move(windows));
+}
+
+AccessibilityBusWatcher::AccessibilityBusWatcher(ChangeHandler onChange) : state(std::make_unique<State>()) {
+    state->onChange = std::move(onChange);
+    state->context = g_main_context_new();
+    state->thread = std::thread([s = state.get()] { s->run(); });
+}
+
+AccessibilityBusWatcher::~AccessibilityBusWatcher() {
+    state->stopping = true;
+    g_main_context_wakeup(state->context);
+    if (state->thread.joinable()) state->thread.join();
+    g_main_context_unref(state->context);
+}
+
+void AccessibilityBusWatcher::setWanted(bool wanted) {
+    state->wanted = wanted;
+    g_main_context_wakeup(state->context);
+}
+
+std::string AccessibilityBusWatcher::problem() const {
+    std::lock_guard<std::mutex> guard(state->problemLock);
+    return state->problemText;
+}
+
+}  // namespace larkspire::linux_desktop

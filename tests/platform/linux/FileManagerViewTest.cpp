@@ -1,0 +1,397 @@
+#include "platform/linux/FileManagerView.h"
+
+#include "support/RecordedAccessible.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+using namespace larkspire;
+using namespace larkspire::linux_desktop;
+using larkspire::testing::findRecorded;
+using larkspire::testing::RecordedTree;
+using nlohmann::json;
+
+namespace {
+
+const std::string recordings = std::string(LARKSPIRE_SOURCE_DIR) + "/tests/data/accessibility/";
+const std::string recordedHome = "/tmp/atspi-rules/s3/home";
+const std::string recordedFolder = recordedHome + "/Dokumente";
+
+std::optional<FileManagerView> read(const RecordedTree& tree, FileManagerKind kind) {
+    return readFileManagerWindow(kind, *tree.frame(), recordedHome);
+}
+
+std::vector<std::string> names(const FileManagerView& view, bool selectedOnly = false) {
+    std::vector<std::string> found;
+    for (const auto& item : view.items)
+        if (!selectedOnly || item.selected) found.push_back(item.name);
+    return found;
+}
+
+std::vector<std::string> files(int first, int last) {
+    std::vector<std::string> found;
+    for (int i = first; i <= last; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Datei %02d.txt", i);
+        found.push_back(name);
+    }
+    return found;
+}
+
+std::vector<std::string> withFolders(std::vector<std::string> names) {
+    names.insert(names.begin(), {"Ordner A", "Ordner B"});
+    return names;
+}
+
+struct Recording {
+    std::string file;
+    FileManagerKind kind;
+    std::string title;
+    Coordinates coordinates;
+    Rect viewport;
+    std::vector<std::string> visible;
+    std::vector<std::string> selected;
+};
+
+class RecordedWindow : public ::testing::TestWithParam<Recording> {};
+
+TEST_P(RecordedWindow, ShowsTheFolderTheVisibleItemsAndTheSelection) {
+    const Recording& expected = GetParam();
+    auto tree = RecordedTree::load(recordings + expected.file);
+    ASSERT_EQ(fileManagerKind(tree->application()), expected.kind);
+
+    auto view = read(*tree, expected.kind);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->title, expected.title);
+    EXPECT_TRUE(view->active);
+    EXPECT_EQ(view->coordinates, expected.coordinates);
+    EXPECT_EQ(view->frame, tree->frame()->extents());
+    EXPECT_EQ(view->folder, recordedFolder);
+    EXPECT_EQ(view->viewport, expected.viewport);
+    EXPECT_TRUE(view->exposesItems);
+    EXPECT_EQ(names(*view), expected.visible);
+    EXPECT_EQ(names(*view, true), expected.selected);
+    for (const auto& item : view->items) {
+        // Half-visible rows count; each one reaches into the viewport.
+        EXPECT_LT(item.extents.y, expected.viewport.y + expected.viewport.height) << item.name;
+        EXPECT_GT(item.extents.y + item.extents.height, expected.viewport.y) << item.name;
+        EXPECT_GT(item.extents.width, 0) << item.name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FileManagers, RecordedWindow,
+    ::testing::Values(Recording{"thunar-details.json",
+                                FileManagerKind::thunar,
+                                "Dokumente - Thunar",
+                                Coordinates::screen,
+                                {272, 247, 729, 447},
+                                files(3, 19),
+                                {"Datei 05.txt", "Datei 07.txt", "Datei 10.txt"}},
+                      // Back at the top of the list after the view was switched.
+                      Recording{"thunar-buttons.json",
+                                FileManagerKind::thunar,
+                                "Dokumente - Thunar",
+                                Coordinates::screen,
+                                {272, 247, 729, 447},
+                                withFolders(files(1, 14)),
+                                {"Datei 05.txt", "Datei 07.txt", "Datei 10.txt"}},
+                      Recording{"pcmanfm-details.json",
+                                FileManagerKind::pcmanfmQt,
+                                "Dokumente",
+                                Coordinates::screen,
+                                {354, 272, 746, 419},
+                                files(4, 29),
+                                {"Datei 06.txt", "Datei 08.txt", "Datei 11.txt"}},
+                      Recording{"pcmanfm-icon.json",
+                                FileManagerKind::pcmanfmQt,
+                                "Dokumente",
+                                Coordinates::screen,
+                                {354, 250, 746, 441},
+                                files(6, 40),
+                                {"Datei 13.txt", "Datei 15.txt", "Datei 21.txt"}},
+                      // Stale rows that GTK 4 kept ("Datei 02.txt" overlaps "Datei 03.txt") are left out.
+                      Recording{"nautilus-list.json",
+                                FileManagerKind::nautilus,
+                                "Dokumente",
+                                Coordinates::window,
+                                {241, 77, 649, 513},
+                                files(3, 12),
+                                {"Datei 05.txt", "Datei 07.txt", "Datei 10.txt"}},
+                      Recording{"nautilus-grid.json",
+                                FileManagerKind::nautilus,
+                                "Dokumente",
+                                Coordinates::window,
+                                {241, 47, 649, 543},
+                                files(1, 20),
+                                {"Datei 05.txt", "Datei 07.txt", "Datei 10.txt"}}),
+    [](const auto& info) {
+        std::string name = info.param.file.substr(0, info.param.file.find('.'));
+        name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+        return name;
+    });
+
+TEST(FileManagerView, ThunarIconAndCompactViewsExposeNoItems) {
+    for (std::string file : {"thunar-icon.json", "thunar-compact.json"}) {
+        auto tree = RecordedTree::load(recordings + file);
+        auto view = read(*tree, FileManagerKind::thunar);
+        ASSERT_TRUE(view) << file;
+        EXPECT_FALSE(view->exposesItems) << file;
+        EXPECT_TRUE(view->items.empty()) << file;
+        EXPECT_EQ(view->folder, recordedFolder) << file;
+        EXPECT_EQ(view->viewport, (Rect{272, 222, 729, 472})) << file;
+    }
+}
+
+TEST(FileManagerView, KnowsTheFileManagersByTheirNamesOnTheBus) {
+    EXPECT_EQ(fileManagerKind("thunar"), FileManagerKind::thunar);
+    EXPECT_EQ(fileManagerKind("Thunar"), FileManagerKind::thunar);
+    EXPECT_EQ(fileManagerKind("pcmanfm-qt"), FileManagerKind::pcmanfmQt);
+    EXPECT_EQ(fileManagerKind("org.gnome.Nautilus"), FileManagerKind::nautilus);
+    EXPECT_EQ(fileManagerKind("gnome-shell"), std::nullopt);
+    EXPECT_EQ(fileManagerKind(""), std::nullopt);
+}
+
+TEST(FileManagerView, NautilusWithoutAKnownStartOfItsPathBarTellsNoFolder) {
+    auto tree = RecordedTree::load(recordings + "nautilus-list.json");
+    json* home = findRecorded(tree->document["frames"][0], "label", "Home");
+    ASSERT_TRUE(home);
+    (*home)["name"] = "Persönlicher Ordner";
+    auto view = read(*tree, FileManagerKind::nautilus);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->folder, std::nullopt);
+    EXPECT_TRUE(view->items.empty());
+}
+
+// A long folder made from a real recording: `rows` rows of which only those at `firstVisible` and on
+// are laid out (Thunar) or every row is laid out in order (pcmanfm-qt).
+void growRows(json& table, int columns, int headers, int rows, int firstVisible, double top, double rowHeight,
+              bool layoutAll, bool nameInSecondChild) {
+    // The first row the program laid out gives every cell's place across the view.
+    std::size_t laidOutRow = std::size_t(headers);
+    while (laidOutRow + 1 < table["children"].size() && table["children"][laidOutRow]["extents"][0] < -1e6)
+        laidOutRow += std::size_t(columns);
+    json templateRow = json::array();
+    for (int c = 0; c < columns; ++c) templateRow.push_back(table["children"][laidOutRow + std::size_t(c)]);
+    json children = json::array();
+    for (int h = 0; h < headers; ++h) children.push_back(table["children"][std::size_t(h)]);
+    for (int r = 0; r < rows; ++r) {
+        double y = top + (r - firstVisible) * rowHeight;
+        bool laidOut = layoutAll || (r >= firstVisible && r < firstVisible + 20);
+        for (int c = 0; c < columns; ++c) {
+            json cell = templateRow[std::size_t(c)];
+            auto& e = cell["extents"];
+            e[1] = laidOut ? y : -2147483648.0;
+            if (!laidOut) e[0] = -2147483648.0;
+            std::string name = "Datei " + std::to_string(r) + ".txt";
+            if (c == 0) {
+                if (nameInSecondChild)
+                    cell["children"][1]["name"] = name;
+                else
+                    cell["name"] = name;
+            }
+            cell["states"] = json::array({"selectable", "showing", "visible"});
+            children.push_back(cell);
+        }
+    }
+    table["children"] = children;
+    table["childCount"] = int(children.size());
+    table["selectedRows"] = json::array({firstVisible + 2, 4000});
+}
+
+TEST(FileManagerView, AFolderOfFiveThousandFilesCostsOnlyItsVisibleRows) {
+    struct Case {
+        std::string file;
+        FileManagerKind kind;
+        std::string role;
+        int columns;
+        double top;
+        double rowHeight;
+        bool layoutAll;
+        bool nameInSecondChild;
+    };
+    for (const Case& c :
+         {Case{"thunar-details.json", FileManagerKind::thunar, "table", 4, 247, 28, false, true},
+          Case{"pcmanfm-details.json", FileManagerKind::pcmanfmQt, "tree", 8, 272, 17, true, false}}) {
+        auto tree = RecordedTree::load(recordings + c.file);
+        json* table = nullptr;
+        // The item view is the largest table or tree of the window.
+        std::function<void(json&)> largest = [&](json& node) {
+            if (node.value("role", "") == c.role && (!table || node["childCount"] > (*table)["childCount"]))
+                table = &node;
+            for (auto& child : node["children"]) largest(child);
+        };
+        largest(tree->document["frames"][0]);
+        ASSERT_TRUE(table);
+        growRows(*table, c.columns, c.columns, 5000, 2500, c.top, c.rowHeight, c.layoutAll,
+                 c.nameInSecondChild);
+
+        tree->calls = 0;
+        auto view = read(*tree, c.kind);
+        ASSERT_TRUE(view) << c.file;
+        ASSERT_FALSE(view->items.empty()) << c.file;
+        EXPECT_EQ(view->items.front().name, "Datei 2500.txt") << c.file;
+        EXPECT_EQ(names(*view, true), std::vector<std::string>{"Datei 2502.txt"}) << c.file;
+        RecordProperty(c.file + " calls", int(tree->calls));
+        // Finding the window's parts and some 16–25 rows, never the 5,000.
+        EXPECT_LT(tree->calls, 450) << c.file;
+    }
+}
+
+// Damaged trees: each is read without a crash, and what cannot be known is left out.
+struct Damage {
+    std::string name;
+    std::string file;
+    FileManagerKind kind;
+    std::function<void(json& frame)> apply;
+    bool folderKept;
+};
+
+class DamagedTree : public ::testing::TestWithParam<Damage> {};
+
+TEST_P(DamagedTree, GivesASoundFallback) {
+    auto tree = RecordedTree::load(recordings + GetParam().file);
+    GetParam().apply(tree->document["frames"][0]);
+    auto view = read(*tree, GetParam().kind);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->folder.has_value(), GetParam().folderKept);
+    if (!view->folder) {
+        EXPECT_TRUE(view->items.empty());
+    }
+    for (const auto& item : view->items) {
+        EXPECT_FALSE(item.name.empty());
+        EXPECT_TRUE(item.extents.isFinite()) << item.name;
+        EXPECT_GT(item.extents.width, 0) << item.name;
+    }
+}
+
+void forEach(json& node, const std::string& role, const std::function<void(json&)>& change) {
+    if (node.value("role", "") == role) change(node);
+    for (auto& child : node["children"]) forEach(child, role, change);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FileManagers, DamagedTree,
+    ::testing::Values(
+        Damage{"ChildCountsThatLie", "thunar-details.json", FileManagerKind::thunar,
+               [](json& frame) { forEach(frame, "table", [](json& t) { t["childCount"] = 1000000; }); },
+               true},
+        Damage{"MissingChildren", "pcmanfm-details.json", FileManagerKind::pcmanfmQt,
+               [](json& frame) {
+                   forEach(frame, "tree", [](json& t) {
+                       t["childCount"] = 5000;
+                       t["children"] = json::array();
+                   });
+               },
+               true},
+        Damage{"NotANumberExtents", "pcmanfm-details.json", FileManagerKind::pcmanfmQt,
+               [](json& frame) {
+                   forEach(frame, "table cell", [](json& c) { c["extents"] = {"nan", 1, "inf", 17}; });
+               },
+               true},
+        Damage{"NegativeSizes", "nautilus-list.json", FileManagerKind::nautilus,
+               [](json& frame) {
+                   forEach(frame, "table row", [](json& r) { r["extents"] = {265, 100, -601, -44}; });
+               },
+               true},
+        Damage{"ALoopBackToTheFrame", "thunar-details.json", FileManagerKind::thunar,
+               [](json& frame) {
+                   // The tool bar lists the window again as its first child.
+                   forEach(frame, "tool bar", [](json& t) {
+                       t["children"].insert(t["children"].begin(), json{{"loop", 2}});
+                       t["childCount"] = int(t["children"].size());
+                   });
+               },
+               true},
+        Damage{"EmptyNames", "pcmanfm-icon.json", FileManagerKind::pcmanfmQt,
+               [](json& frame) { forEach(frame, "list item", [](json& i) { i["name"] = ""; }); }, true},
+        Damage{"NamesThatLeadOutOfTheFolder", "nautilus-grid.json", FileManagerKind::nautilus,
+               [](json& frame) {
+                   forEach(frame, "table cell", [](json& c) {
+                       if (c.value("name", "") != "NautilusGridCell") c["name"] = "../../etc/passwd";
+                   });
+               },
+               true},
+        Damage{"APathBarWithNothingChecked", "thunar-buttons.json", FileManagerKind::thunar,
+               [](json& frame) {
+                   forEach(frame, "toggle button", [](json& b) { b["states"] = json::array({"visible"}); });
+               },
+               false},
+        Damage{"ALocationThatIsNoPath", "thunar-details.json", FileManagerKind::thunar,
+               [](json& frame) { forEach(frame, "text", [](json& t) { t["text"] = "trash:///"; }); }, false},
+        Damage{"APathBarWithoutItsRoot", "pcmanfm-details.json", FileManagerKind::pcmanfmQt,
+               [](json& frame) {
+                   forEach(frame, "check box", [](json& b) {
+                       if (b.value("name", "") == "/") b["name"] = "tmp";
+                   });
+               },
+               false}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(FileManagerView, AnObjectThatIsNoWindowIsNotRead) {
+    auto tree = RecordedTree::load(recordings + "thunar-details.json");
+    tree->document["frames"][0]["role"] = "panel";
+    EXPECT_EQ(read(*tree, FileManagerKind::thunar), std::nullopt);
+    auto empty = std::make_shared<RecordedTree>(json{{"frames", json::array({json::object()})}});
+    EXPECT_EQ(readFileManagerWindow(FileManagerKind::nautilus, *empty->frame()), std::nullopt);
+}
+
+}  // namespace
+
+namespace {
+
+void shiftRows(json& node, const std::string& role, double by) {
+    forEach(node, role, [by](json& cell) {
+        if (cell["extents"][1].get<double>() > -1e6)
+            cell["extents"][1] = cell["extents"][1].get<double>() + by;
+    });
+}
+
+TEST(FileManagerReader, ReadsAChangedSelectionAloneAndNoticesScrolling) {
+    auto tree = RecordedTree::load(recordings + "pcmanfm-details.json");
+    FileManagerReader reader(FileManagerKind::pcmanfmQt, tree->frame(), recordedHome);
+    ASSERT_TRUE(reader.read());
+    json& frame = tree->document["frames"][0];
+    json* table = nullptr;
+    // The folder's tree, not the side pane's.
+    forEach(frame, "tree", [&](json& t) {
+        if (t.value("childCount", 0) > 100) table = &t;
+    });
+    ASSERT_TRUE(table);
+
+    (*table)["selectedRows"] = json::array({10});
+    tree->calls = 0;
+    auto selection = reader.readSelection();
+    ASSERT_TRUE(selection);
+    EXPECT_EQ(names(*selection, true), std::vector<std::string>{"Datei 09.txt"});
+    EXPECT_LE(tree->calls, 2);
+    EXPECT_FALSE(reader.moved());
+
+    // Scrolled down by one row: the first row read moved, and the items move along.
+    shiftRows(*table, "table cell", -17);
+    EXPECT_TRUE(reader.moved());
+    auto scrolled = reader.readItems();
+    ASSERT_TRUE(scrolled);
+    EXPECT_EQ(names(*scrolled).front(), "Datei 05.txt");
+    EXPECT_EQ(names(*scrolled).back(), "Datei 30.txt");
+}
+
+TEST(FileManagerReader, ReadsTheStatesOfNautilusRowsForTheSelection) {
+    auto tree = RecordedTree::load(recordings + "nautilus-list.json");
+    FileManagerReader reader(FileManagerKind::nautilus, tree->frame(), recordedHome);
+    ASSERT_TRUE(reader.read());
+    forEach(tree->document["frames"][0], "table row", [](json& row) {
+        auto& states = row["states"];
+        states.erase(std::remove(states.begin(), states.end(), "selected"), states.end());
+        if (row["children"][0]["children"][0]["name"] == "Datei 12.txt") states.push_back("selected");
+    });
+    auto selection = reader.readSelection();
+    ASSERT_TRUE(selection);
+    EXPECT_EQ(names(*selection, true), std::vector<std::string>{"Datei 12.txt"});
+}
+
+}  // namespace
