@@ -1,6 +1,9 @@
 #include "app/Application.h"
+#include "app/Settings.h"
 #include "platform/Url.h"
+#include "platform/linux/AccessibilityBusWatcher.h"
 #include "platform/linux/AutostartLoginItem.h"
+#include "platform/linux/FileManagerBridge.h"
 #include "platform/linux/FileManagerIntegrations.h"
 #include "platform/linux/GioNetwork.h"
 #include "platform/linux/GtkBookmarks.h"
@@ -23,6 +26,7 @@
 #include "platform/qt/SingleInstance.h"
 #include "platform/qt/SizeCommand.h"
 #include "platform/qt/Snapshot.h"
+#include "platform/qt/X11Windows.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -62,6 +66,10 @@ void followPrimaryScreen(linux_desktop::ScreenInfo& info) {
 std::string loggable(const std::string& text) {
     auto url = Url::parse(text);
     return url ? url->scheme() + "://" + url->host().value_or("") : "(kein gültiger URL)";
+}
+
+template <class Port> Port& either(bool first, Port& one, Port& other) {
+    return first ? one : other;
 }
 
 QtMessageHandler defaultMessageHandler = nullptr;
@@ -146,6 +154,18 @@ int main(int argc, char** argv) {
         linux_desktop::NoFileManagerWindows windows;
         linux_desktop::NoFileManagerApplications fileManagers;
     } noFileManager;
+    // Under X11 the badge reads the file managers' windows from the accessibility bus and places
+    // itself by the X11 window list; elsewhere the placeholders above say that nothing is connected.
+    qt::X11Windows x11;
+    auto fileManagerWindows = linux_desktop::FileManagerBridge::create(
+        desktop.main, x11, FinderOverlayController::finderBundleIdentifier);
+    std::unique_ptr<linux_desktop::AccessibilityBusWatcher> accessibilityBus;
+    if (x11.isConnected()) {
+        desktop.overlaySurfaces.stacking = &x11;
+        accessibilityBus =
+            std::make_unique<linux_desktop::AccessibilityBusWatcher>(fileManagerWindows->changeHandler());
+    }
+    bool readsFileManagers = accessibilityBus != nullptr;
     linux_desktop::ProcHostStatistics host;
     linux_desktop::HwmonTemperatureSensors sensors;
     linux_desktop::LocalTimeZone timeZone;
@@ -188,12 +208,14 @@ int main(int argc, char** argv) {
         .gameMode = scrolling.gameMode,
         .clipboard = clipboard,
         .eventTaps = noFileManager.keyboardHook,
-        .runningApplications = noFileManager.applications,
-        .uiElements = noFileManager.uiElements,
+        .runningApplications =
+            either<RunningApplications>(readsFileManagers, *fileManagerWindows, noFileManager.applications),
+        .uiElements = either<UIElements>(readsFileManagers, *fileManagerWindows, noFileManager.uiElements),
         .filePackages = noFileManager.packages,
         .folderSizes = folderSizes,
-        .windowServer = noFileManager.windows,
-        .workspaceApplications = noFileManager.fileManagers,
+        .windowServer = either<WindowServer>(readsFileManagers, *fileManagerWindows, noFileManager.windows),
+        .workspaceApplications =
+            either<WorkspaceApplications>(readsFileManagers, *fileManagerWindows, noFileManager.fileManagers),
         .hostStatistics = host,
         .temperatureSensors = sensors,
         .timeZone = timeZone,
@@ -203,6 +225,17 @@ int main(int argc, char** argv) {
         .networkPath = shares,
         .sidebarFavorites = sidebar,
     }));
+
+    if (accessibilityBus) {
+        // The bus is read only while the badge may show something: cut files or the badge switched on.
+        fileManagerWindows->followWanted(
+            [&defaults, weak = std::weak_ptr<Application>(application)] {
+                auto app = weak.lock();
+                return app && (!app->cutPasteMonitor().cutPaths().empty() ||
+                               defaults.boolForKey(Settings::selectionSizeKey));
+            },
+            [bus = accessibilityBus.get()](bool wanted) { bus->setWanted(wanted); });
+    }
 
     if (!instance.isListening())
         shellLog.error("Weitere Starts erreichen Larkspire nicht: " + instance.listenError().toStdString());
