@@ -96,8 +96,9 @@ FileManagerScene FileManagerScene::match(const std::vector<FileManagerWindow>& v
         const auto& view = views[v];
         for (std::size_t w = 0; w < windows.size(); ++w) {
             const auto& window = windows[w];
+            // A frame read before its program named it has no title yet; its place still tells.
             if (window.desktopElement || window.processIdentifier != view.processIdentifier ||
-                window.title != view.view.title)
+                (!view.view.title.empty() && window.title != view.view.title))
                 continue;
             bool isActive = activeWindow == window.number;
             candidates.push_back(Candidate{.distance = std::round(geometryDistance(view.view, window)),

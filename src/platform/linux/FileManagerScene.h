@@ -32,8 +32,9 @@ struct FileManagerScene {
     std::optional<std::uint32_t> activeWindow;
     std::vector<SceneWindow> fileManagerWindows;  // front to back
 
-    // Matches each view to at most one listed window of its process: same title, then the closest
-    // geometry, then the one whose activity agrees, then the frontmost. A view no window fits is left out.
+    // Matches each view to at most one listed window of its process: same title (unless the view has
+    // none yet), then the closest geometry, then the one whose activity agrees, then the frontmost. A
+    // view no window fits is left out.
     static FileManagerScene match(const std::vector<FileManagerWindow>& views,
                                   std::vector<DesktopWindow> windows,
                                   std::optional<std::uint32_t> activeWindow);

@@ -214,6 +214,19 @@ TEST_F(BadgeOverFileManagerWindows, TwoWindowsOfOneFolderWithOneTitleAreToldApar
     }
 }
 
+TEST_F(BadgeOverFileManagerWindows, AViewReadBeforeItsWindowWasNamedIsMatchedByItsPlace) {
+    const Rect front{600, 100, 600, 400}, back{50, 300, 600, 400};
+    x11.list = {listed(0x1200010, thunarPid, "Andere - Thunar", front),
+                listed(0x1200003, thunarPid, "Projekt - Thunar", back)};
+    x11.active = 0x1200003;
+    bridge->setWindows(
+        {listView(thunarPid, "", Rect{back.x - 1, back.y - 25, back.width + 2, back.height + 26},
+                  Rect{200, 350, 450, 350}, {"a.pdf"}, {"a.pdf"})});
+    start();
+    desktop.advance(0.5);
+    EXPECT_EQ(decorated(), std::vector<std::uint32_t>{0x1200003});
+}
+
 TEST_F(BadgeOverFileManagerWindows, NautilusMeasuresFromItsWindowAndIsMovedOntoTheScreen) {
     const Rect client{300, 120, 900, 600};
     x11.list = {listed(0x2400007, 5151, "Projekt", client)};
