@@ -34,6 +34,8 @@ export HOME=$work/home XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config XD
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 mkdir -p "$HOME" "$XDG_CONFIG_HOME/larkspire"
 unset QT_QPA_PLATFORM
+# Without the FUSE side of GIO no mount outlives the test in its folder.
+export GIO_USE_VFS=local GVFS_DISABLE_FUSE=1
 settings=$XDG_CONFIG_HOME/larkspire/settings.json
 log=$work/larkspire.log
 desktop_clicks=$work/desktop.log

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
 #include <string>
 #include <xcb/xcb.h>
 
@@ -63,8 +64,19 @@ int main(int argc, char** argv) {
     xcb_map_window(connection, window);
     xcb_flush(connection);
 
+    // A window manager that is still starting may drop the request to map; it is asked again.
     bool announced = false;
-    while (auto* event = xcb_wait_for_event(connection)) {
+    pollfd descriptor{xcb_get_file_descriptor(connection), POLLIN, 0};
+    while (true) {
+        auto* event = xcb_poll_for_event(connection);
+        if (!event) {
+            if (xcb_connection_has_error(connection)) return 1;
+            if (poll(&descriptor, 1, announced ? -1 : 1000) == 0) {
+                xcb_map_window(connection, window);
+                xcb_flush(connection);
+            }
+            continue;
+        }
         auto type = event->response_type & 0x7f;
         if (type == XCB_MAP_NOTIFY && !announced) {
             std::printf("Fenster 0x%x\n", window);
@@ -76,5 +88,4 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         std::free(event);
     }
-    return 0;
 }
