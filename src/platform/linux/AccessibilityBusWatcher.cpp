@@ -177,6 +177,7 @@ void AccessibilityBusWatcher::State::step() {
     if (!wanted) {
         if (listening) listen(false);
         applications.clear();
+        lastScan = lastRecheck = -1e9;
         if (!reported.empty()) {
             reported.clear();
             onChange({});
@@ -229,6 +230,7 @@ void AccessibilityBusWatcher::State::listen(bool on) {
 
 void AccessibilityBusWatcher::State::scanApplications() {
     std::map<std::string, Application> found;
+    LiveAccessibleObject::startPass();
     for (auto& root : accessibleApplications()) {
         auto* object = reinterpret_cast<AtspiObject*>(root->handle());
         if (!object->app || !object->app->bus_name) continue;
@@ -255,6 +257,7 @@ void AccessibilityBusWatcher::State::readDirty(double time) {
         Need need = application.need;
         application.need = Need::nothing;
         application.readAt = time;
+        LiveAccessibleObject::startPass();
         readWindows(application, need);
     }
 }
@@ -262,6 +265,7 @@ void AccessibilityBusWatcher::State::readDirty(double time) {
 // What events miss: a scrolled list, a moved window, a window that came or went.
 void AccessibilityBusWatcher::State::recheck() {
     for (auto& [name, application] : applications) {
+        LiveAccessibleObject::startPass();
         if (application.root->childCount() != application.frameCount) {
             application.need = Need::everything;
             continue;

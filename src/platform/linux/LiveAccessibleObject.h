@@ -38,6 +38,9 @@ class LiveAccessibleObject : public AccessibleObject {
 
     // Calls made through any live object so far, to measure what a read costs.
     static std::uint64_t callCount();
+    // Calls on this thread answer empty after a program stopped answering, until the next pass starts.
+    static void startPass();
+    static bool stalled();
 
   private:
     _AtspiAccessible* object;
