@@ -203,12 +203,11 @@ void AccessibilityBusWatcher::State::step() {
 }
 
 bool AccessibilityBusWatcher::State::connect() {
-    if (auto problem = connectAccessibilityBus()) {
+    // libatspi answers events on the context that runs here, never on the program's main loop.
+    if (auto problem = connectAccessibilityBus(context)) {
         setProblem(*problem);
         return false;
     }
-    // libatspi answers events on the context that runs here, never on the program's main loop.
-    atspi_set_main_context(context);
     connected = true;
     setProblem("");
     return true;
@@ -323,7 +322,9 @@ AccessibilityBusWatcher::~AccessibilityBusWatcher() {
     state->stopping = true;
     g_main_context_wakeup(state->context);
     if (state->thread.joinable()) state->thread.join();
-    g_main_context_unref(state->context);
+    // libatspi keeps its connection's sources on the context it was given and moves them from there
+    // when a later watcher connects, so a context it was given stays alive.
+    if (!state->connected) g_main_context_unref(state->context);
 }
 
 void AccessibilityBusWatcher::setWanted(bool wanted) {

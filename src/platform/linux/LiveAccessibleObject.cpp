@@ -279,13 +279,19 @@ std::int32_t LiveAccessibleObject::processIdentifier() const {
     return failed(error) ? 0 : static_cast<std::int32_t>(pid);
 }
 
-std::optional<std::string> connectAccessibilityBus() {
+std::optional<std::string> connectAccessibilityBus(GMainContext* context) {
     static bool connected = false;
-    if (connected) return std::nullopt;
+    if (connected) {
+        atspi_set_main_context(context);
+        return std::nullopt;
+    }
     std::string address;
     if (auto problem = accessibilityBusAddress(address)) return problem;
     if (auto problem = reachable(address)) return problem;
     int result = atspi_init();
+    // Moves the connection's sources off the default context, which another thread's loop may run.
+    // Chosen before atspi_init, events were never delivered.
+    atspi_set_main_context(context);
     if (result != 0 && result != 1) return "libatspi kann den Barrierefreiheits-Bus nicht öffnen";
     atspi_set_timeout(accessibilityTimeoutMilliseconds, accessibilityTimeoutMilliseconds);
     connected = true;

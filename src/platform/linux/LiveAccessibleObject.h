@@ -9,6 +9,7 @@
 #include <vector>
 
 struct _AtspiAccessible;
+struct _GMainContext;
 
 namespace larkspire::linux_desktop {
 
@@ -50,9 +51,10 @@ class LiveAccessibleObject : public AccessibleObject {
 constexpr int accessibilityTimeoutMilliseconds = 200;
 
 // Connects libatspi to the accessibility bus on the calling thread, which then owns every later
-// call. Nothing on success; otherwise why it cannot. Checks the bus before handing it to libatspi,
-// which ends the process when it has none.
-std::optional<std::string> connectAccessibilityBus();
+// call; its events are dispatched on `context` (the default context when null). Nothing on success;
+// otherwise why it cannot. Checks the bus before handing it to libatspi, which ends the process when
+// it has none.
+std::optional<std::string> connectAccessibilityBus(_GMainContext* context = nullptr);
 
 // The programs on the bus, each the root of its windows.
 std::vector<std::shared_ptr<LiveAccessibleObject>> accessibleApplications();
