@@ -31,7 +31,8 @@ open() {
     "$@" >"$dir/$1.log" 2>&1 &
     pids+=($!)
     local window i
-    for ((i = 0; i < 300; i++)); do
+    # A loaded machine takes long to open a long folder.
+    for ((i = 0; i < 900; i++)); do
         window=$(xdotool search --name "$title" 2>/dev/null | head -n 1)
         [ -n "$window" ] && break
         sleep 0.1

@@ -5,12 +5,13 @@
 #include <atomic>
 #include <atspi/atspi.h>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <mutex>
-#include <set>
+#include <optional>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace larkspire::linux_desktop {
 
@@ -228,25 +229,27 @@ void AccessibilityBusWatcher::State::listen(bool on) {
 }
 
 void AccessibilityBusWatcher::State::scanApplications() {
-    std::map<std::string, Application> found;
+    // Events may arrive during every call below and look up `applications`, so it changes only at the
+    // end, and its entries are never moved.
     LiveAccessibleObject::startPass();
+    std::map<std::string, std::shared_ptr<LiveAccessibleObject>> present;
     for (auto& root : accessibleApplications()) {
         auto* object = reinterpret_cast<AtspiObject*>(root->handle());
-        if (!object->app || !object->app->bus_name) continue;
-        std::string busName = object->app->bus_name;
-        if (auto known = applications.find(busName); known != applications.end()) {
-            found.emplace(busName, std::move(known->second));
-            continue;
-        }
+        if (object->app && object->app->bus_name) present.emplace(object->app->bus_name, std::move(root));
+    }
+    std::vector<std::pair<std::string, Application>> arrived;
+    for (auto& [busName, root] : present) {
+        if (applications.count(busName)) continue;
         auto kind = fileManagerKind(root->name());
         if (!kind) continue;
         Application application;
         application.kind = *kind;
         application.processIdentifier = root->processIdentifier();
-        application.root = std::move(root);
-        found.emplace(busName, std::move(application));
+        application.root = root;
+        arrived.emplace_back(busName, std::move(application));
     }
-    applications = std::move(found);
+    std::erase_if(applications, [&](const auto& entry) { return !present.count(entry.first); });
+    for (auto& [busName, application] : arrived) applications.emplace(busName, std::move(application));
 }
 
 void AccessibilityBusWatcher::State::readDirty(double time) {

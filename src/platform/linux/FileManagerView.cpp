@@ -144,7 +144,9 @@ struct Candidate {
 // Items from `start` on while they are inside the viewport.
 std::vector<Candidate> walkVisible(const Rows& rows, int start, const Rect& viewport) {
     std::vector<Candidate> found;
-    for (int k = std::max(start, 0); k < rows.count && int(found.size()) < mostVisibleItems; ++k) {
+    // Items beside the viewport (a garbled place) end the walk as surely as those below it.
+    int last = std::min(rows.count, std::max(start, 0) + 2 * mostVisibleItems);
+    for (int k = std::max(start, 0); k < last && int(found.size()) < mostVisibleItems; ++k) {
         Object item = rows.item(k);
         if (!item) break;
         auto extents = shown(*item);
