@@ -35,12 +35,14 @@ const std::filesystem::path& account() {
 
 struct Program {
     std::filesystem::path home = account();
+    bool onDisplay = false;  // on the X display in DISPLAY, when there is one
     pid_t pid = -1;
     int log = -1;
 
     // In a child about to become larkspire: the offscreen platform and this account's folders.
     void useAccount() const {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        bool x11 = onDisplay && std::getenv("DISPLAY");
+        ::setenv("QT_QPA_PLATFORM", x11 ? "xcb" : "offscreen", 1);
         ::setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
         if (std::filesystem::exists(home / "data")) ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
@@ -167,6 +169,35 @@ void ScrollTabOpenFootprint(benchmark::State& state) {
     }
 }
 BENCHMARK(ScrollTabOpenFootprint)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Both desktop widgets on: resident memory after 10 s and processor share over the following 60 s,
+// on the X display when there is one (as under xvfb-run), otherwise offscreen.
+void WidgetsFootprint(benchmark::State& state) {
+    static const auto home = [] {
+        auto path = makeAccount("widgets");
+        std::filesystem::create_directories(path / "data/nautilus/scripts");
+        std::ofstream(path / "data/nautilus/scripts/Neue Datei") << "#!/bin/sh\n";
+        std::filesystem::create_directories(path / "config/larkspire");
+        std::ofstream(path / "config/larkspire/settings.json")
+            << R"({"systemMonitor": true, "clockWidget": true})";
+        return path;
+    }();
+    for (auto _ : state) {
+        Program program;
+        program.home = home;
+        program.onDisplay = true;
+        if (!program.start()) {
+            state.SkipWithError("larkspire did not report its status icon");
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        state.counters["widgets_rss_MB"] = program.rssMegabytes();
+        double before = program.cpuSeconds();
+        std::this_thread::sleep_for(std::chrono::seconds(60));
+        state.counters["widgets_cpu_percent"] = (program.cpuSeconds() - before) / 60.0 * 100.0;
+    }
+}
+BENCHMARK(WidgetsFootprint)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 

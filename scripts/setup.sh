@@ -11,7 +11,7 @@ packages=(
   xvfb xauth dbus dbus-x11 fonts-dejavu-core
   jq thunar openbox xdotool
   hyperfine python3
-  libxcb1-dev x11-utils
+  libxcb1-dev libxcb-shape0-dev x11-utils
   xdg-utils desktop-file-utils lintian
   libglib2.0-dev gvfs gvfs-backends gvfs-fuse openssh-server
   libatspi2.0-dev at-spi2-core

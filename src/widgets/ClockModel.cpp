@@ -41,18 +41,18 @@ LocalTime localTime(double wallTime, const TimeZone& zone) {
 
 void ClockModel::refresh() {
     double t = clock.wallTime();
-    auto next = localTime(t, zone), shown = localTime(moment, zone);
+    auto next = localTime(t, zone);
     if (next.minute == shown.minute && next.hour == shown.hour && next.day == shown.day) return;
     moment = t;
+    shown = next;
     changed.notify();
 }
 
 std::string ClockModel::format(const std::string& pattern) const {
-    auto time = localTime(moment, zone);
-    if (pattern == "dd") return twoDigits(static_cast<int>(time.day));
-    if (pattern == "MMMM") return monthNames[(time.month - 1) % 12];
-    if (pattern == "HH:mm") return twoDigits(time.hour) + ":" + twoDigits(time.minute);
-    if (pattern == "EEEE") return weekdayNames[time.weekday % 7];
+    if (pattern == "dd") return twoDigits(static_cast<int>(shown.day));
+    if (pattern == "MMMM") return monthNames[(shown.month - 1) % 12];
+    if (pattern == "HH:mm") return twoDigits(shown.hour) + ":" + twoDigits(shown.minute);
+    if (pattern == "EEEE") return weekdayNames[shown.weekday % 7];
     return {};
 }
 

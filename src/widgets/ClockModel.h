@@ -22,7 +22,8 @@ LocalTime localTime(double wallTime, const TimeZone& zone);
 // The moment the clock face shows; it moves only when the minute changes.
 class ClockModel {
   public:
-    ClockModel(Clock& clock, TimeZone& zone) : clock(clock), zone(zone), moment(clock.wallTime()) {}
+    ClockModel(Clock& clock, TimeZone& zone)
+        : clock(clock), zone(zone), moment(clock.wallTime()), shown(localTime(moment, zone)) {}
 
     void refresh();
     double now() const { return moment; }
@@ -36,6 +37,7 @@ class ClockModel {
     Clock& clock;
     TimeZone& zone;
     double moment;
+    LocalTime shown;  // `moment` on the calendar, read once when it is taken
     Signal changed;
 };
 

@@ -35,7 +35,7 @@ DesktopWidget::DesktopWidget(WidgetPorts ports, std::string enabledKey, std::str
 
 void DesktopWidget::makeWindow() {
     host = content(*widgetState);
-    auto fitting = host->render();
+    const auto& fitting = layout();
     std::weak_ptr<DesktopWidget> weak = weak_from_this();
     WidgetWindowEvents events{
         .moved = weakly(weak, [](DesktopWidget& self) { self.savePosition(); }),
@@ -93,7 +93,10 @@ void DesktopWidget::makeWindow() {
     });
     subscriptions.push_back(widgetState->observeScale(fitLater));
     subscriptions.push_back(widgetState->observeEditing(fitLater));
-    for (auto& observation : host->observe(weakly(weak, [](DesktopWidget& self) { self.scheduleRedraw(); })))
+    for (auto& observation : host->observe(weakly(weak, [](DesktopWidget& self) {
+             self.laidOut.reset();
+             self.scheduleRedraw();
+         })))
         subscriptions.push_back(std::move(observation));
     redraw();
 }
@@ -120,7 +123,8 @@ void DesktopWidget::savePosition() {
 void DesktopWidget::scheduleFit() {
     ports.main.postAfter(0.03, weakly(weak_from_this(), [](DesktopWidget& self) {
                              if (!self.widgetWindow || !self.host) return;
-                             auto fitting = self.host->render();
+                             // After a refresh this is the redraw's layout: the face is laid out once.
+                             const auto& fitting = self.layout();
                              auto frame = self.widgetWindow->frame();
                              if (std::fabs(fitting.width - frame.width) <= 0.5 &&
                                  std::fabs(fitting.height - frame.height) <= 0.5)
@@ -144,9 +148,14 @@ void DesktopWidget::scheduleRedraw() {
     }));
 }
 
+const RenderedView& DesktopWidget::layout() {
+    if (!laidOut) laidOut = host->render();
+    return *laidOut;
+}
+
 void DesktopWidget::redraw() {
     if (!widgetWindow || !host) return;
-    auto view = host->render();
+    auto view = layout();
     auto frame = widgetWindow->frame();
     if (widgetState->isEditing()) {
         Rect handle{frame.width - ResizeHandle::size, frame.height - ResizeHandle::size, ResizeHandle::size,

@@ -56,6 +56,7 @@ class DesktopWidget : public std::enable_shared_from_this<DesktopWidget> {
 
   private:
     void makeWindow();
+    const RenderedView& layout();
     void redraw();
     void scheduleRedraw();
     std::optional<Point> storedPosition() const;
@@ -72,6 +73,7 @@ class DesktopWidget : public std::enable_shared_from_this<DesktopWidget> {
     std::unique_ptr<WidgetWindow> widgetWindow;
     ResizeHandle resizeHandle;
     std::unique_ptr<WidgetContent> host;
+    std::optional<RenderedView> laidOut;  // the content's last layout, until a value it shows changes
     RepeatingTimer timer;
     std::vector<std::shared_ptr<void>> subscriptions;
     TaskToken scaleStore;

@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 #include "support/SimApp.h"
+#include "widgets/SystemMonitorView.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -223,6 +224,24 @@ TEST(DesktopWidgets, TheClockFaceIsRedrawnOnlyWhenTheMinuteChanges) {
     EXPECT_EQ(clock.draws, draws);
     sim.desktop.advance(2.0);
     EXPECT_EQ(clock.draws, draws + 1);
+}
+
+TEST(DesktopWidgets, ATickLaysOutTheMonitorOnceAndTheClockNotAtAllWithinAMinute) {
+    Widgets sim;
+    sim.desktop.defaults.setBool(Settings::systemMonitorKey, true);
+    sim.desktop.defaults.setBool(Settings::clockWidgetKey, true);
+    sim.launch();
+    double intoMinute = std::fmod(sim.desktop.loop.wallTime(), 60);
+    sim.desktop.advance(intoMinute < 30 ? 30.5 - intoMinute : 90.5 - intoMinute);
+    auto& metrics = sim.desktop.textMetrics;
+    int before = metrics.measurements;
+    (void)SystemMonitorView(sim.manager().systemStats(), sim.manager().system().state(), metrics).render();
+    int oneLayout = metrics.measurements - before;
+    ASSERT_GT(oneLayout, 0);
+
+    before = metrics.measurements;
+    sim.desktop.advance(1.0);
+    EXPECT_EQ(metrics.measurements - before, oneLayout);
 }
 
 }  // namespace

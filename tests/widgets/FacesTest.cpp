@@ -206,6 +206,18 @@ TEST(Clock, PublishesOnlyWhenTheMinuteChanges) {
     EXPECT_EQ(clock.published, before + 1);
 }
 
+TEST(Clock, AChangedTimeZoneShowsAtTheNextTick) {
+    ClockFace clock;
+    clock.clock.wall = sixthOfDecember + 13 * 3600 + 5 * 60 + 10;
+    clock.model.refresh();
+    int before = clock.published;
+    clock.zone.offset = 0;  // the user moves to UTC within the minute
+    clock.clock.wall += 1;
+    clock.model.refresh();
+    EXPECT_EQ(clock.published, before + 1);
+    EXPECT_EQ(clock.face().strings()[2], "13:05");
+}
+
 TEST(Clock, ScaleMultipliesEveryLength) {
     ClockFace clock;
     clock.state.setScale(0.5);

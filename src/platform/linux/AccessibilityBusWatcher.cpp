@@ -5,12 +5,13 @@
 #include <atomic>
 #include <atspi/atspi.h>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <mutex>
-#include <set>
+#include <optional>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace larkspire::linux_desktop {
 
@@ -177,6 +178,7 @@ void AccessibilityBusWatcher::State::step() {
     if (!wanted) {
         if (listening) listen(false);
         applications.clear();
+        lastScan = lastRecheck = -1e9;
         if (!reported.empty()) {
             reported.clear();
             onChange({});
@@ -202,12 +204,11 @@ void AccessibilityBusWatcher::State::step() {
 }
 
 bool AccessibilityBusWatcher::State::connect() {
-    if (auto problem = connectAccessibilityBus()) {
+    // libatspi answers events on the context that runs here, never on the program's main loop.
+    if (auto problem = connectAccessibilityBus(context)) {
         setProblem(*problem);
         return false;
     }
-    // libatspi answers events on the context that runs here, never on the program's main loop.
-    atspi_set_main_context(context);
     connected = true;
     setProblem("");
     return true;
@@ -228,24 +229,27 @@ void AccessibilityBusWatcher::State::listen(bool on) {
 }
 
 void AccessibilityBusWatcher::State::scanApplications() {
-    std::map<std::string, Application> found;
+    // Events may arrive during every call below and look up `applications`, so it changes only at the
+    // end, and its entries are never moved.
+    LiveAccessibleObject::startPass();
+    std::map<std::string, std::shared_ptr<LiveAccessibleObject>> present;
     for (auto& root : accessibleApplications()) {
         auto* object = reinterpret_cast<AtspiObject*>(root->handle());
-        if (!object->app || !object->app->bus_name) continue;
-        std::string busName = object->app->bus_name;
-        if (auto known = applications.find(busName); known != applications.end()) {
-            found.emplace(busName, std::move(known->second));
-            continue;
-        }
+        if (object->app && object->app->bus_name) present.emplace(object->app->bus_name, std::move(root));
+    }
+    std::vector<std::pair<std::string, Application>> arrived;
+    for (auto& [busName, root] : present) {
+        if (applications.count(busName)) continue;
         auto kind = fileManagerKind(root->name());
         if (!kind) continue;
         Application application;
         application.kind = *kind;
         application.processIdentifier = root->processIdentifier();
-        application.root = std::move(root);
-        found.emplace(busName, std::move(application));
+        application.root = root;
+        arrived.emplace_back(busName, std::move(application));
     }
-    applications = std::move(found);
+    std::erase_if(applications, [&](const auto& entry) { return !present.count(entry.first); });
+    for (auto& [busName, application] : arrived) applications.emplace(busName, std::move(application));
 }
 
 void AccessibilityBusWatcher::State::readDirty(double time) {
@@ -255,6 +259,7 @@ void AccessibilityBusWatcher::State::readDirty(double time) {
         Need need = application.need;
         application.need = Need::nothing;
         application.readAt = time;
+        LiveAccessibleObject::startPass();
         readWindows(application, need);
     }
 }
@@ -262,6 +267,7 @@ void AccessibilityBusWatcher::State::readDirty(double time) {
 // What events miss: a scrolled list, a moved window, a window that came or went.
 void AccessibilityBusWatcher::State::recheck() {
     for (auto& [name, application] : applications) {
+        LiveAccessibleObject::startPass();
         if (application.root->childCount() != application.frameCount) {
             application.need = Need::everything;
             continue;
@@ -319,7 +325,9 @@ AccessibilityBusWatcher::~AccessibilityBusWatcher() {
     state->stopping = true;
     g_main_context_wakeup(state->context);
     if (state->thread.joinable()) state->thread.join();
-    g_main_context_unref(state->context);
+    // libatspi keeps its connection's sources on the context it was given and moves them from there
+    // when a later watcher connects, so a context it was given stays alive.
+    if (!state->connected) g_main_context_unref(state->context);
 }
 
 void AccessibilityBusWatcher::setWanted(bool wanted) {

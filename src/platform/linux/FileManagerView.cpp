@@ -20,6 +20,7 @@ constexpr int childrenPerContainer = 64;
 constexpr int mostVisibleItems = 400;
 constexpr int mostColumns = 32;
 constexpr int linearScanLimit = 600;
+constexpr int nautilusScanLimit = 5000;
 
 // Toolkits mark rows they did not lay out with a huge negative place.
 constexpr double offScreen = -1e6;
@@ -143,7 +144,9 @@ struct Candidate {
 // Items from `start` on while they are inside the viewport.
 std::vector<Candidate> walkVisible(const Rows& rows, int start, const Rect& viewport) {
     std::vector<Candidate> found;
-    for (int k = std::max(start, 0); k < rows.count && int(found.size()) < mostVisibleItems; ++k) {
+    // Items beside the viewport (a garbled place) end the walk as surely as those below it.
+    int last = std::min(rows.count, std::max(start, 0) + 2 * mostVisibleItems);
+    for (int k = std::max(start, 0); k < last && int(found.size()) < mostVisibleItems; ++k) {
         Object item = rows.item(k);
         if (!item) break;
         auto extents = shown(*item);
@@ -213,6 +216,7 @@ struct Parts {
     int first = 0;   // children before the first item: the column headers
     int stride = 1;  // children per item: the columns, or the model columns of pcmanfm-qt's icons
     std::optional<Rect> emptyViewport;  // views that list nothing still have a place
+    int nearChild = -1;                 // where the visible items were found last time
 };
 
 // Column headers lead a table's children; the cells follow row by row, one per column.
@@ -379,13 +383,13 @@ bool readsRows(Layout layout) {
     return layout == Layout::thunarTable || layout == Layout::pcmanfmTable || layout == Layout::nautilusList;
 }
 
-// GTK 4 reuses a few row widgets, so its children are few, but rows scrolled away may keep the place
-// they had. The rows really shown are the longest run that advances without overlapping.
-std::vector<Candidate> nautilusVisible(const AccessibleObject& view, const Rect& viewport) {
-    int count = std::min(view.childCount(), linearScanLimit);
+// GTK 4 keeps widgets for the rows near the visible ones (some hundreds in a long folder), and rows
+// scrolled away may keep the place they had. The rows really shown are the longest run of children
+// that advances without overlapping.
+std::vector<Candidate> longestRun(const AccessibleObject& view, const Rect& viewport, int from, int to) {
     std::vector<Candidate> best;
     std::vector<Candidate> run;
-    for (int i = 0; i < count; ++i) {
+    for (int i = from; i < to; ++i) {
         Object child = view.child(i);
         auto extents = child ? shown(*child) : std::nullopt;
         bool inside = extents && intersects(*extents, viewport);
@@ -405,6 +409,31 @@ std::vector<Candidate> nautilusVisible(const AccessibleObject& view, const Rect&
     return best;
 }
 
+// Whether a run of items fills the viewport from top to bottom.
+bool fills(const std::vector<Candidate>& run, const Rect& viewport) {
+    if (run.empty()) return false;
+    const Rect& first = run.front().extents;
+    const Rect& last = run.back().extents;
+    return first.y <= viewport.y + first.height && bottom(last) >= bottom(viewport) - last.height;
+}
+
+// Looks first near the rows shown last time, which is where they stay unless the view jumped far.
+std::vector<Candidate> nautilusVisible(const AccessibleObject& view, const Rect& viewport, int& near) {
+    int count = std::min(view.childCount(), nautilusScanLimit);
+    if (near >= 0 && near < count) {
+        int from = std::max(0, near - 48);
+        int to = std::min(count, near + 144);
+        auto run = longestRun(view, viewport, from, to);
+        if (fills(run, viewport) && (from == 0 || run.front().index > from) && run.back().index < to - 1) {
+            near = run.front().index;
+            return run;
+        }
+    }
+    auto run = longestRun(view, viewport, 0, count);
+    near = run.empty() ? -1 : run.front().index;
+    return run;
+}
+
 // Thunar lays out only the visible rows; the others share a sentinel, so halving cannot order them.
 // The table tells which cell is at the viewport's top instead.
 int thunarFirstRow(const Parts& parts, const Rows& rows, const Rect& viewport) {
@@ -421,7 +450,7 @@ int thunarFirstRow(const Parts& parts, const Rows& rows, const Rect& viewport) {
 }
 
 // The items inside the viewport, each with the object that tells its selection.
-std::vector<Candidate> visibleItems(const Parts& parts, const Rect& viewport) {
+std::vector<Candidate> visibleItems(Parts& parts, const Rect& viewport) {
     if (!parts.items) return {};
     switch (parts.layout) {
     case Layout::thunarTable:
@@ -437,7 +466,7 @@ std::vector<Candidate> visibleItems(const Parts& parts, const Rect& viewport) {
     }
     case Layout::nautilusList:
     case Layout::nautilusGrid:
-        return nautilusVisible(*parts.items, viewport);
+        return nautilusVisible(*parts.items, viewport, parts.nearChild);
     case Layout::none:
         break;
     }
@@ -516,7 +545,9 @@ std::optional<FileManagerView> FileManagerReader::readItems() {
     view.frame = cache->frame->extents();
     if (view.frame && !view.frame->isFinite()) view.frame.reset();
     if (!cache->located) {
+        int near = cache->parts.nearChild;
         cache->parts = {};
+        cache->parts.nearChild = near;
         switch (cache->kind) {
         case FileManagerKind::thunar:
             locateThunar(cache->frame, cache->parts);
@@ -530,7 +561,7 @@ std::optional<FileManagerView> FileManagerReader::readItems() {
         }
         cache->located = true;
     }
-    const Parts& parts = cache->parts;
+    Parts& parts = cache->parts;
     view.coordinates = cache->kind == FileManagerKind::nautilus ? Coordinates::window : Coordinates::screen;
     view.folder = parts.folder;
     view.viewport = parts.layout == Layout::none ? parts.emptyViewport : viewportOf(parts);

@@ -9,6 +9,7 @@
 #include <vector>
 
 struct _AtspiAccessible;
+struct _GMainContext;
 
 namespace larkspire::linux_desktop {
 
@@ -38,6 +39,9 @@ class LiveAccessibleObject : public AccessibleObject {
 
     // Calls made through any live object so far, to measure what a read costs.
     static std::uint64_t callCount();
+    // Calls on this thread answer empty after a program stopped answering, until the next pass starts.
+    static void startPass();
+    static bool stalled();
 
   private:
     _AtspiAccessible* object;
@@ -47,9 +51,10 @@ class LiveAccessibleObject : public AccessibleObject {
 constexpr int accessibilityTimeoutMilliseconds = 200;
 
 // Connects libatspi to the accessibility bus on the calling thread, which then owns every later
-// call. Nothing on success; otherwise why it cannot. Checks the bus before handing it to libatspi,
-// which ends the process when it has none.
-std::optional<std::string> connectAccessibilityBus();
+// call; its events are dispatched on `context` (the default context when null). Nothing on success;
+// otherwise why it cannot. Checks the bus before handing it to libatspi, which ends the process when
+// it has none.
+std::optional<std::string> connectAccessibilityBus(_GMainContext* context = nullptr);
 
 // The programs on the bus, each the root of its windows.
 std::vector<std::shared_ptr<LiveAccessibleObject>> accessibleApplications();

@@ -7,7 +7,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
@@ -17,8 +16,12 @@
 #if defined(LARKSPIRE_HAVE_XCB) && QT_CONFIG(xcb)
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
+#ifdef LARKSPIRE_HAVE_XCB_SHAPE
+#include <xcb/shape.h>
+#endif
 #else
 #undef LARKSPIRE_HAVE_XCB
+#undef LARKSPIRE_HAVE_XCB_SHAPE
 #endif
 
 namespace larkspire::qt {
@@ -36,11 +39,21 @@ int rounded(double value) {
 }
 
 #ifdef LARKSPIRE_HAVE_XCB
+xcb_connection_t* x11Connection() {
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+// Qt makes a new native window when a window shown before is shown again after its stacking hint
+// changed, and the widget's own id still names the old one; the QWindow knows the current one.
+xcb_window_t nativeWindow(QWidget& widget) {
+    return static_cast<xcb_window_t>(widget.windowHandle()->winId());
+}
+
 // Window managers follow these hints for mapped windows only when asked through the root window.
 void askWindowManager(QWidget& widget) {
-    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection() || !widget.windowHandle()) return;
-    auto* connection = x11->connection();
+    auto* connection = x11Connection();
+    if (!connection || !widget.windowHandle()) return;
     auto atom = [connection](const char* name) {
         auto cookie = xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
         auto* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
@@ -48,7 +61,7 @@ void askWindowManager(QWidget& widget) {
         std::free(reply);
         return value;
     };
-    auto window = static_cast<xcb_window_t>(widget.winId());
+    auto window = nativeWindow(widget);
     auto* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     if (!screen) return;
     auto send = [&](xcb_atom_t type, std::uint32_t a, std::uint32_t b, std::uint32_t c) {
@@ -81,6 +94,26 @@ void askWindowManager(QWidget& widget) {
         send(state, add, skipPager, 0);
         send(desktop, everyDesktop, 1, 0);
     }
+    xcb_flush(connection);
+}
+#endif
+
+#ifdef LARKSPIRE_HAVE_XCB_SHAPE
+// Qt's own input shape is fixed at the size the window had when it began taking the mouse, and a
+// window manager that frames the window copies it to the frame only when told it changed after
+// managing the window; until then the frame takes every click. So the shape is set here: empty to
+// let clicks through, none at all (the whole window, whatever its size) to take the mouse.
+void setInputShape(QWidget& widget, bool ignoresMouse) {
+    auto* connection = x11Connection();
+    if (!connection || !widget.windowHandle() || !widget.windowHandle()->handle()) return;
+    auto* shape = xcb_get_extension_data(connection, &xcb_shape_id);
+    if (!shape || !shape->present) return;
+    auto window = nativeWindow(widget);
+    if (ignoresMouse)
+        xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
+                             window, 0, 0, 0, nullptr);
+    else
+        xcb_shape_mask(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, window, 0, 0, XCB_NONE);
     xcb_flush(connection);
 }
 #endif
@@ -149,13 +182,22 @@ void WidgetView::moveEvent(QMoveEvent*) {
     if (events.moved) events.moved();
 }
 
-void WidgetView::showEvent(QShowEvent*) {
+bool WidgetView::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
 #ifdef LARKSPIRE_HAVE_XCB
-    // The window manager only takes these requests for a mapped window, and mapping follows the show.
-    QTimer::singleShot(100, this, [this] {
-        if (isVisible()) askWindowManager(*this);
-    });
+    // By the time the window maps, the window manager has taken it: only now does it follow the
+    // workspace and task-bar requests, and notice the input shape. Every show maps a window again.
+    if (eventType == "xcb_generic_event_t" && windowHandle()) {
+        auto* event = static_cast<xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY &&
+            reinterpret_cast<xcb_map_notify_event_t*>(event)->window == nativeWindow(*this)) {
+            askWindowManager(*this);
+#ifdef LARKSPIRE_HAVE_XCB_SHAPE
+            setInputShape(*this, ignoresMouse);
 #endif
+        }
+    }
+#endif
+    return QWidget::nativeEvent(eventType, message, result);
 }
 
 QtWidgetWindow::QtWidgetWindow(const Rect& contentRect, WidgetWindowEvents events)
@@ -179,6 +221,10 @@ void QtWidgetWindow::applyFlags() {
     } else {
         view->setWindowFlags(flags);
     }
+    view->ignoresMouse = ignoresMouse;
+#ifdef LARKSPIRE_HAVE_XCB_SHAPE
+    setInputShape(*view, ignoresMouse);
+#endif
 }
 
 Rect QtWidgetWindow::frame() const {

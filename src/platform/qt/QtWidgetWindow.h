@@ -25,6 +25,7 @@ class WidgetView : public QWidget {
     DisplayList content;
     std::optional<Rect> handle;
     bool movable = false;
+    bool ignoresMouse = true;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -32,7 +33,7 @@ class WidgetView : public QWidget {
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
-    void showEvent(QShowEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
   private:
     enum class Drag { none, window, handle };

@@ -32,6 +32,7 @@ SimSettingsWindows::createSettingsWindow(const std::vector<SettingsTab>& tabs) {
 }
 
 TextSize SimTextMetrics::measure(std::string_view text, const FontDescription& font) const {
+    ++measurements;
     std::size_t characters = 0;
     for (unsigned char c : text)
         if ((c & 0xC0) != 0x80) ++characters;  // count UTF-8 lead bytes only

@@ -103,6 +103,7 @@ class SimFolderPicker : public FolderPicker {
 class SimTextMetrics : public TextMetrics {
   public:
     TextSize measure(std::string_view text, const FontDescription& font) const override;
+    mutable int measurements = 0;  // how often a face was laid out shows here
 };
 
 }  // namespace larkspire::sim

@@ -7,6 +7,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace larkspire;
@@ -392,6 +393,65 @@ TEST(FileManagerReader, ReadsTheStatesOfNautilusRowsForTheSelection) {
     auto selection = reader.readSelection();
     ASSERT_TRUE(selection);
     EXPECT_EQ(names(*selection, true), std::vector<std::string>{"Datei 12.txt"});
+}
+
+}  // namespace
+
+namespace {
+
+// After going up a level, a path bar keeps the deeper buttons; the checked one is the folder shown.
+TEST(FileManagerView, PathBarsNameTheCheckedFolderNotTheDeepest) {
+    for (auto [file, kind, role] :
+         {std::tuple{"thunar-buttons.json", FileManagerKind::thunar, "toggle button"},
+          std::tuple{"pcmanfm-details.json", FileManagerKind::pcmanfmQt, "check box"}}) {
+        auto tree = RecordedTree::load(recordings + file);
+        forEach(tree->document["frames"][0], role, [](json& button) {
+            auto& states = button["states"];
+            states.erase(std::remove(states.begin(), states.end(), "checked"), states.end());
+            if (button["name"] == "home") states.push_back("checked");
+        });
+        auto view = read(*tree, kind);
+        ASSERT_TRUE(view) << file;
+        EXPECT_EQ(view->folder, recordedHome) << file;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// GTK 4 keeps hundreds of item widgets in a long folder. Once the shown ones are found, a new read of
+// the items looks near them first instead of through all.
+TEST(FileManagerReader, ReadsALongNautilusGridNearWhereItsItemsWere) {
+    auto tree = RecordedTree::load(recordings + "nautilus-grid.json");
+    json* grid = findRecorded(tree->document["frames"][0], "table", "GtkGridView");
+    ASSERT_TRUE(grid);
+    json cell = (*grid)["children"][4];
+    json children = json::array();
+    for (int k = 0; k < 700; ++k) {
+        json item = cell;
+        bool shown = k >= 300 && k < 320;
+        int column = (k - 300) % 4, row = (k - 300) / 4;
+        item["extents"] = shown ? json{261 + 154 * column, 50 + 136 * row, 144, 130} : json{256, 62, 0, 0};
+        item["states"] = json::array({"focusable", "visible"});
+        item["children"][0]["name"] = "Datei " + std::to_string(k) + ".txt";
+        children.push_back(item);
+    }
+    (*grid)["children"] = children;
+    (*grid)["childCount"] = 700;
+
+    FileManagerReader reader(FileManagerKind::nautilus, tree->frame(), recordedHome);
+    auto first = reader.read();
+    ASSERT_TRUE(first);
+    std::vector<std::string> expected;
+    for (int k = 300; k < 316; ++k) expected.push_back("Datei " + std::to_string(k) + ".txt");
+    EXPECT_EQ(names(*first), expected);
+
+    tree->calls = 0;
+    auto again = reader.readItems();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(names(*again), expected);
+    EXPECT_LT(tree->calls, 500);
 }
 
 }  // namespace
