@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <tuple>
+#include <utility>
 
 namespace larkspire::linux_desktop {
 
@@ -56,14 +57,31 @@ bool isSoundName(const std::string& name) {
            name.find('\0') == std::string::npos;
 }
 
+// GTK 4 draws its own decoration and, without a compositor, keeps a resize border of a few pixels on
+// every side inside its X11 window; its window-relative extents start inside that border. The frame
+// it reports is the window without it, so the border is half the difference on each axis. A frame
+// larger than the window, or a border wider than any theme draws, is a garbled reply: no border then.
+std::pair<double, double> drawnInset(const FileManagerView& view, const DesktopWindow& listed) {
+    constexpr double widestBorder = 64;
+    if (!view.frame || !view.frame->isFinite()) return {0, 0};
+    auto half = [&](double outer, double inner) {
+        double border = (outer - inner) / 2;
+        return border >= 0 && border <= widestBorder ? std::floor(border) : 0;
+    };
+    double left = half(listed.client.width, view.frame->width);
+    double top = half(listed.client.height, view.frame->height);
+    return {left, top};
+}
+
 SceneWindow sceneWindow(const FileManagerWindow& window, const DesktopWindow& listed) {
     SceneWindow scene{.processIdentifier = window.processIdentifier, .number = listed.number};
     const auto& view = window.view;
     if (!view.exposesItems || !view.viewport || !view.viewport->isFinite()) return scene;
     double dx = 0, dy = 0;
     if (view.coordinates == Coordinates::window) {
-        dx = listed.client.x;
-        dy = listed.client.y;
+        auto [left, top] = drawnInset(view, listed);
+        dx = listed.client.x + left;
+        dy = listed.client.y + top;
     }
     scene.viewport = moved(*view.viewport, dx, dy);
     auto folder = folderPrefix(view.folder);

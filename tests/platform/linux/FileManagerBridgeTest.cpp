@@ -250,6 +250,40 @@ TEST_F(BadgeOverFileManagerWindows, NautilusMeasuresFromItsWindowAndIsMovedOntoT
     EXPECT_EQ(view->label->rect.y, 10);
 }
 
+// Without a compositor GTK 4 keeps a resize border inside its X11 window (5 px here: it reports its
+// frame as 890×590 in a 900×600 window); the greys and the badge must sit on the rows, not 5 px off.
+TEST_F(BadgeOverFileManagerWindows, NautilusRowsAreMovedPastTheBorderInsideItsWindow) {
+    const Rect client{200, 100, 900, 600};
+    x11.list = {listed(0x2400007, 5151, "Projekt", client)};
+    x11.active = 0x2400007;
+    auto window = listView(5151, "Projekt", Rect{0, 0, 890, 590}, Rect{0, 46, 890, 544}, {"a.pdf", "b.mov"},
+                           {"a.pdf", "b.mov"});
+    window.kind = FileManagerKind::nautilus;
+    window.view.coordinates = Coordinates::window;
+    window.view.active = true;
+    bridge->setWindows({window});
+    start();
+    controller->setCutPaths({folder + "/b.mov"});
+    desktop.advance(0.5);
+
+    auto* view = viewOver(0x2400007);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->rects, (std::vector<Rect>{Rect{5, 600 - (5 + 70) - 24, 890, 24}}));
+    ASSERT_TRUE(view->label);
+    EXPECT_EQ(view->label->rect.x, 5 + 10);
+    EXPECT_EQ(view->label->rect.y, 5 + 10);
+
+    // A frame reported larger than the window, or absurdly small, is no border: nothing is moved.
+    for (Rect garbled : {Rect{0, 0, 1200, 900}, Rect{0, 0, 10, 10}}) {
+        window.view.frame = garbled;
+        bridge->setWindows({window});
+        desktop.advance(0.5);
+        view = viewOver(0x2400007);
+        ASSERT_NE(view, nullptr);
+        EXPECT_EQ(view->rects, (std::vector<Rect>{Rect{0, 600 - 70 - 24, 890, 24}}));
+    }
+}
+
 // Each case is a window that must stay undecorated although it is active and has a selection.
 struct Undecorated {
     const char* name;
