@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <set>
 
@@ -168,8 +169,41 @@ std::string homeFolder(const std::string& home) {
     return env ? env : "";
 }
 
-// The path bar of Nautilus: buttons from the root or "Home" down to the current folder.
-std::optional<std::string> nautilusPathBar(const Object& bar, const std::string& home) {
+// The name the system gives itself (os-release's NAME, "Linux" without one), which Nautilus shows on
+// its path bar's button for "/".
+std::string systemNameFromFile() {
+    for (const char* file : {"/etc/os-release", "/usr/lib/os-release"}) {
+        std::ifstream in(file);
+        if (!in) continue;
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.rfind("NAME=", 0) != 0) continue;
+            std::string value = line.substr(5);
+            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                value.back() == value.front())
+                value = value.substr(1, value.size() - 2);
+            std::string plain;
+            for (std::size_t i = 0; i < value.size(); ++i) {
+                if (value[i] == '\\' && i + 1 < value.size()) ++i;
+                plain += value[i];
+            }
+            if (!plain.empty()) return plain;
+        }
+        return "Linux";
+    }
+    return "Linux";
+}
+
+std::string systemName(const std::string& given) {
+    if (!given.empty()) return given;
+    static const std::string fromFile = systemNameFromFile();
+    return fromFile;
+}
+
+// The path bar of Nautilus: buttons from the root (named after the system) or "Home" down to the
+// current folder.
+std::optional<std::string> nautilusPathBar(const Object& bar, const std::string& home,
+                                           const std::string& root) {
     std::vector<std::string> labels;
     Search search;
     search.budget = 120;
@@ -194,7 +228,7 @@ std::optional<std::string> nautilusPathBar(const Object& bar, const std::string&
         auto base = folderPath(homeFolder(home));
         if (!base) return std::nullopt;
         path = *base == "/" ? "" : *base;
-    } else if (labels.front() != "/") {
+    } else if (labels.front() != "/" && labels.front() != systemName(root)) {
         return std::nullopt;  // a start the rule does not know: better no folder than a wrong one
     }
     for (auto label = labels.begin() + 1; label != labels.end(); ++label) {
@@ -318,7 +352,7 @@ void locatePcmanfm(const Object& frame, Parts& parts) {
     });
 }
 
-void locateNautilus(const Object& frame, Parts& parts, const std::string& home) {
+void locateNautilus(const Object& frame, Parts& parts, const std::string& home, const std::string& root) {
     Object toolbar;
     Object view;
     Object scrollPane;
@@ -349,7 +383,7 @@ void locateNautilus(const Object& frame, Parts& parts, const std::string& home) 
             if (role != "scroll pane") return role == "tool bar" || role == "panel" || role == "filler";
             Object content = object->childCount() > 0 ? object->child(0) : nullptr;
             if (content && content->role() == "panel") {
-                parts.folder = nautilusPathBar(content, home);
+                parts.folder = nautilusPathBar(content, home, root);
                 bar.stop = true;
             }
             return false;
@@ -519,6 +553,7 @@ struct FileManagerReader::Cache {
     FileManagerKind kind;
     Object frame;
     std::string home;
+    std::string systemName;
     bool located = false;
     Parts parts;
     FileManagerView view;
@@ -526,8 +561,8 @@ struct FileManagerReader::Cache {
 };
 
 FileManagerReader::FileManagerReader(FileManagerKind kind, std::shared_ptr<const AccessibleObject> frame,
-                                     std::string home)
-    : cache(std::make_unique<Cache>(Cache{kind, std::move(frame), std::move(home)})) {}
+                                     std::string home, std::string systemName)
+    : cache(std::make_unique<Cache>(Cache{kind, std::move(frame), std::move(home), std::move(systemName)})) {}
 
 FileManagerReader::~FileManagerReader() = default;
 
@@ -556,7 +591,7 @@ std::optional<FileManagerView> FileManagerReader::readItems() {
             locatePcmanfm(cache->frame, cache->parts);
             break;
         case FileManagerKind::nautilus:
-            locateNautilus(cache->frame, cache->parts, cache->home);
+            locateNautilus(cache->frame, cache->parts, cache->home, cache->systemName);
             break;
         }
         cache->located = true;
@@ -611,12 +646,12 @@ std::optional<FileManagerKind> fileManagerKind(const std::string& applicationNam
 }
 
 std::optional<FileManagerView> readFileManagerWindow(FileManagerKind kind, const AccessibleObject& frame,
-                                                     const std::string& home) {
+                                                     const std::string& home, const std::string& systemName) {
     // The reader holds the frame without owning it; it ends before this returns.
     return FileManagerReader(
                kind,
                std::shared_ptr<const AccessibleObject>(std::shared_ptr<const AccessibleObject>(), &frame),
-               home)
+               home, systemName)
         .read();
 }
 

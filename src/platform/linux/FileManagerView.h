@@ -44,7 +44,7 @@ struct FileManagerView {
 class FileManagerReader {
   public:
     FileManagerReader(FileManagerKind kind, std::shared_ptr<const AccessibleObject> frame,
-                      std::string home = {});
+                      std::string home = {}, std::string systemName = {});
     ~FileManagerReader();
     FileManagerReader(const FileManagerReader&) = delete;
     FileManagerReader& operator=(const FileManagerReader&) = delete;
@@ -61,8 +61,10 @@ class FileManagerReader {
 
 // Reads a window of that file manager. Visits only what it needs: the path bar or location text, the
 // item view, its rows inside the viewport and their selection. Nothing when `frame` is no window.
-// `home` stands for the home folder a path bar names "Home"; empty: $HOME.
+// `home` stands for the home folder a path bar names "Home"; empty: $HOME. `systemName` is the name a
+// path bar gives "/"; empty: the system's own from os-release.
 std::optional<FileManagerView> readFileManagerWindow(FileManagerKind kind, const AccessibleObject& frame,
-                                                     const std::string& home = {});
+                                                     const std::string& home = {},
+                                                     const std::string& systemName = {});
 
 }  // namespace larkspire::linux_desktop

@@ -168,6 +168,25 @@ TEST(FileManagerView, NautilusWithoutAKnownStartOfItsPathBarTellsNoFolder) {
     EXPECT_TRUE(view->items.empty());
 }
 
+// Outside the home folder the path bar starts at "/", which Nautilus names after the system (os-release's
+// NAME); another system's name, or none, must give no folder rather than a wrong one.
+TEST(FileManagerView, NautilusOutsideTheHomeFolderStartsAtTheButtonNamedAfterTheSystem) {
+    auto tree = RecordedTree::load(recordings + "nautilus-outside-home.json");
+    auto view =
+        readFileManagerWindow(FileManagerKind::nautilus, *tree->frame(), recordedHome, "Debian GNU/Linux");
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->folder, "/tmp/fmn-x/aussen/tief");
+    EXPECT_EQ(names(*view), (std::vector<std::string>{"Notiz 1.txt", "Notiz 2.txt", "Notiz 3.txt"}));
+    EXPECT_EQ(names(*view, true), (std::vector<std::string>{"Notiz 1.txt", "Notiz 2.txt"}));
+
+    for (std::string other : {"Fedora Linux", "Linux"}) {
+        view = readFileManagerWindow(FileManagerKind::nautilus, *tree->frame(), recordedHome, other);
+        ASSERT_TRUE(view) << other;
+        EXPECT_EQ(view->folder, std::nullopt) << other;
+        EXPECT_TRUE(view->items.empty()) << other;
+    }
+}
+
 // A long folder made from a real recording: `rows` rows of which only those at `firstVisible` and on
 // are laid out (Thunar) or every row is laid out in order (pcmanfm-qt).
 void growRows(json& table, int columns, int headers, int rows, int firstVisible, double top, double rowHeight,
