@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <libintl.h>
 #include <set>
 
 namespace larkspire::linux_desktop {
@@ -194,6 +195,13 @@ std::string systemNameFromFile() {
     return "Linux";
 }
 
+// Nautilus names the home folder's button in its own translation for the session's language.
+std::string homeButtonName(const std::string& given) {
+    if (!given.empty()) return given;
+    static const std::string translated = dgettext("nautilus", "Home");
+    return translated;
+}
+
 std::string systemName(const std::string& given) {
     if (!given.empty()) return given;
     static const std::string fromFile = systemNameFromFile();
@@ -203,7 +211,7 @@ std::string systemName(const std::string& given) {
 // The path bar of Nautilus: buttons from the root (named after the system) or "Home" down to the
 // current folder.
 std::optional<std::string> nautilusPathBar(const Object& bar, const std::string& home,
-                                           const std::string& root) {
+                                           const PathBarNames& names) {
     std::vector<std::string> labels;
     Search search;
     search.budget = 120;
@@ -224,11 +232,11 @@ std::optional<std::string> nautilusPathBar(const Object& bar, const std::string&
     });
     if (labels.empty()) return std::nullopt;
     std::string path;
-    if (labels.front() == "Home") {
+    if (labels.front() == "Home" || labels.front() == homeButtonName(names.home)) {
         auto base = folderPath(homeFolder(home));
         if (!base) return std::nullopt;
         path = *base == "/" ? "" : *base;
-    } else if (labels.front() != "/" && labels.front() != systemName(root)) {
+    } else if (labels.front() != "/" && labels.front() != systemName(names.system)) {
         return std::nullopt;  // a start the rule does not know: better no folder than a wrong one
     }
     for (auto label = labels.begin() + 1; label != labels.end(); ++label) {
@@ -352,7 +360,7 @@ void locatePcmanfm(const Object& frame, Parts& parts) {
     });
 }
 
-void locateNautilus(const Object& frame, Parts& parts, const std::string& home, const std::string& root) {
+void locateNautilus(const Object& frame, Parts& parts, const std::string& home, const PathBarNames& names) {
     Object toolbar;
     Object view;
     Object scrollPane;
@@ -383,7 +391,7 @@ void locateNautilus(const Object& frame, Parts& parts, const std::string& home, 
             if (role != "scroll pane") return role == "tool bar" || role == "panel" || role == "filler";
             Object content = object->childCount() > 0 ? object->child(0) : nullptr;
             if (content && content->role() == "panel") {
-                parts.folder = nautilusPathBar(content, home, root);
+                parts.folder = nautilusPathBar(content, home, names);
                 bar.stop = true;
             }
             return false;
@@ -553,7 +561,7 @@ struct FileManagerReader::Cache {
     FileManagerKind kind;
     Object frame;
     std::string home;
-    std::string systemName;
+    PathBarNames names;
     bool located = false;
     Parts parts;
     FileManagerView view;
@@ -561,8 +569,8 @@ struct FileManagerReader::Cache {
 };
 
 FileManagerReader::FileManagerReader(FileManagerKind kind, std::shared_ptr<const AccessibleObject> frame,
-                                     std::string home, std::string systemName)
-    : cache(std::make_unique<Cache>(Cache{kind, std::move(frame), std::move(home), std::move(systemName)})) {}
+                                     std::string home, PathBarNames names)
+    : cache(std::make_unique<Cache>(Cache{kind, std::move(frame), std::move(home), std::move(names)})) {}
 
 FileManagerReader::~FileManagerReader() = default;
 
@@ -591,7 +599,7 @@ std::optional<FileManagerView> FileManagerReader::readItems() {
             locatePcmanfm(cache->frame, cache->parts);
             break;
         case FileManagerKind::nautilus:
-            locateNautilus(cache->frame, cache->parts, cache->home, cache->systemName);
+            locateNautilus(cache->frame, cache->parts, cache->home, cache->names);
             break;
         }
         cache->located = true;
@@ -646,12 +654,12 @@ std::optional<FileManagerKind> fileManagerKind(const std::string& applicationNam
 }
 
 std::optional<FileManagerView> readFileManagerWindow(FileManagerKind kind, const AccessibleObject& frame,
-                                                     const std::string& home, const std::string& systemName) {
+                                                     const std::string& home, const PathBarNames& names) {
     // The reader holds the frame without owning it; it ends before this returns.
     return FileManagerReader(
                kind,
                std::shared_ptr<const AccessibleObject>(std::shared_ptr<const AccessibleObject>(), &frame),
-               home, systemName)
+               home, names)
         .read();
 }
 

@@ -39,12 +39,19 @@ struct FileManagerView {
     bool operator==(const FileManagerView&) const = default;
 };
 
+// What Nautilus's path bar calls its first button; empty: as this session names it (the home folder in
+// Nautilus's own translation for the session's language besides "Home", "/" after os-release's NAME).
+struct PathBarNames {
+    std::string home;
+    std::string system;
+};
+
 // Reads one window of a file manager again and again, keeping where its parts are, so that a change
 // costs only what it touched. Every call may make round trips; use it from one thread.
 class FileManagerReader {
   public:
     FileManagerReader(FileManagerKind kind, std::shared_ptr<const AccessibleObject> frame,
-                      std::string home = {}, std::string systemName = {});
+                      std::string home = {}, PathBarNames names = {});
     ~FileManagerReader();
     FileManagerReader(const FileManagerReader&) = delete;
     FileManagerReader& operator=(const FileManagerReader&) = delete;
@@ -61,10 +68,9 @@ class FileManagerReader {
 
 // Reads a window of that file manager. Visits only what it needs: the path bar or location text, the
 // item view, its rows inside the viewport and their selection. Nothing when `frame` is no window.
-// `home` stands for the home folder a path bar names "Home"; empty: $HOME. `systemName` is the name a
-// path bar gives "/"; empty: the system's own from os-release.
+// `home` stands for the home folder a path bar names "Home"; empty: $HOME.
 std::optional<FileManagerView> readFileManagerWindow(FileManagerKind kind, const AccessibleObject& frame,
                                                      const std::string& home = {},
-                                                     const std::string& systemName = {});
+                                                     const PathBarNames& names = {});
 
 }  // namespace larkspire::linux_desktop

@@ -157,12 +157,22 @@ TEST(FileManagerView, KnowsTheFileManagersByTheirNamesOnTheBus) {
     EXPECT_EQ(fileManagerKind(""), std::nullopt);
 }
 
-TEST(FileManagerView, NautilusWithoutAKnownStartOfItsPathBarTellsNoFolder) {
+// Nautilus names its home button in the session's language ("Persönlicher Ordner" with LANGUAGE=de).
+// That name, as the session's translation gives it, leads home; a name in any other language leads
+// nowhere, so the window gets no folder and no badge.
+TEST(FileManagerView, NautilusKnowsItsHomeButtonByTheSessionsNameAndNoOther) {
     auto tree = RecordedTree::load(recordings + "nautilus-list.json");
     json* home = findRecorded(tree->document["frames"][0], "label", "Home");
     ASSERT_TRUE(home);
     (*home)["name"] = "Persönlicher Ordner";
-    auto view = read(*tree, FileManagerKind::nautilus);
+    const PathBarNames german{.home = "Persönlicher Ordner"};
+    auto view = readFileManagerWindow(FileManagerKind::nautilus, *tree->frame(), recordedHome, german);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->folder, recordedFolder);
+    EXPECT_EQ(names(*view, true), (std::vector<std::string>{"Datei 05.txt", "Datei 07.txt", "Datei 10.txt"}));
+
+    (*home)["name"] = "Dossier personnel";
+    view = readFileManagerWindow(FileManagerKind::nautilus, *tree->frame(), recordedHome, german);
     ASSERT_TRUE(view);
     EXPECT_EQ(view->folder, std::nullopt);
     EXPECT_TRUE(view->items.empty());
@@ -172,15 +182,16 @@ TEST(FileManagerView, NautilusWithoutAKnownStartOfItsPathBarTellsNoFolder) {
 // NAME); another system's name, or none, must give no folder rather than a wrong one.
 TEST(FileManagerView, NautilusOutsideTheHomeFolderStartsAtTheButtonNamedAfterTheSystem) {
     auto tree = RecordedTree::load(recordings + "nautilus-outside-home.json");
-    auto view =
-        readFileManagerWindow(FileManagerKind::nautilus, *tree->frame(), recordedHome, "Debian GNU/Linux");
+    auto view = readFileManagerWindow(FileManagerKind::nautilus, *tree->frame(), recordedHome,
+                                      PathBarNames{.system = "Debian GNU/Linux"});
     ASSERT_TRUE(view);
     EXPECT_EQ(view->folder, "/tmp/fmn-x/aussen/tief");
     EXPECT_EQ(names(*view), (std::vector<std::string>{"Notiz 1.txt", "Notiz 2.txt", "Notiz 3.txt"}));
     EXPECT_EQ(names(*view, true), (std::vector<std::string>{"Notiz 1.txt", "Notiz 2.txt"}));
 
     for (std::string other : {"Fedora Linux", "Linux"}) {
-        view = readFileManagerWindow(FileManagerKind::nautilus, *tree->frame(), recordedHome, other);
+        view = readFileManagerWindow(FileManagerKind::nautilus, *tree->frame(), recordedHome,
+                                     PathBarNames{.system = other});
         ASSERT_TRUE(view) << other;
         EXPECT_EQ(view->folder, std::nullopt) << other;
         EXPECT_TRUE(view->items.empty()) << other;
