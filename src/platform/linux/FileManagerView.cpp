@@ -425,12 +425,26 @@ bool readsRows(Layout layout) {
     return layout == Layout::thunarTable || layout == Layout::pcmanfmTable || layout == Layout::nautilusList;
 }
 
+// Whether the user is at a run: it holds the focused or a selected row.
+bool touched(const std::vector<Candidate>& run) {
+    return std::any_of(run.begin(), run.end(), [](const Candidate& candidate) {
+        auto states = candidate.object->states();
+        return std::find(states.begin(), states.end(), "focused") != states.end() ||
+               std::find(states.begin(), states.end(), "selected") != states.end();
+    });
+}
+
 // GTK 4 keeps widgets for the rows near the visible ones (some hundreds in a long folder), and rows
 // scrolled away may keep the place they had. The rows really shown are the longest run of children
-// that advances without overlapping.
+// that advances without overlapping. Rows left behind by a far jump (End, then Home) can make a run
+// just as long, which nothing in their places tells apart: the one the user is at wins, else the later.
 std::vector<Candidate> longestRun(const AccessibleObject& view, const Rect& viewport, int from, int to) {
     std::vector<Candidate> best;
     std::vector<Candidate> run;
+    auto keep = [&] {
+        if (run.size() > best.size() || (run.size() == best.size() && (touched(run) || !touched(best))))
+            best = run;
+    };
     for (int i = from; i < to; ++i) {
         Object child = view.child(i);
         auto extents = child ? shown(*child) : std::nullopt;
@@ -440,14 +454,14 @@ std::vector<Candidate> longestRun(const AccessibleObject& view, const Rect& view
             bool advances =
                 extents->y > last.y || (extents->y == last.y && extents->x >= last.x + last.width);
             if (!advances || intersects(*extents, last)) {
-                if (run.size() >= best.size()) best = run;
+                keep();
                 run.clear();
             }
         }
         if (inside) run.push_back({child, *extents, i});
         if (int(run.size()) >= mostVisibleItems) break;
     }
-    if (run.size() >= best.size()) best = run;
+    keep();
     return best;
 }
 
@@ -629,6 +643,9 @@ std::optional<FileManagerView> FileManagerReader::readItems() {
 
 std::optional<FileManagerView> FileManagerReader::readSelection() {
     if (!cache->located) return read();
+    // Rows left at their old places hide a far scroll from `moved`; the user selects in the rows shown,
+    // so a new selection finds them again.
+    if (cache->kind == FileManagerKind::nautilus) return readItems();
     markSelection(cache->parts, cache->read, cache->view.items);
     return cache->view;
 }

@@ -452,6 +452,32 @@ namespace {
 
 // GTK 4 keeps hundreds of item widgets in a long folder. Once the shown ones are found, a new read of
 // the items looks near them first instead of through all.
+// Back at the top after End: rows 33–42 keep the places they had at the bottom and make a run as long as
+// the rows shown. The rows the user is at (focused, selected) are the ones shown; then, after a jump back
+// to the bottom that `moved` cannot see (the first row read keeps its place), a new selection finds them.
+TEST(FileManagerReader, NautilusRowsLeftBehindByAFarScrollAreNotTakenForTheRowsShown) {
+    auto tree = RecordedTree::load(recordings + "nautilus-scrolled-back.json");
+    FileManagerReader reader(FileManagerKind::nautilus, tree->frame(), recordedHome);
+    auto view = reader.read();
+    ASSERT_TRUE(view);
+    EXPECT_EQ(names(*view), files(1, 10));
+    EXPECT_EQ(names(*view, true), files(1, 2));
+
+    // The jump back: the top rows keep their places, the bottom rows take theirs again, 39–40 selected.
+    json& list = *findRecorded(tree->document["frames"][0], "tree table", "GtkColumnView");
+    auto& rows = list["children"][1]["children"];
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        auto& states = rows[i]["states"];
+        states.erase(std::remove(states.begin(), states.end(), "selected"), states.end());
+        states.erase(std::remove(states.begin(), states.end(), "focused"), states.end());
+        if (i == 38 || i == 39) states.push_back("selected");
+    }
+    EXPECT_FALSE(reader.moved());
+    auto selection = reader.readSelection();
+    ASSERT_TRUE(selection);
+    EXPECT_EQ(names(*selection, true), files(39, 40));
+}
+
 TEST(FileManagerReader, ReadsALongNautilusGridNearWhereItsItemsWere) {
     auto tree = RecordedTree::load(recordings + "nautilus-grid.json");
     json* grid = findRecorded(tree->document["frames"][0], "table", "GtkGridView");
