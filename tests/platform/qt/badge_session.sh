@@ -8,7 +8,13 @@ dir=$(mktemp -d)
 log=$dir/larkspire.log
 started=()
 skip() { echo "Übersprungen: $*"; exit 77; }
-fail() { echo "FEHLER: $*"; echo "--- Protokoll"; tail -n 30 "$log"; exit 1; }
+fail() {
+    echo "FEHLER: $*"
+    [ -n "${DISPLAY:-}" ] && "$grab" "$pictures/failed.png" 2>/dev/null && echo "Bild: $pictures/failed.png"
+    echo "--- Protokoll"
+    tail -n 30 "$log"
+    exit 1
+}
 # shellcheck source=../../tools/desktop_session.sh
 source "$here/../../tools/desktop_session.sh"
 cleanup() {
@@ -61,6 +67,17 @@ startLarkspire() {
     larkspire=$!
     started+=("$larkspire")
     within 20 "Larkspire startet nicht" logged "Statussymbol gesetzt"
+    # Without a status bar larkspire opens its settings window instead, which takes the focus some
+    # time after it appears; it is put aside so that it cannot take the file manager's keys.
+    local waited settings
+    for ((waited = 0; waited < 30; waited++)); do logged "Keine Statusleiste" && break; sleep 0.1; done
+    if logged "Keine Statusleiste"; then
+        within 10 "kein Einstellungsfenster" xdotool search --onlyvisible --pid "$larkspire" --name "."
+        sleep 0.5
+        for settings in $(xdotool search --onlyvisible --pid "$larkspire" --name "."); do
+            xdotool windowminimize --sync "$settings"
+        done
+    fi
 }
 
 quitLarkspire() {
@@ -68,9 +85,10 @@ quitLarkspire() {
     timeout 20 tail --pid="$larkspire" -f /dev/null || fail "Larkspire hat sich nicht beendet"
 }
 
-# Larkspire's settings window may open meanwhile; each step brings the file manager to the front first.
+# Each step brings the file manager to the front first.
+in_front() { xdotool windowactivate --sync "$window" && [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ]; }
 keys() {
-    xdotool windowactivate --sync "$window" || return 1
+    within 5 "das Fenster des Dateimanagers kommt nicht nach vorn" in_front
     for key in "$@"; do
         xdotool key --clearmodifiers "$key"
         sleep 0.2

@@ -24,10 +24,8 @@ thunar "$folder" >"$dir/thunar.log" 2>&1 &
 started+=($!)
 window=$(windowNamed "^Projekt - Thunar$") || skip "Thunar zeigt kein Fenster: $(tail -n 3 "$dir/thunar.log")"
 xdotool windowsize --sync "$window" 900 600 windowmove --sync "$window" 200 100
-# Larkspire starts once Thunar shows its rows, as a user would find the desktop.
-sleep 1
+# Larkspire starts while Thunar may still be filling its window.
 startLarkspire
-sleep 1
 
 if [ "$mode" = "--measure" ]; then
     keys Home shift+Down shift+Down shift+Down
