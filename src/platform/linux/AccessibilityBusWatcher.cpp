@@ -347,8 +347,10 @@ void AccessibilityBusWatcher::State::readWindows(Application& application, Need 
 // Only a whole read replaces what the window showed; a read that was not is tried again soon.
 void AccessibilityBusWatcher::State::settle(Application& application, Window& window,
                                             std::optional<FileManagerView> read, bool overtaken) {
+    // A frame that does not answer as one (a call timed out) is no proof the window closed: the list
+    // of frames says that.
     bool whole = read && window.reader->complete() && !overtaken;
-    if (whole || !read || ++window.unsettled >= unsettledReadsAccepted) {
+    if (whole || ++window.unsettled >= unsettledReadsAccepted) {
         window.view = std::move(read);
         window.unsettled = 0;
         return;
