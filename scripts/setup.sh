@@ -9,7 +9,7 @@ packages=(
   nlohmann-json3-dev libsystemd-dev
   qt6-base-dev libgl-dev qt6-svg-dev qt6-qpa-plugins
   xvfb xauth dbus dbus-x11 fonts-dejavu-core
-  jq thunar nautilus openbox xdotool
+  jq thunar nautilus pcmanfm-qt openbox xdotool
   hyperfine python3
   libxcb1-dev libxcb-shape0-dev x11-utils
   xdg-utils desktop-file-utils lintian

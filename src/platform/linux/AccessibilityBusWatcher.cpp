@@ -2,6 +2,7 @@
 
 #include "platform/linux/LiveAccessibleObject.h"
 
+#include <algorithm>
 #include <atomic>
 #include <atspi/atspi.h>
 #include <chrono>
@@ -17,8 +18,14 @@ namespace larkspire::linux_desktop {
 
 namespace {
 
-// Events are many while the user works; a burst costs one read of the program they came from.
+// Events are many while the user works; a burst costs one read of the program they came from, once it
+// has been quiet for a moment, and at the latest a little after it began.
 constexpr double quietAfterEvent = 0.1;
+constexpr double longestBurst = 0.4;
+// A read that was not whole (the program still building its window, or changing it meanwhile) is
+// tried again soon, more slowly each time; after a few it is taken as the program shows it.
+constexpr double unsettledRetry = 0.2;
+constexpr int unsettledReadsAccepted = 5;
 // What no event reports (scrolling, a window that moved) is looked for this often, with a few calls.
 constexpr double recheckInterval = 1.0;
 // Programs that start or end are found this often, besides their own announcement on the bus.
@@ -59,7 +66,8 @@ Need needOf(const std::string& type) {
 struct Window {
     std::shared_ptr<LiveAccessibleObject> frame;
     std::unique_ptr<FileManagerReader> reader;
-    std::optional<FileManagerView> view;
+    std::optional<FileManagerView> view;  // the last whole read; nothing before the first
+    int unsettled = 0;                    // reads in a row that were not whole
 };
 
 struct Application {
@@ -70,7 +78,17 @@ struct Application {
     int frameCount = -1;
     Need need = Need::everything;
     double readAt = -1e9;
+    double pendingSince = -1e9;  // the first event not read yet
+    double lastEventAt = -1e9;
+    double retryAt = -1e9;     // a read that was not whole is tried again from then on
+    std::uint64_t events = 0;  // every event from the program, so a read can tell it was overtaken
 };
+
+// When a program with events waiting is read: once they paused, or the burst ran long.
+double readTime(const Application& application) {
+    double due = std::min(application.lastEventAt + quietAfterEvent, application.pendingSince + longestBurst);
+    return std::max({due, application.readAt + quietAfterEvent, application.retryAt});
+}
 
 std::string pathOf(const LiveAccessibleObject& object) {
     auto* path = reinterpret_cast<AtspiObject*>(object.handle())->path;
@@ -111,6 +129,8 @@ struct AccessibilityBusWatcher::State {
     void readDirty(double time);
     void recheck();
     void readWindows(Application& application, Need need);
+    void settle(Application& application, Window& window, std::optional<FileManagerView> read,
+                bool overtaken);
     void report();
     double nextWake(double time) const;
 
@@ -131,7 +151,14 @@ struct AccessibilityBusWatcher::State {
                     if (type == "object:property-change:accessible-name" &&
                         !(object->path && it->second.windows.count(object->path)))
                         need = Need::nothing;
-                    it->second.need = std::max(it->second.need, need);
+                    auto& application = it->second;
+                    if (need != Need::nothing) {
+                        double time = now();
+                        if (application.need == Need::nothing) application.pendingSince = time;
+                        application.lastEventAt = time;
+                        application.need = std::max(application.need, need);
+                        ++application.events;
+                    }
                 }
             }
         }
@@ -169,7 +196,7 @@ double AccessibilityBusWatcher::State::nextWake(double time) const {
     if (!connected) return lastAttempt + retryWithoutBus;
     double next = std::min(lastScan + applicationScanInterval, lastRecheck + recheckInterval);
     for (const auto& [name, application] : applications)
-        if (application.need != Need::nothing) next = std::min(next, application.readAt + quietAfterEvent);
+        if (application.need != Need::nothing) next = std::min(next, readTime(application));
     return std::max(next, time);
 }
 
@@ -254,7 +281,7 @@ void AccessibilityBusWatcher::State::scanApplications() {
 
 void AccessibilityBusWatcher::State::readDirty(double time) {
     for (auto& [name, application] : applications) {
-        if (application.need == Need::nothing || time < application.readAt + quietAfterEvent) continue;
+        if (application.need == Need::nothing || time < readTime(application)) continue;
         if (!wanted || stopping) return;
         Need need = application.need;
         application.need = Need::nothing;
@@ -272,12 +299,19 @@ void AccessibilityBusWatcher::State::recheck() {
             application.need = Need::everything;
             continue;
         }
-        for (auto& [path, window] : application.windows)
-            if (window.reader->moved()) window.view = window.reader->readItems();
+        for (auto& [path, window] : application.windows) {
+            std::uint64_t events = application.events;
+            if (window.reader->moved()) {
+                auto read = window.reader->readItems();
+                settle(application, window, std::move(read), application.events != events);
+            }
+        }
     }
 }
 
 void AccessibilityBusWatcher::State::readWindows(Application& application, Need need) {
+    // Events that arrive during the calls below mean the program changed while it was read.
+    std::uint64_t events = application.events;
     if (need == Need::everything) {
         std::map<std::string, Window> windows;
         application.frameCount = application.root->childCount();
@@ -294,14 +328,39 @@ void AccessibilityBusWatcher::State::readWindows(Application& application, Need 
                 window.frame = std::const_pointer_cast<LiveAccessibleObject>(frame);
                 window.reader = std::make_unique<FileManagerReader>(application.kind, frame);
             }
-            window.view = window.reader->read();
+            auto read = window.reader->read();
+            settle(application, window, std::move(read), application.events != events);
             windows.emplace(path, std::move(window));
         }
         application.windows = std::move(windows);
         return;
     }
-    for (auto& [path, window] : application.windows)
-        window.view = need == Need::selection ? window.reader->readSelection() : window.reader->readItems();
+    for (auto& [path, window] : application.windows) {
+        // The selection alone is read against the rows read last; rows replaced or scrolled since
+        // would give it to the wrong files, so those are read again.
+        bool selectionOnly = need == Need::selection && window.view && !window.reader->moved();
+        auto read = selectionOnly ? window.reader->readSelection() : window.reader->readItems();
+        settle(application, window, std::move(read), application.events != events);
+    }
+}
+
+// Only a whole read replaces what the window showed; a read that was not is tried again soon.
+void AccessibilityBusWatcher::State::settle(Application& application, Window& window,
+                                            std::optional<FileManagerView> read, bool overtaken) {
+    // A frame that does not answer as one (a call timed out) is no proof the window closed: the list
+    // of frames says that.
+    bool whole = read && window.reader->complete() && !overtaken;
+    if (whole || ++window.unsettled >= unsettledReadsAccepted) {
+        window.view = std::move(read);
+        window.unsettled = 0;
+        return;
+    }
+    Need again = window.reader->complete() ? Need::items : Need::everything;
+    double time = now();
+    if (application.need == Need::nothing) application.pendingSince = time;
+    application.need = std::max(application.need, again);
+    // The program is still busy: wait a little longer each time.
+    application.retryAt = std::max(application.retryAt, time + unsettledRetry * window.unsettled);
 }
 
 void AccessibilityBusWatcher::State::report() {

@@ -143,8 +143,9 @@ struct Candidate {
     int index = 0;  // the item's place in its view
 };
 
-// Items from `start` on while they are inside the viewport.
-std::vector<Candidate> walkVisible(const Rows& rows, int start, const Rect& viewport) {
+// Items from `start` on while they are inside the viewport. A row without a place followed by one
+// inside the viewport is still being laid out: it is skipped and `gap` tells the read is not whole.
+std::vector<Candidate> walkVisible(const Rows& rows, int start, const Rect& viewport, bool& gap) {
     std::vector<Candidate> found;
     // Items beside the viewport (a garbled place) end the walk as surely as those below it.
     int last = std::min(rows.count, std::max(start, 0) + 2 * mostVisibleItems);
@@ -152,7 +153,14 @@ std::vector<Candidate> walkVisible(const Rows& rows, int start, const Rect& view
         Object item = rows.item(k);
         if (!item) break;
         auto extents = shown(*item);
-        if (!extents || extents->y >= bottom(viewport)) break;
+        if (!extents) {
+            Object next = rows.item(k + 1);
+            auto after = next ? shown(*next) : std::nullopt;
+            if (!after || !intersects(*after, viewport)) break;
+            gap = true;
+            continue;
+        }
+        if (extents->y >= bottom(viewport)) break;
         if (intersects(*extents, viewport)) found.push_back({item, *extents, k});
     }
     return found;
@@ -506,7 +514,7 @@ int thunarFirstRow(const Parts& parts, const Rows& rows, const Rect& viewport) {
 }
 
 // The items inside the viewport, each with the object that tells its selection.
-std::vector<Candidate> visibleItems(Parts& parts, const Rect& viewport) {
+std::vector<Candidate> visibleItems(Parts& parts, const Rect& viewport, bool& gap) {
     if (!parts.items) return {};
     switch (parts.layout) {
     case Layout::thunarTable:
@@ -518,7 +526,7 @@ std::vector<Candidate> visibleItems(Parts& parts, const Rect& viewport) {
             rows.count = (std::max(count, 0) + parts.stride - 1) / parts.stride;
         int start = parts.layout == Layout::thunarTable ? thunarFirstRow(parts, rows, viewport)
                                                         : firstBelowTop(rows, viewport);
-        return start < 0 ? std::vector<Candidate>{} : walkVisible(rows, start, viewport);
+        return start < 0 ? std::vector<Candidate>{} : walkVisible(rows, start, viewport, gap);
     }
     case Layout::nautilusList:
     case Layout::nautilusGrid:
@@ -580,6 +588,7 @@ struct FileManagerReader::Cache {
     Parts parts;
     FileManagerView view;
     std::vector<ReadItem> read;
+    bool complete = false;
 };
 
 FileManagerReader::FileManagerReader(FileManagerKind kind, std::shared_ptr<const AccessibleObject> frame,
@@ -594,6 +603,7 @@ std::optional<FileManagerView> FileManagerReader::read() {
 }
 
 std::optional<FileManagerView> FileManagerReader::readItems() {
+    cache->complete = false;
     if (!cache->frame || cache->frame->role() != "frame") return std::nullopt;
     FileManagerView& view = cache->view;
     view = {};
@@ -623,11 +633,16 @@ std::optional<FileManagerView> FileManagerReader::readItems() {
     view.folder = parts.folder;
     view.viewport = parts.layout == Layout::none ? parts.emptyViewport : viewportOf(parts);
     cache->read.clear();
+    // A view that lists nothing is whole once it has its place; one that lists items needs its folder.
+    cache->complete = !view.title.empty() && view.viewport && (parts.layout == Layout::none || view.folder);
     if (parts.layout == Layout::none || !view.viewport) return view;
     view.exposesItems = true;
     // Names alone lead nowhere: without the folder no item can stand for a file.
     if (!view.folder) return view;
-    for (const auto& candidate : visibleItems(parts, *view.viewport)) {
+    bool gap = false;
+    auto candidates = visibleItems(parts, *view.viewport, gap);
+    if (gap) cache->complete = false;
+    for (const auto& candidate : candidates) {
         std::string name = itemName(parts, *candidate.object);
         if (!isFileName(name)) continue;
         // A row stands for its file across the view's whole width, as a list shows it selected.
@@ -657,9 +672,14 @@ bool FileManagerReader::moved() {
     if (cache->parts.layout == Layout::none) return false;
     if (viewportOf(cache->parts) != cache->view.viewport) return true;
     // Scrolling moves the first item read, or takes it out of the view.
-    if (cache->read.empty()) return !visibleItems(cache->parts, *cache->view.viewport).empty();
+    bool gap = false;
+    if (cache->read.empty()) return !visibleItems(cache->parts, *cache->view.viewport, gap).empty();
     auto first = cache->read.front().object->extents();
     return !first || first->y != cache->view.items.front().extents.y;
+}
+
+bool FileManagerReader::complete() const {
+    return cache->located && cache->complete;
 }
 
 std::optional<FileManagerKind> fileManagerKind(const std::string& applicationName) {

@@ -511,3 +511,62 @@ TEST(FileManagerReader, ReadsALongNautilusGridNearWhereItsItemsWere) {
 }
 
 }  // namespace
+
+namespace {
+
+// A row the program has made but not laid out yet: its cell has no place, the rows after it have.
+void unplace(json& frame, const std::string& name, const json& extents) {
+    forEach(frame, "table cell", [&](json& cell) {
+        bool named = cell.value("name", "") == name ||
+                     (cell["children"].size() > 1 && cell["children"][1].value("name", "") == name);
+        if (named) cell["extents"] = extents;
+    });
+}
+
+TEST(FileManagerReader, AWindowStillBeingBuiltIsNoCompleteRead) {
+    struct Case {
+        std::string file;
+        FileManagerKind kind;
+        json unplaced;
+    };
+    for (const auto& c :
+         {Case{"thunar-details.json", FileManagerKind::thunar, json{-2147483648.0, -2147483648.0, 0, 0}},
+          Case{"pcmanfm-details.json", FileManagerKind::pcmanfmQt, json{0, 0, 0, 0}}}) {
+        auto tree = RecordedTree::load(recordings + c.file);
+        FileManagerReader reader(c.kind, tree->frame(), recordedHome);
+        auto whole = reader.read();
+        ASSERT_TRUE(whole) << c.file;
+        EXPECT_TRUE(reader.complete()) << c.file;
+
+        // A half-built row in the middle: the rows after it are still read, but the read is not whole.
+        json& frame = tree->document["frames"][0];
+        unplace(frame, "Datei 10.txt", c.unplaced);
+        auto gap = reader.readItems();
+        ASSERT_TRUE(gap) << c.file;
+        EXPECT_FALSE(reader.complete()) << c.file;
+        auto expected = names(*whole);
+        std::erase(expected, "Datei 10.txt");
+        EXPECT_EQ(names(*gap), expected) << c.file;
+
+        // A window not named yet.
+        auto fresh = RecordedTree::load(recordings + c.file);
+        fresh->document["frames"][0]["name"] = "";
+        FileManagerReader unnamed(c.kind, fresh->frame(), recordedHome);
+        ASSERT_TRUE(unnamed.read()) << c.file;
+        EXPECT_FALSE(unnamed.complete()) << c.file;
+    }
+
+    // Views that list nothing are whole with their place; a window whose view is not there yet is not.
+    auto icons = RecordedTree::load(recordings + "thunar-icon.json");
+    FileManagerReader iconReader(FileManagerKind::thunar, icons->frame(), recordedHome);
+    ASSERT_TRUE(iconReader.read());
+    EXPECT_TRUE(iconReader.complete());
+    forEach(icons->document["frames"][0], "directory pane", [](json& pane) {
+        pane["children"] = json::array();
+        pane["childCount"] = 0;
+    });
+    ASSERT_TRUE(iconReader.read());
+    EXPECT_FALSE(iconReader.complete());
+}
+
+}  // namespace
