@@ -1,37 +1,60 @@
-# Sourced by scripts that run real file managers: a private X server (Xvfb on a free display),
-# openbox, a private session bus with the accessibility bus, and a temporary HOME. Every process it
-# starts is remembered and ended by stopDesktopSession, and only those.
-#   startDesktopSession DIR   returns non-zero with a reason in $sessionProblem when a part cannot start
+# Sourced by scripts that run real programs on a private desktop: a private X server (Xvfb on a free
+# display), a private session bus, openbox, and a temporary HOME. Every process it starts is
+# remembered and ended by stopDesktopSession, and only those.
+#   startDesktopSession DIR   all of it plus the accessibility bus, for real file managers; returns
+#                             non-zero with a reason in $sessionProblem when a part cannot start
+#   useSessionHome DIR        HOME and the XDG folders in DIR
+#   startXvfb DIR [SCREEN]    the X server, DISPLAY exported (default screen 1600x1000x24)
+#   startSessionBus           a private session bus, DBUS_SESSION_BUS_ADDRESS exported
+#   startOpenbox DIR          openbox, its log in DIR
 #   prepareFolder PATH COUNT  COUNT files "Datei NN.txt" of growing size and two folders
 #   stopDesktopSession
+#   removeSessionDir DIR      once the session has stopped
 
 sessionPids=()
 sessionProblem=
 
-startDesktopSession() {
+useSessionHome() {
     local dir=$1
     mkdir -p "$dir/home" "$dir/run" "$dir/config" "$dir/cache" "$dir/data"
     chmod 700 "$dir/run"
     export HOME=$dir/home XDG_RUNTIME_DIR=$dir/run XDG_CONFIG_HOME=$dir/config XDG_CACHE_HOME=$dir/cache
-    export XDG_DATA_HOME=$dir/data LANG=C.UTF-8 LC_ALL=C.UTF-8
+    export XDG_DATA_HOME=$dir/data
+}
+
+startXvfb() {
+    local dir=$1 screen=${2:-1600x1000x24} i
+    Xvfb -displayfd 1 -screen 0 "$screen" -nolisten tcp >"$dir/display" 2>"$dir/xvfb.log" &
+    sessionPids+=($!)
+    for ((i = 0; i < 50; i++)); do [ -s "$dir/display" ] && break; sleep 0.1; done
+    [ -s "$dir/display" ] || { sessionProblem="Xvfb does not start: $(tail -n 3 "$dir/xvfb.log")"; return 1; }
+    export DISPLAY=:$(head -n 1 "$dir/display")
+}
+
+startSessionBus() {
+    local bus
+    bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1) || { sessionProblem="no session bus"; return 1; }
+    export DBUS_SESSION_BUS_ADDRESS=$(echo "$bus" | head -n 1)
+    sessionPids+=("$(echo "$bus" | tail -n 1)")
+}
+
+startOpenbox() {
+    openbox >"$1/openbox.log" 2>&1 &
+    sessionPids+=($!)
+}
+
+startDesktopSession() {
+    local dir=$1
+    useSessionHome "$dir"
+    export LANG=C.UTF-8 LC_ALL=C.UTF-8
     # GTK 4 draws without a GPU, settings stay in memory, and Qt offers its tree without a screen reader.
     export GSETTINGS_BACKEND=memory GSK_RENDERER=cairo QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
     unset NO_AT_BRIDGE AT_SPI_BUS_ADDRESS
     for tool in Xvfb openbox dbus-daemon xdotool; do
         command -v "$tool" >/dev/null || { sessionProblem="$tool is not installed"; return 1; }
     done
-    Xvfb -displayfd 1 -screen 0 1600x1000x24 -nolisten tcp >"$dir/display" 2>"$dir/xvfb.log" &
-    sessionPids+=($!)
-    local i
-    for ((i = 0; i < 50; i++)); do [ -s "$dir/display" ] && break; sleep 0.1; done
-    [ -s "$dir/display" ] || { sessionProblem="Xvfb does not start: $(tail -n 3 "$dir/xvfb.log")"; return 1; }
-    export DISPLAY=:$(head -n 1 "$dir/display")
-    local bus
-    bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1) || { sessionProblem="no session bus"; return 1; }
-    export DBUS_SESSION_BUS_ADDRESS=$(echo "$bus" | head -n 1)
-    sessionPids+=("$(echo "$bus" | tail -n 1)")
-    openbox >"$dir/openbox.log" 2>&1 &
-    sessionPids+=($!)
+    startXvfb "$dir" && startSessionBus || return 1
+    startOpenbox "$dir"
     # The accessibility bus starts on demand; asking for its address starts it now.
     dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1 ||
         { sessionProblem="the accessibility bus (at-spi2-core) does not start"; return 1; }
@@ -52,6 +75,16 @@ prepareFolder() {
 stopDesktopSession() {
     local pid
     # The accessibility bus and its registry end with the session bus they were started from.
-    for pid in "${sessionPids[@]}"; do kill "$pid" 2>/dev/null; done
+    for pid in "${sessionPids[@]}"; do kill "$pid" 2>/dev/null || true; done
     sessionPids=()
+}
+
+removeSessionDir() {
+    local i
+    # A file manager's gvfs FUSE mount in the runtime folder goes away shortly after the bus ends.
+    for ((i = 0; i < 40; i++)); do
+        rm -rf "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    rm -rf "$1"
 }

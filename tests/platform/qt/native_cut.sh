@@ -8,43 +8,29 @@ set -euo pipefail
 bin=$1
 owner=$2
 
-if [ "${3:-}" != "--inside" ]; then
-  for tool in xvfb-run dbus-daemon dbus-monitor jq; do
-    if ! command -v "$tool" >/dev/null; then
-      echo "$tool fehlt: Test übersprungen (Pakete xvfb, dbus, jq installieren)"
-      exit 77
-    fi
-  done
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-  status=0
-  xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$bin" "$owner" --inside "$work" || status=$?
-  # xvfb-run reports a display that did not start with its own status 1 and this message.
-  if [ "$status" -ne 0 ] && [ ! -e "$work/started" ]; then
-    echo "Xvfb ließ sich nicht starten: Test übersprungen"
+for tool in Xvfb dbus-daemon dbus-monitor jq; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "$tool fehlt: Test übersprungen (Pakete xvfb, dbus, jq installieren)"
     exit 77
   fi
-  exit "$status"
-fi
-
-work=$4
-touch "$work/started"
-export XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+done
+# shellcheck source=../../tools/desktop_session.sh
+source "$(dirname "$0")/../../tools/desktop_session.sh"
+work=$(mktemp -d)
+pids=()
+cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; stopDesktopSession; removeSessionDir "$work"; }
+trap cleanup EXIT
+useSessionHome "$work"
 unset QT_QPA_PLATFORM
+startXvfb "$work" 1280x800x24 || { echo "Xvfb ließ sich nicht starten: Test übersprungen"; exit 77; }
+# A session bus of its own, so the signal is seen whatever runs on the machine.
+startSessionBus || { echo "Kein Sitzungsbus: Test übersprungen"; exit 77; }
 settings=$XDG_CONFIG_HOME/larkspire/settings.json
 log=$work/larkspire.log
 signals=$work/signals.log
 touch "$log" "$signals"
-pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
-trap cleanup EXIT
 fail() { echo "FEHLER: $*"; echo "--- Protokoll"; cat "$log"; echo "--- Signale"; cat "$signals"; exit 1; }
 
-# A session bus of its own, so the signal is seen whatever runs on the machine.
-{ read -r address; read -r bus_pid; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
-pids+=("$bus_pid")
-export DBUS_SESSION_BUS_ADDRESS=$address
 dbus-monitor "type='signal',interface='de.halvik.Quirefold',member='cutChanged'" >"$signals" 2>&1 &
 pids+=($!)
 

@@ -5,42 +5,27 @@
 set -euo pipefail
 bin=$1
 
-if [ "${2:-}" != "--inside" ]; then
-  for tool in xvfb-run dbus-daemon thunar openbox xdotool jq; do
-    if ! command -v "$tool" >/dev/null; then
-      echo "$tool fehlt: Test mit Thunar übersprungen"
-      exit 77
-    fi
-  done
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-  status=0
-  xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$bin" --inside "$work" || status=$?
-  if [ "$status" -ne 0 ] && [ ! -e "$work/started" ]; then
-    echo "Xvfb ließ sich nicht starten: Test übersprungen"
+for tool in Xvfb dbus-daemon thunar openbox xdotool jq; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "$tool fehlt: Test mit Thunar übersprungen"
     exit 77
   fi
-  exit "$status"
-fi
-
-work=$3
-touch "$work/started"
+done
+# shellcheck source=../../tools/desktop_session.sh
+source "$(dirname "$0")/../../tools/desktop_session.sh"
+work=$(mktemp -d)
+pids=()
+cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; stopDesktopSession; removeSessionDir "$work"; }
+trap cleanup EXIT
 # Thunar keeps its settings and state under HOME; none of the user's is touched.
-export HOME=$work/home XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-mkdir -p "$HOME"
+useSessionHome "$work"
 unset QT_QPA_PLATFORM
+startXvfb "$work" 1280x800x24 || { echo "Xvfb ließ sich nicht starten: Test übersprungen"; exit 77; }
+startSessionBus || { echo "Kein Sitzungsbus: Test übersprungen"; exit 77; }
 settings=$XDG_CONFIG_HOME/larkspire/settings.json
 log=$work/larkspire.log
 touch "$log"
-pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
-trap cleanup EXIT
 fail() { echo "FEHLER: $*"; echo "--- Protokoll"; cat "$log"; exit 1; }
-
-{ read -r address; read -r bus_pid; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
-pids+=("$bus_pid")
-export DBUS_SESSION_BUS_ADDRESS=$address
 
 count() { grep -c -- "$2" "$1" || true; }
 within() {  # description command…: waits up to 20 s until the command succeeds
@@ -60,8 +45,7 @@ mkdir -p "$src" "$work/copied" "$work/moved"
 touch "$src/one.txt" "$src/two.txt"
 both=$(jq -cn --arg a "$src/one.txt" --arg b "$src/two.txt" '[$a, $b]')
 
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
+startOpenbox "$work"
 "$bin" 2>"$log" &
 larkspire=$!
 pids+=("$larkspire")

@@ -10,40 +10,30 @@ set -euo pipefail
 bin=$1
 recorder=$2
 
-if [ "${3:-}" != "--inside" ]; then
-  for tool in xvfb-run dbus-daemon openbox xdotool xwininfo xprop jq python3; do
-    if ! command -v "$tool" >/dev/null; then
-      echo "$tool fehlt: Test der Widgets unter X11 übersprungen"
-      exit 77
-    fi
-  done
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-  status=0
-  xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$bin" "$recorder" --inside "$work" || status=$?
-  if [ "$status" -ne 0 ] && [ ! -e "$work/started" ]; then
-    echo "Xvfb ließ sich nicht starten: Test übersprungen"
+for tool in Xvfb dbus-daemon openbox xdotool xwininfo xprop jq python3; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "$tool fehlt: Test der Widgets unter X11 übersprungen"
     exit 77
   fi
-  exit "$status"
-fi
-
-work=$4
-touch "$work/started"
-export HOME=$work/home XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-mkdir -p "$HOME" "$XDG_CONFIG_HOME/larkspire"
+done
+# shellcheck source=../../tools/desktop_session.sh
+source "$(dirname "$0")/../../tools/desktop_session.sh"
+work=$(mktemp -d)
+pids=()
+cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; stopDesktopSession; removeSessionDir "$work"; }
+trap cleanup EXIT
+useSessionHome "$work"
+mkdir -p "$XDG_CONFIG_HOME/larkspire"
 unset QT_QPA_PLATFORM
 # Without the FUSE side of GIO no mount outlives the test in its folder.
 export GIO_USE_VFS=local GVFS_DISABLE_FUSE=1
+startXvfb "$work" 1280x800x24 || { echo "Xvfb ließ sich nicht starten: Test übersprungen"; exit 77; }
+startSessionBus || { echo "Kein Sitzungsbus: Test übersprungen"; exit 77; }
 settings=$XDG_CONFIG_HOME/larkspire/settings.json
 log=$work/larkspire.log
 desktop_clicks=$work/desktop.log
 window_clicks=$work/window.log
 touch "$log" "$desktop_clicks" "$window_clicks"
-pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
-trap cleanup EXIT
 fail() {
   echo "FEHLER: $*"
   echo "--- Einstellungen"; cat "$settings" 2>/dev/null || true
@@ -62,10 +52,6 @@ within() {  # description command…: waits up to 20 s until the command succeed
     [ "$waited" -lt 400 ] || fail "$what"
   done
 }
-
-{ read -r address; read -r bus_pid; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
-pids+=("$bus_pid")
-export DBUS_SESSION_BUS_ADDRESS=$address
 
 # Geometry of a client window on the root: sets X Y W H.
 geometry() {
@@ -124,8 +110,7 @@ click_passes() {  # widget x y what
 }
 
 echo '{"systemMonitor": true, "clockWidget": true}' >"$settings"
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
+startOpenbox "$work"
 wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
 within "kein Fenstermanager" wm_running
 "$recorder" desktop 0 0 1280 800 >"$desktop_clicks" 2>&1 &
