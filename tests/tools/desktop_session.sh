@@ -39,8 +39,16 @@ startSessionBus() {
 }
 
 startOpenbox() {
+    local i
     openbox >"$1/openbox.log" 2>&1 &
     sessionPids+=($!)
+    # Windows mapped before it manages the screen are never activated; on a busy machine it takes a while.
+    for ((i = 0; i < 100; i++)); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
+        sleep 0.1
+    done
+    sessionProblem="openbox does not start: $(tail -n 3 "$1/openbox.log")"
+    return 1
 }
 
 startDesktopSession() {
@@ -50,11 +58,10 @@ startDesktopSession() {
     # GTK 4 draws without a GPU, settings stay in memory, and Qt offers its tree without a screen reader.
     export GSETTINGS_BACKEND=memory GSK_RENDERER=cairo QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
     unset NO_AT_BRIDGE AT_SPI_BUS_ADDRESS
-    for tool in Xvfb openbox dbus-daemon xdotool; do
+    for tool in Xvfb openbox dbus-daemon xdotool xprop; do
         command -v "$tool" >/dev/null || { sessionProblem="$tool is not installed"; return 1; }
     done
-    startXvfb "$dir" && startSessionBus || return 1
-    startOpenbox "$dir"
+    startXvfb "$dir" && startSessionBus && startOpenbox "$dir" || return 1
     # The accessibility bus starts on demand; asking for its address starts it now.
     dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1 ||
         { sessionProblem="the accessibility bus (at-spi2-core) does not start"; return 1; }

@@ -45,7 +45,7 @@ mkdir -p "$src" "$work/copied" "$work/moved"
 touch "$src/one.txt" "$src/two.txt"
 both=$(jq -cn --arg a "$src/one.txt" --arg b "$src/two.txt" '[$a, $b]')
 
-startOpenbox "$work"
+startOpenbox "$work" || fail "$sessionProblem"
 "$bin" 2>"$log" &
 larkspire=$!
 pids+=("$larkspire")

@@ -110,9 +110,7 @@ click_passes() {  # widget x y what
 }
 
 echo '{"systemMonitor": true, "clockWidget": true}' >"$settings"
-startOpenbox "$work"
-wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
-within "kein Fenstermanager" wm_running
+startOpenbox "$work" || fail "$sessionProblem"
 "$recorder" desktop 0 0 1280 800 >"$desktop_clicks" 2>&1 &
 pids+=($!)
 within "kein Schreibtisch" grep -q "^Fenster" "$desktop_clicks"
