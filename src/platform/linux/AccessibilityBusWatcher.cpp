@@ -291,7 +291,7 @@ void AccessibilityBusWatcher::State::readDirty(double time) {
     }
 }
 
-// What events miss: a scrolled list, a moved window, a window that came or went.
+// What events miss: a scrolled list, a moved window, a window that came or went, a lost selection event.
 void AccessibilityBusWatcher::State::recheck() {
     for (auto& [name, application] : applications) {
         LiveAccessibleObject::startPass();
@@ -303,6 +303,10 @@ void AccessibilityBusWatcher::State::recheck() {
             std::uint64_t events = application.events;
             if (window.reader->moved()) {
                 auto read = window.reader->readItems();
+                settle(application, window, std::move(read), application.events != events);
+            } else if (window.view && window.reader->selectionChanged()) {
+                // A selection the events did not bring (once seen with Thunar on a busy machine).
+                auto read = window.reader->readSelection();
                 settle(application, window, std::move(read), application.events != events);
             }
         }

@@ -566,15 +566,26 @@ struct ReadItem {
 
 // Tables tell their selected rows at once; pcmanfm-qt's icon view keeps that list empty, and Nautilus
 // answers per item.
+bool tellsSelectedRows(const Parts& parts) {
+    return parts.layout == Layout::thunarTable || parts.layout == Layout::pcmanfmTable;
+}
+
+// Per item read, whether the table's selected rows hold it.
+std::vector<bool> selectedAmong(const std::vector<int>& rows, const std::vector<ReadItem>& read) {
+    std::set<int> selected(rows.begin(), rows.end());
+    std::vector<bool> flags;
+    flags.reserve(read.size());
+    for (const auto& item : read) flags.push_back(selected.count(item.index) > 0);
+    return flags;
+}
+
 void markSelection(const Parts& parts, const std::vector<ReadItem>& read,
                    std::vector<FileManagerItem>& items) {
-    std::optional<std::vector<int>> rows;
-    if (parts.layout == Layout::thunarTable || parts.layout == Layout::pcmanfmTable)
-        rows = parts.items->selectedRows();
-    std::set<int> selected;
-    if (rows) selected.insert(rows->begin(), rows->end());
+    std::optional<std::vector<bool>> flags;
+    if (tellsSelectedRows(parts))
+        flags = selectedAmong(parts.items->selectedRows().value_or(std::vector<int>{}), read);
     for (std::size_t i = 0; i < items.size() && i < read.size(); ++i)
-        items[i].selected = rows ? selected.count(read[i].index) > 0 : read[i].object->hasState("selected");
+        items[i].selected = flags ? (*flags)[i] : read[i].object->hasState("selected");
 }
 
 }  // namespace
@@ -676,6 +687,17 @@ bool FileManagerReader::moved() {
     if (cache->read.empty()) return !visibleItems(cache->parts, *cache->view.viewport, gap).empty();
     auto first = cache->read.front().object->extents();
     return !first || first->y != cache->view.items.front().extents.y;
+}
+
+bool FileManagerReader::selectionChanged() {
+    if (!cache->located || !tellsSelectedRows(cache->parts)) return false;
+    auto rows = cache->parts.items->selectedRows();
+    if (!rows) return false;
+    auto flags = selectedAmong(*rows, cache->read);
+    const auto& items = cache->view.items;
+    for (std::size_t i = 0; i < items.size() && i < flags.size(); ++i)
+        if (items[i].selected != flags[i]) return true;
+    return false;
 }
 
 bool FileManagerReader::complete() const {

@@ -60,6 +60,9 @@ class FileManagerReader {
     std::optional<FileManagerView> readItems();      // the window and the items inside the viewport again
     std::optional<FileManagerView> readSelection();  // only the selection of the items last read
     bool moved();  // a few calls: whether the window, the viewport or the first item moved (scrolling)
+    // One call, for views that tell their selected rows at once: whether the selection differs from the
+    // last read. Views that answer per item say no.
+    bool selectionChanged();
     // Whether the last read saw the window whole: named, its view and folder found, no row half laid
     // out. A program still building its window answers in parts; such a read is no view to show.
     bool complete() const;

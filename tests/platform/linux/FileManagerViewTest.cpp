@@ -58,6 +58,10 @@ struct Recording {
     std::vector<std::string> selected;
 };
 
+void PrintTo(const Recording& recording, std::ostream* out) {
+    *out << recording.file;
+}
+
 class RecordedWindow : public ::testing::TestWithParam<Recording> {};
 
 TEST_P(RecordedWindow, ShowsTheFolderTheVisibleItemsAndTheSelection) {
@@ -282,6 +286,10 @@ struct Damage {
     bool folderKept;
 };
 
+void PrintTo(const Damage& damage, std::ostream* out) {
+    *out << damage.name;
+}
+
 class DamagedTree : public ::testing::TestWithParam<Damage> {};
 
 TEST_P(DamagedTree, GivesASoundFallback) {
@@ -394,12 +402,16 @@ TEST(FileManagerReader, ReadsAChangedSelectionAloneAndNoticesScrolling) {
     });
     ASSERT_TRUE(table);
 
+    EXPECT_FALSE(reader.selectionChanged());
     (*table)["selectedRows"] = json::array({10});
     tree->calls = 0;
+    EXPECT_TRUE(reader.selectionChanged());  // without waiting for an event
+    EXPECT_EQ(tree->calls, 1);
     auto selection = reader.readSelection();
     ASSERT_TRUE(selection);
     EXPECT_EQ(names(*selection, true), std::vector<std::string>{"Datei 09.txt"});
-    EXPECT_LE(tree->calls, 2);
+    EXPECT_LE(tree->calls, 3);
+    EXPECT_FALSE(reader.selectionChanged());
     EXPECT_FALSE(reader.moved());
 
     // Scrolled down by one row: the first row read moved, and the items move along.
