@@ -514,26 +514,27 @@ int thunarFirstRow(const Parts& parts, const Rows& rows, const Rect& viewport) {
 }
 
 // The items inside the viewport, each with the object that tells its selection.
+// The items of the views that keep their items' children in order, a fixed number per item.
+std::optional<Rows> rowsOf(const Parts& parts) {
+    if (!parts.items) return std::nullopt;
+    if (parts.layout != Layout::thunarTable && parts.layout != Layout::pcmanfmTable &&
+        parts.layout != Layout::pcmanfmIcons)
+        return std::nullopt;
+    int count = std::max(parts.items->childCount() - parts.first, 0);
+    Rows rows{*parts.items, parts.first, parts.stride, count / parts.stride};
+    if (parts.layout == Layout::pcmanfmIcons) rows.count = (count + parts.stride - 1) / parts.stride;
+    return rows;
+}
+
 std::vector<Candidate> visibleItems(Parts& parts, const Rect& viewport, bool& gap) {
     if (!parts.items) return {};
-    switch (parts.layout) {
-    case Layout::thunarTable:
-    case Layout::pcmanfmTable:
-    case Layout::pcmanfmIcons: {
-        int count = parts.items->childCount() - parts.first;
-        Rows rows{*parts.items, parts.first, parts.stride, std::max(count, 0) / parts.stride};
-        if (parts.layout == Layout::pcmanfmIcons)
-            rows.count = (std::max(count, 0) + parts.stride - 1) / parts.stride;
-        int start = parts.layout == Layout::thunarTable ? thunarFirstRow(parts, rows, viewport)
-                                                        : firstBelowTop(rows, viewport);
-        return start < 0 ? std::vector<Candidate>{} : walkVisible(rows, start, viewport, gap);
+    if (auto rows = rowsOf(parts)) {
+        int start = parts.layout == Layout::thunarTable ? thunarFirstRow(parts, *rows, viewport)
+                                                        : firstBelowTop(*rows, viewport);
+        return start < 0 ? std::vector<Candidate>{} : walkVisible(*rows, start, viewport, gap);
     }
-    case Layout::nautilusList:
-    case Layout::nautilusGrid:
+    if (parts.layout == Layout::nautilusList || parts.layout == Layout::nautilusGrid)
         return nautilusVisible(*parts.items, viewport, parts.nearChild);
-    case Layout::none:
-        break;
-    }
     return {};
 }
 
@@ -686,7 +687,13 @@ bool FileManagerReader::moved() {
     bool gap = false;
     if (cache->read.empty()) return !visibleItems(cache->parts, *cache->view.viewport, gap).empty();
     auto first = cache->read.front().object->extents();
-    return !first || first->y != cache->view.items.front().extents.y;
+    if (!first || first->y != cache->view.items.front().extents.y) return true;
+    // Rows laid out after the read (a program filling its list late) come into view below the last one.
+    auto rows = rowsOf(cache->parts);
+    if (!rows || cache->read.size() >= std::size_t(mostVisibleItems)) return false;
+    Object next = rows->item(cache->read.back().index + 1);
+    auto extents = next ? shown(*next) : std::nullopt;
+    return extents && intersects(*extents, *cache->view.viewport);
 }
 
 bool FileManagerReader::selectionChanged() {

@@ -59,7 +59,9 @@ class FileManagerReader {
     std::optional<FileManagerView> read();           // everything, the parts found anew
     std::optional<FileManagerView> readItems();      // the window and the items inside the viewport again
     std::optional<FileManagerView> readSelection();  // only the selection of the items last read
-    bool moved();  // a few calls: whether the window, the viewport or the first item moved (scrolling)
+    // A few calls: whether the window, the viewport or the first item moved (scrolling), or rows laid
+    // out since the last read came into view.
+    bool moved();
     // One call, for views that tell their selected rows at once: whether the selection differs from the
     // last read. Views that answer per item say no.
     bool selectionChanged();
