@@ -101,6 +101,22 @@ class BadgeOverFileManagerWindows : public ::testing::Test {
         controller->start();
     }
 
+    // Nautilus in front with a.pdf and b.mov selected and b.mov cut; its view measures from its window.
+    FileManagerWindow showNautilus(Rect client, Rect frame) {
+        x11.list = {listed(0x2400007, 5151, "Projekt", client)};
+        x11.active = 0x2400007;
+        auto window = listView(5151, "Projekt", frame, Rect{0, 46, frame.width, frame.height - 46},
+                               {"a.pdf", "b.mov"}, {"a.pdf", "b.mov"});
+        window.kind = FileManagerKind::nautilus;
+        window.view.coordinates = Coordinates::window;
+        window.view.active = true;
+        bridge->setWindows({window});
+        start();
+        controller->setCutPaths({folder + "/b.mov"});
+        desktop.advance(0.5);
+        return window;
+    }
+
     const OverlayView* viewOver(std::uint32_t number) {
         auto found = controller->overlayWindows().find(number);
         return found == controller->overlayWindows().end() ? nullptr : &found->second->overlayView;
@@ -228,18 +244,7 @@ TEST_F(BadgeOverFileManagerWindows, AViewReadBeforeItsWindowWasNamedIsMatchedByI
 }
 
 TEST_F(BadgeOverFileManagerWindows, NautilusMeasuresFromItsWindowAndIsMovedOntoTheScreen) {
-    const Rect client{300, 120, 900, 600};
-    x11.list = {listed(0x2400007, 5151, "Projekt", client)};
-    x11.active = 0x2400007;
-    auto window = listView(5151, "Projekt", Rect{0, 0, 900, 600}, Rect{0, 46, 900, 554}, {"a.pdf", "b.mov"},
-                           {"a.pdf", "b.mov"});
-    window.kind = FileManagerKind::nautilus;
-    window.view.coordinates = Coordinates::window;
-    window.view.active = true;
-    bridge->setWindows({window});
-    start();
-    controller->setCutPaths({folder + "/b.mov"});
-    desktop.advance(0.5);
+    showNautilus(Rect{300, 120, 900, 600}, Rect{0, 0, 900, 600});
 
     auto* view = viewOver(0x2400007);
     ASSERT_NE(view, nullptr);
@@ -253,18 +258,7 @@ TEST_F(BadgeOverFileManagerWindows, NautilusMeasuresFromItsWindowAndIsMovedOntoT
 // Without a compositor GTK 4 keeps a resize border inside its X11 window (5 px here: it reports its
 // frame as 890×590 in a 900×600 window); the greys and the badge must sit on the rows, not 5 px off.
 TEST_F(BadgeOverFileManagerWindows, NautilusRowsAreMovedPastTheBorderInsideItsWindow) {
-    const Rect client{200, 100, 900, 600};
-    x11.list = {listed(0x2400007, 5151, "Projekt", client)};
-    x11.active = 0x2400007;
-    auto window = listView(5151, "Projekt", Rect{0, 0, 890, 590}, Rect{0, 46, 890, 544}, {"a.pdf", "b.mov"},
-                           {"a.pdf", "b.mov"});
-    window.kind = FileManagerKind::nautilus;
-    window.view.coordinates = Coordinates::window;
-    window.view.active = true;
-    bridge->setWindows({window});
-    start();
-    controller->setCutPaths({folder + "/b.mov"});
-    desktop.advance(0.5);
+    auto window = showNautilus(Rect{200, 100, 900, 600}, Rect{0, 0, 890, 590});
 
     auto* view = viewOver(0x2400007);
     ASSERT_NE(view, nullptr);
