@@ -513,7 +513,6 @@ int thunarFirstRow(const Parts& parts, const Rows& rows, const Rect& viewport) {
     return -1;
 }
 
-// The items inside the viewport, each with the object that tells its selection.
 // The items of the views that keep their items' children in order, a fixed number per item.
 std::optional<Rows> rowsOf(const Parts& parts) {
     if (!parts.items) return std::nullopt;
@@ -526,6 +525,7 @@ std::optional<Rows> rowsOf(const Parts& parts) {
     return rows;
 }
 
+// The items inside the viewport, each with the object that tells its selection.
 std::vector<Candidate> visibleItems(Parts& parts, const Rect& viewport, bool& gap) {
     if (!parts.items) return {};
     if (auto rows = rowsOf(parts)) {
@@ -656,6 +656,8 @@ std::optional<FileManagerView> FileManagerReader::readItems() {
     if (gap) cache->complete = false;
     for (const auto& candidate : candidates) {
         std::string name = itemName(parts, *candidate.object);
+        // Thunar names a row's cells only as it draws them: an unnamed row is one still being built.
+        if (name.empty()) cache->complete = false;
         if (!isFileName(name)) continue;
         // A row stands for its file across the view's whole width, as a list shows it selected.
         Rect extents = readsRows(parts.layout) ? Rect{view.viewport->x, candidate.extents.y,
@@ -678,7 +680,8 @@ std::optional<FileManagerView> FileManagerReader::readSelection() {
 }
 
 bool FileManagerReader::moved() {
-    if (!cache->located) return true;
+    // A read taken as it was after a few tries was not whole; it is read again until it is.
+    if (!cache->located || !cache->complete) return true;
     auto frame = cache->frame ? cache->frame->extents() : std::nullopt;
     if (frame != cache->view.frame) return true;
     if (cache->parts.layout == Layout::none) return false;
