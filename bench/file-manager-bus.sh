@@ -15,7 +15,7 @@ pids=()
 # shellcheck source=../tests/tools/desktop_session.sh
 source "$here/../tests/tools/desktop_session.sh"
 cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    endOwn "${pids[@]}"
     stopDesktopSession
     sleep 0.3
     rm -rf "$dir"

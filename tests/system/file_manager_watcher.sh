@@ -19,8 +19,7 @@ fail() {
 # shellcheck source=../tools/desktop_session.sh
 source "$here/../tools/desktop_session.sh"
 cleanup() {
-    [ -n "${watcherPid:-}" ] && kill "$watcherPid" 2>/dev/null
-    [ -n "${thunarPid:-}" ] && kill "$thunarPid" 2>/dev/null
+    endOwn ${watcherPid:-} ${thunarPid:-}
     stopDesktopSession
     sleep 0.3
     rm -rf "$dir"

@@ -10,9 +10,21 @@
 #   prepareFolder PATH COUNT  COUNT files "Datei NN.txt" of growing size and two folders
 #   stopDesktopSession
 #   removeSessionDir DIR      once the session has stopped
+#   endOwn PID…               ends those of the processes that are still this shell's children
 
 sessionPids=()
+sessionBusPid=
 sessionProblem=
+
+# Process numbers wrap quickly on a busy machine (32768 here): a process that ended long ago may have
+# passed its number on to another test's program, which must not be killed in its place.
+endOwn() {
+    local pid
+    for pid in "$@"; do
+        [ "$(awk '/^PPid:/ { print $2 }' "/proc/$pid/status" 2>/dev/null)" = "$$" ] && kill "$pid" 2>/dev/null
+    done
+    return 0
+}
 
 useSessionHome() {
     local dir=$1
@@ -35,7 +47,7 @@ startSessionBus() {
     local bus
     bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1) || { sessionProblem="no session bus"; return 1; }
     export DBUS_SESSION_BUS_ADDRESS=$(echo "$bus" | head -n 1)
-    sessionPids+=("$(echo "$bus" | tail -n 1)")
+    sessionBusPid=$(echo "$bus" | tail -n 1)
 }
 
 startOpenbox() {
@@ -80,10 +92,13 @@ prepareFolder() {
 }
 
 stopDesktopSession() {
-    local pid
-    # The accessibility bus and its registry end with the session bus they were started from.
-    for pid in "${sessionPids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    endOwn "${sessionPids[@]}"
     sessionPids=()
+    # The bus forked away from this shell; the accessibility bus and its registry end with it.
+    if [ -n "$sessionBusPid" ] && [ "$(cat "/proc/$sessionBusPid/comm" 2>/dev/null)" = dbus-daemon ]; then
+        kill "$sessionBusPid" 2>/dev/null
+    fi
+    sessionBusPid=
 }
 
 removeSessionDir() {

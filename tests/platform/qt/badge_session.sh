@@ -18,7 +18,7 @@ fail() {
 # shellcheck source=../../tools/desktop_session.sh
 source "$here/../../tools/desktop_session.sh"
 cleanup() {
-    for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
+    endOwn "${started[@]}"
     stopDesktopSession
     sleep 0.3
     rm -rf "$dir"

@@ -15,7 +15,7 @@ done
 source "$(dirname "$0")/../../tools/desktop_session.sh"
 work=$(mktemp -d)
 pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; stopDesktopSession; removeSessionDir "$work"; }
+cleanup() { endOwn "${pids[@]}"; stopDesktopSession; removeSessionDir "$work"; }
 trap cleanup EXIT
 # Thunar keeps its settings and state under HOME; none of the user's is touched.
 useSessionHome "$work"

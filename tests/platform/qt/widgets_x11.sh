@@ -20,7 +20,7 @@ done
 source "$(dirname "$0")/../../tools/desktop_session.sh"
 work=$(mktemp -d)
 pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; stopDesktopSession; removeSessionDir "$work"; }
+cleanup() { endOwn "${pids[@]}"; stopDesktopSession; removeSessionDir "$work"; }
 trap cleanup EXIT
 useSessionHome "$work"
 mkdir -p "$XDG_CONFIG_HOME/larkspire"
