@@ -21,7 +21,9 @@ sessionProblem=
 endOwn() {
     local pid
     for pid in "$@"; do
-        [ "$(awk '/^PPid:/ { print $2 }' "/proc/$pid/status" 2>/dev/null)" = "$$" ] && kill "$pid" 2>/dev/null
+        if [ "$(awk '/^PPid:/ { print $2 }' "/proc/$pid/status" 2>/dev/null)" = "$$" ]; then
+            kill "$pid" 2>/dev/null || true  # it may have ended just now
+        fi
     done
     return 0
 }
@@ -96,7 +98,7 @@ stopDesktopSession() {
     sessionPids=()
     # The bus forked away from this shell; the accessibility bus and its registry end with it.
     if [ -n "$sessionBusPid" ] && [ "$(cat "/proc/$sessionBusPid/comm" 2>/dev/null)" = dbus-daemon ]; then
-        kill "$sessionBusPid" 2>/dev/null
+        kill "$sessionBusPid" 2>/dev/null || true
     fi
     sessionBusPid=
 }

@@ -320,9 +320,13 @@ void AccessibilityBusWatcher::State::readWindows(Application& application, Need 
         std::map<std::string, Window> windows;
         application.frameCount = application.root->childCount();
         int count = std::min(application.frameCount, 64);
+        bool unanswered = false;
         for (int i = 0; i < count; ++i) {
             auto frame = std::dynamic_pointer_cast<const LiveAccessibleObject>(application.root->child(i));
-            if (!frame) continue;
+            if (!frame) {
+                unanswered = true;
+                continue;
+            }
             std::string path = pathOf(*frame);
             auto known = application.windows.find(path);
             Window window;
@@ -335,6 +339,13 @@ void AccessibilityBusWatcher::State::readWindows(Application& application, Need 
             auto read = window.reader->read();
             settle(application, window, std::move(read), application.events != events);
             windows.emplace(path, std::move(window));
+        }
+        if (unanswered || LiveAccessibleObject::stalled()) {
+            // A program too busy to list its frames closed none of them: they stay until a whole list.
+            windows.merge(application.windows);
+            if (application.need == Need::nothing) application.pendingSince = now();
+            application.need = Need::everything;
+            application.retryAt = std::max(application.retryAt, now() + unsettledRetry);
         }
         application.windows = std::move(windows);
         return;
