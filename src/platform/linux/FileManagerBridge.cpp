@@ -67,7 +67,7 @@ FileManagerBridge::FileManagerBridge(MainQueue& main, DesktopWindows& desktop, s
 void FileManagerBridge::start() {
     desktopActivations = desktop.observeActivations(weakly(weak_from_this(), [](FileManagerBridge& self) {
         self.current.reset();
-        self.announceActivation();
+        self.activations.notify();
     }));
 }
 
@@ -76,7 +76,7 @@ void FileManagerBridge::setWindows(std::vector<FileManagerWindow> windows) {
     latest = std::move(windows);
     current.reset();
     // A file manager that starts or ends can change which application is in front.
-    if (fileManagerProcesses() != before) announceActivation();
+    if (fileManagerProcesses() != before) activations.notify();
 }
 
 AccessibilityBusWatcher::ChangeHandler FileManagerBridge::changeHandler() {
@@ -111,14 +111,6 @@ std::optional<std::int32_t> FileManagerBridge::activeProcess(const FileManagerSc
     for (const auto& window : scene.windows)
         if (window.number == *scene.activeWindow) return window.processIdentifier;
     return std::nullopt;
-}
-
-void FileManagerBridge::announceActivation() {
-    std::vector<std::shared_ptr<std::function<void()>>> handlers;
-    std::erase_if(activationHandlers, [](const auto& handler) { return handler.expired(); });
-    for (const auto& handler : activationHandlers)
-        if (auto locked = handler.lock()) handlers.push_back(std::move(locked));
-    for (const auto& handler : handlers) (*handler)();
 }
 
 UIElementRef FileManagerBridge::application(std::int32_t processIdentifier) {
@@ -259,9 +251,7 @@ FileManagerBridge::runningApplicationsWithBundleIdentifier(const std::string& id
 }
 
 std::shared_ptr<void> FileManagerBridge::observeActivations(std::function<void()> handler) {
-    auto kept = std::make_shared<std::function<void()>>(std::move(handler));
-    activationHandlers.push_back(kept);
-    return kept;
+    return activations.observe(std::move(handler));
 }
 
 }  // namespace larkspire::linux_desktop

@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "platform/RunningApplications.h"
+#include "platform/Signal.h"
 #include "platform/UIElements.h"
 #include "platform/WindowServer.h"
 #include "platform/WorkspaceApplications.h"
@@ -66,14 +67,13 @@ class FileManagerBridge : public UIElements,
     std::shared_ptr<const FileManagerScene> scene() const;
     std::set<std::int32_t> fileManagerProcesses() const;
     std::optional<std::int32_t> activeProcess(const FileManagerScene& scene) const;
-    void announceActivation();
 
     MainQueue& main;
     DesktopWindows& desktop;
     std::string bundleIdentifier;
     std::vector<FileManagerWindow> latest;
     mutable std::shared_ptr<const FileManagerScene> current;
-    std::vector<std::weak_ptr<std::function<void()>>> activationHandlers;
+    Signal activations;
     std::shared_ptr<void> desktopActivations;
     std::function<bool()> wanted;
     std::function<void(bool)> applyWanted;

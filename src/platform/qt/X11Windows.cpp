@@ -1,5 +1,7 @@
 #include "platform/qt/X11Windows.h"
 
+#include "platform/Signal.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSocketNotifier>
@@ -67,7 +69,7 @@ struct X11Windows::State {
             type, typeDesktop, typeDock, compositor;
     } atoms{};
     std::unique_ptr<QSocketNotifier> notifier;
-    std::vector<std::weak_ptr<std::function<void()>>> handlers;
+    Signal activations;
 
     ~State() {
         notifier.reset();
@@ -122,17 +124,9 @@ struct X11Windows::State {
         return activated;
     }
 
-    void announce() {
-        std::erase_if(handlers, [](const auto& handler) { return handler.expired(); });
-        std::vector<std::shared_ptr<std::function<void()>>> current;
-        for (const auto& handler : handlers)
-            if (auto locked = handler.lock()) current.push_back(std::move(locked));
-        for (const auto& handler : current) (*handler)();
-    }
-
     // Replies can carry events past the socket notifier; they are handled after the current work.
     void takeQueuedLater() {
-        if (takeEvents(false)) QTimer::singleShot(0, notifier.get(), [this] { announce(); });
+        if (takeEvents(false)) QTimer::singleShot(0, notifier.get(), [this] { activations.notify(); });
     }
 };
 
@@ -166,7 +160,7 @@ X11Windows::X11Windows() : state(std::make_unique<State>()) {
             raw->notifier->setEnabled(false);
             return;
         }
-        if (raw->takeEvents(true)) raw->announce();
+        if (raw->takeEvents(true)) raw->activations.notify();
     });
 }
 
@@ -306,9 +300,7 @@ bool X11Windows::isCompositing() {
 }
 
 std::shared_ptr<void> X11Windows::observeActivations(std::function<void()> handler) {
-    auto kept = std::make_shared<std::function<void()>>(std::move(handler));
-    state->handlers.push_back(kept);
-    return kept;
+    return state->activations.observe(std::move(handler));
 }
 
 #else
