@@ -11,6 +11,9 @@
 #   stopDesktopSession
 #   removeSessionDir DIR      once the session has stopped
 #   endOwn PID…               ends those of the processes that are still this shell's children
+#   requireTools TEXT TOOL…   exits 77 (skipped) with "TOOL fehlt: TEXT" for the first one missing
+#   useScriptSession          $work, a temporary folder that is HOME; the processes in `pids` and the
+#                             session end, and the folder goes, when the script exits
 
 sessionPids=()
 sessionBusPid=
@@ -26,6 +29,21 @@ endOwn() {
         fi
     done
     return 0
+}
+
+requireTools() {
+    local text=$1 tool
+    shift
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || { echo "$tool fehlt: $text"; exit 77; }
+    done
+}
+
+useScriptSession() {
+    work=$(mktemp -d)
+    pids=()
+    trap 'endOwn "${pids[@]}"; stopDesktopSession; removeSessionDir "$work"' EXIT
+    useSessionHome "$work"
 }
 
 useSessionHome() {

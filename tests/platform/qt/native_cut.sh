@@ -8,19 +8,10 @@ set -euo pipefail
 bin=$1
 owner=$2
 
-for tool in Xvfb dbus-daemon dbus-monitor jq; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "$tool fehlt: Test übersprungen (Pakete xvfb, dbus, jq installieren)"
-    exit 77
-  fi
-done
 # shellcheck source=../../tools/desktop_session.sh
 source "$(dirname "$0")/../../tools/desktop_session.sh"
-work=$(mktemp -d)
-pids=()
-cleanup() { endOwn "${pids[@]}"; stopDesktopSession; removeSessionDir "$work"; }
-trap cleanup EXIT
-useSessionHome "$work"
+requireTools "Test übersprungen (Pakete xvfb, dbus, jq installieren)" Xvfb dbus-daemon dbus-monitor jq
+useScriptSession
 unset QT_QPA_PLATFORM
 startXvfb "$work" 1280x800x24 || { echo "Xvfb ließ sich nicht starten: Test übersprungen"; exit 77; }
 # A session bus of its own, so the signal is seen whatever runs on the machine.

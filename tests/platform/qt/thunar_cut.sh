@@ -5,20 +5,11 @@
 set -euo pipefail
 bin=$1
 
-for tool in Xvfb dbus-daemon thunar openbox xdotool jq; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "$tool fehlt: Test mit Thunar übersprungen"
-    exit 77
-  fi
-done
 # shellcheck source=../../tools/desktop_session.sh
 source "$(dirname "$0")/../../tools/desktop_session.sh"
-work=$(mktemp -d)
-pids=()
-cleanup() { endOwn "${pids[@]}"; stopDesktopSession; removeSessionDir "$work"; }
-trap cleanup EXIT
+requireTools "Test mit Thunar übersprungen" Xvfb dbus-daemon thunar openbox xdotool jq
 # Thunar keeps its settings and state under HOME; none of the user's is touched.
-useSessionHome "$work"
+useScriptSession
 unset QT_QPA_PLATFORM
 startXvfb "$work" 1280x800x24 || { echo "Xvfb ließ sich nicht starten: Test übersprungen"; exit 77; }
 startSessionBus || { echo "Kein Sitzungsbus: Test übersprungen"; exit 77; }

@@ -10,19 +10,10 @@ set -euo pipefail
 bin=$1
 recorder=$2
 
-for tool in Xvfb dbus-daemon openbox xdotool xwininfo xprop jq python3; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "$tool fehlt: Test der Widgets unter X11 übersprungen"
-    exit 77
-  fi
-done
 # shellcheck source=../../tools/desktop_session.sh
 source "$(dirname "$0")/../../tools/desktop_session.sh"
-work=$(mktemp -d)
-pids=()
-cleanup() { endOwn "${pids[@]}"; stopDesktopSession; removeSessionDir "$work"; }
-trap cleanup EXIT
-useSessionHome "$work"
+requireTools "Test der Widgets unter X11 übersprungen" Xvfb dbus-daemon openbox xdotool xwininfo xprop jq python3
+useScriptSession
 mkdir -p "$XDG_CONFIG_HOME/larkspire"
 unset QT_QPA_PLATFORM
 # Without the FUSE side of GIO no mount outlives the test in its folder.
