@@ -2,7 +2,7 @@
 // road from a changed clipboard to the announced cut list, for a usual selection and a huge one.
 #include "app/Settings.h"
 #include "cutpaste/CutPasteMonitor.h"
-#include "platform/ClipboardFiles.h"
+#include "platform/linux/clipboard/ClipboardFiles.h"
 #include "platform/sim/Desktop.h"
 
 #include <benchmark/benchmark.h>

@@ -1,6 +1,6 @@
 #include "app/Settings.h"
 #include "overlay/FinderOverlayController.h"
-#include "platform/linux/FileManagerBridge.h"
+#include "platform/linux/accessibility/FileManagerBridge.h"
 #include "platform/sim/Desktop.h"
 
 #include <benchmark/benchmark.h>

@@ -1,7 +1,7 @@
 // What one settings write and one start of the settings store cost on this machine's disk.
 #include "app/Settings.h"
-#include "platform/linux/JsonDefaults.h"
-#include "platform/linux/SystemClock.h"
+#include "platform/linux/files/JsonDefaults.h"
+#include "platform/linux/system/SystemClock.h"
 #include "platform/sim/Recorders.h"
 
 #include <benchmark/benchmark.h>

@@ -1,4 +1,4 @@
-#include "platform/linux/EvdevWheelInput.h"
+#include "platform/linux/input/EvdevWheelInput.h"
 #include "platform/sim/Desktop.h"
 #include "scroll/SmoothScroller.h"
 #include "support/FakeEventDevices.h"

@@ -1,4 +1,4 @@
-#include "platform/linux/TreeWalk.h"
+#include "platform/linux/files/TreeWalk.h"
 #include "support/SimApp.h"
 #include "support/TemporaryFolder.h"
 

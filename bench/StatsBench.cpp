@@ -1,5 +1,5 @@
 #include "app/Settings.h"
-#include "platform/linux/ProcHostStatistics.h"
+#include "platform/linux/system/ProcHostStatistics.h"
 #include "platform/sim/MemoryDefaults.h"
 #include "stats/SystemStats.h"
 #include "support/TemporaryFolder.h"

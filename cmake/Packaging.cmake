@@ -19,11 +19,11 @@ file(WRITE ${CMAKE_BINARY_DIR}/larkspire.desktop "${larkspire_entry}")
 
 install(TARGETS larkspire RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_BINARY_DIR}/larkspire.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${CMAKE_SOURCE_DIR}/src/platform/qt/icons/larkspire.svg
+install(FILES ${CMAKE_SOURCE_DIR}/src/platform/qt/drawing/icons/larkspire.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 # By name, so trays that recolour symbolic icons to the panel's text colour can.
-install(FILES ${CMAKE_SOURCE_DIR}/src/platform/qt/icons/larkspire-symbolic.svg
-              ${CMAKE_SOURCE_DIR}/src/platform/qt/icons/larkspire-cut-symbolic.svg
+install(FILES ${CMAKE_SOURCE_DIR}/src/platform/qt/drawing/icons/larkspire-symbolic.svg
+              ${CMAKE_SOURCE_DIR}/src/platform/qt/drawing/icons/larkspire-cut-symbolic.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/symbolic/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/larkspire)
 

@@ -2,8 +2,8 @@
 // nothing may crash, and what is read must survive being written back.
 #include "network/NetworkFavorite.h"
 #include "network/NetworkFavorites.h"
-#include "platform/linux/GtkBookmarks.h"
-#include "platform/linux/MountInfo.h"
+#include "platform/linux/mounts/GtkBookmarks.h"
+#include "platform/linux/mounts/MountInfo.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Arbitrary bytes as the settings file: reading never crashes, and what was read is written back
 // so that it reads the same again.
-#include "platform/linux/SettingsJson.h"
+#include "platform/linux/files/SettingsJson.h"
 
 #include <cstddef>
 #include <cstdint>

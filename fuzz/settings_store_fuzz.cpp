@@ -2,7 +2,7 @@
 // the bytes 00 01. After each version is put in place (in place or by rename) the store reads and
 // writes one key. The key it wrote always reads back, and a version that parsed keeps every one of
 // its keys through that write.
-#include "platform/linux/JsonDefaults.h"
+#include "platform/linux/files/JsonDefaults.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Arbitrary bytes as a URL request and as a typed file name: nothing may crash or read out of bounds.
 #include "app/Settings.h"
-#include "platform/Url.h"
+#include "platform/types/Url.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -25,7 +25,7 @@ if ! plain "$bin" && plain "$data"; then
 fi
 entry=$(<"$root/data/larkspire.desktop")
 printf '%s\n' "${entry//@LARKSPIRE@/"$(exec_argument "$bin")"}" >"$data/applications/larkspire.desktop"
-cp "$root/src/platform/qt/icons/larkspire.svg" "$data/icons/hicolor/scalable/apps/larkspire.svg"
+cp "$root/src/platform/qt/drawing/icons/larkspire.svg" "$data/icons/hicolor/scalable/apps/larkspire.svg"
 if command -v update-desktop-database >/dev/null; then update-desktop-database -q "$data/applications" || true; fi
 if command -v xdg-mime >/dev/null; then xdg-mime default larkspire.desktop x-scheme-handler/quirefold || true; fi
 echo "Desktop-Eintrag installiert: $data/applications/larkspire.desktop (x-scheme-handler/quirefold)"

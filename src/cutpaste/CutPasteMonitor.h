@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/NotificationCenter.h"
-#include "platform/PermissionWait.h"
+#include "platform/types/NotificationCenter.h"
+#include "platform/types/PermissionWait.h"
 #include "platform/Ports.h"
 
 #include <cstdint>

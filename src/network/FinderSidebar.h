@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/SidebarFavorites.h"
-#include "platform/Url.h"
+#include "platform/types/Url.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Value.h"
+#include "platform/types/Value.h"
 #include "platform/Volumes.h"
 
 #include <cstddef>

@@ -3,7 +3,7 @@
 #include "app/Settings.h"
 #include "cutpaste/CutPasteMonitor.h"
 #include "overlay/ByteCountFormatter.h"
-#include "platform/Url.h"
+#include "platform/types/Url.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Url.h"
+#include "platform/types/Url.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Menu.h"
+#include "platform/types/Menu.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/DisplayList.h"
+#include "platform/types/DisplayList.h"
 
 #include <functional>
 #include <memory>

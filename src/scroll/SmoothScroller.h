@@ -8,7 +8,7 @@
 #include "platform/Log.h"
 #include "platform/MainDisplay.h"
 #include "platform/MainQueue.h"
-#include "platform/PermissionWait.h"
+#include "platform/types/PermissionWait.h"
 #include "platform/ScrollEventPoster.h"
 #include "platform/WheelEventTap.h"
 #include "scroll/ScrollEngine.h"

@@ -2,7 +2,7 @@
 
 #include "platform/DefaultsStore.h"
 #include "platform/HostStatistics.h"
-#include "platform/Signal.h"
+#include "platform/types/Signal.h"
 #include "stats/Thermometer.h"
 
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Clock.h"
-#include "platform/Signal.h"
+#include "platform/types/Signal.h"
 #include "platform/WidgetWindow.h"
 
 #include <string>

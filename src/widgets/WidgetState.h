@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/DisplayList.h"
-#include "platform/Signal.h"
+#include "platform/types/DisplayList.h"
+#include "platform/types/Signal.h"
 
 #include <memory>
 

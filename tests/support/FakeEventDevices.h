@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/EventDeviceIo.h"
+#include "platform/linux/input/EventDeviceIo.h"
 
 #include <algorithm>
 #include <cerrno>

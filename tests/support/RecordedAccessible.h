@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/AccessibleObject.h"
+#include "platform/linux/accessibility/AccessibleObject.h"
 
 #include <memory>
 #include <nlohmann/json.hpp>

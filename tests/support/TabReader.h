@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TabView.h"
+#include "platform/types/TabView.h"
 
 #include <string>
 #include <vector>

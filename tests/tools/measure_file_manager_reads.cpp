@@ -2,8 +2,8 @@
 // them: a whole read (the window's parts found anew), the items inside the viewport again, their
 // selection alone, and the check for scrolling. Usage: measure_file_manager_reads [ROUNDS]
 // Prints per window the rows read and, per kind of read, the mean milliseconds and calls.
-#include "platform/linux/FileManagerView.h"
-#include "platform/linux/LiveAccessibleObject.h"
+#include "platform/linux/accessibility/FileManagerView.h"
+#include "platform/linux/accessibility/LiveAccessibleObject.h"
 
 #include <algorithm>
 #include <chrono>

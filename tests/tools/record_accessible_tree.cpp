@@ -4,7 +4,7 @@
 //   MAX_CHILDREN  how many children of one object are written (default 400); childCount keeps the true
 //                 number, so a reader sees a long list as long.
 // Writes {"application": …, "processIdentifier": …, "frames": [tree, …]} to standard output.
-#include "platform/linux/LiveAccessibleObject.h"
+#include "platform/linux/accessibility/LiveAccessibleObject.h"
 
 #include <cstdlib>
 #include <iostream>

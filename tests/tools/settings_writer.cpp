@@ -4,9 +4,9 @@
 //   settings_writer check FILE PROGRESS   exit 0 when FILE parses and holds every finished write
 //   settings_writer keys FILE PREFIX N    sets PREFIX0 … PREFIX(N-1), one write each
 //   settings_writer count FILE PREFIX N   exit 0 when FILE holds all of them; prints how many it holds
-#include "platform/linux/JsonDefaults.h"
-#include "platform/linux/SystemClock.h"
-#include "platform/linux/SystemLog.h"
+#include "platform/linux/files/JsonDefaults.h"
+#include "platform/linux/system/SystemClock.h"
+#include "platform/linux/system/SystemLog.h"
 
 #include <cstdint>
 #include <cstdio>

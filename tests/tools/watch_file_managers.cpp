@@ -1,8 +1,8 @@
 // Prints what the accessibility-bus watcher reports, one JSON line per report, until standard input
 // closes or the given seconds have passed. Usage: watch_file_managers [SECONDS]
 // With SECONDS, also prints on standard error the live calls made, to measure what reading costs.
-#include "platform/linux/AccessibilityBusWatcher.h"
-#include "platform/linux/LiveAccessibleObject.h"
+#include "platform/linux/accessibility/AccessibilityBusWatcher.h"
+#include "platform/linux/accessibility/LiveAccessibleObject.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Clipboard.h"
-#include "platform/Signal.h"
+#include "platform/types/Signal.h"
 
 #include <map>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "platform/sim/SimFinder.h"
 
-#include "platform/Url.h"
+#include "platform/types/Url.h"
 
 #include <algorithm>
 #include <cmath>

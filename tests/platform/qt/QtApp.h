@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Application.h"
-#include "platform/qt/QtDesktop.h"
+#include "platform/qt/process/QtDesktop.h"
 #include "platform/sim/Desktop.h"
 
 #include <QCoreApplication>

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "platform/Ports.h"
+#include "platform/linux/system/SystemClock.h"
+#include "platform/qt/windows/QtAlerts.h"
+#include "platform/qt/process/QtApplicationControl.h"
+#include "platform/qt/windows/QtFolderPicker.h"
+#include "platform/qt/process/QtMainQueue.h"
+#include "platform/qt/windows/QtOverlayWindow.h"
+#include "platform/qt/windows/QtSettingsWindow.h"
+#include "platform/qt/windows/QtStatusItem.h"
+#include "platform/qt/drawing/QtTextMetrics.h"
+#include "platform/qt/windows/QtWidgetWindow.h"
+#include "platform/qt/process/QtWorkQueue.h"
+#include "platform/qt/process/QtWorkspace.h"
+#include "platform/sim/Desktop.h"
+
+namespace larkspire::qt {
+
+// The ports of the session that do not come from Qt: Linux adapters in the program, simulated
+// ones where tests and snapshots must not touch the real session.
+struct SessionPorts {
+    Log& log;
+    LoginItem& loginItem;
+    Accessibility& accessibility;
+    FinderExtension& finderExtension;
+    DistributedNotifications& distributedNotifications;
+    WheelEventHooks& wheelEvents;
+    ScrollEventPoster& scrollEvents;
+    DisplayLinks& displayLinks;
+    MainDisplay& mainDisplay;
+    GameModeNotifications& gameMode;
+    Clipboard& clipboard;
+    EventTaps& eventTaps;
+    RunningApplications& runningApplications;
+    UIElements& uiElements;
+    FilePackages& filePackages;
+    FolderSizes& folderSizes;
+    WindowServer& windowServer;
+    WorkspaceApplications& workspaceApplications;
+    HostStatistics& hostStatistics;
+    TemperatureSensors& temperatureSensors;
+    TimeZone& timeZone;
+    Volumes& volumes;
+    ShareMounter& shareMounter;
+    WorkspaceNotifications& workspaceNotifications;
+    NetworkPathMonitor& networkPath;
+    SidebarFavorites& sidebarFavorites;
+};
+
+// The simulated session, for snapshots and tests that must leave the real one alone.
+SessionPorts simulatedSession(sim::Desktop& session);
+
+// The ports on Qt. Create it on the main thread after the QApplication.
+class QtDesktop {
+  public:
+    explicit QtDesktop(DefaultsStore& defaults) : defaults(defaults), settingsWindows(defaults) {}
+    Ports ports(const SessionPorts& session);
+
+    DefaultsStore& defaults;
+    QtMainQueue main;
+    linux_desktop::SystemClock clock;
+    QtWorkQueue work;
+    QtWorkspace workspace;
+    QtApplicationControl application;
+    QtAlerts alerts{application};
+    QtStatusBar statusBar;
+    QtSettingsWindows settingsWindows;
+    QtFolderPicker folderPicker{application};
+    QtTextMetrics textMetrics;
+    QtOverlaySurfaces overlaySurfaces;
+    QtScreens screens;
+    QtWidgetWindows widgetWindows;
+};
+
+}  // namespace larkspire::qt

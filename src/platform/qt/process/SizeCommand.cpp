@@ -1,0 +1,57 @@
+#include "platform/qt/process/SizeCommand.h"
+
+#include "cutpaste/CutPasteMonitor.h"
+#include "overlay/ByteCountFormatter.h"
+#include "overlay/FinderOverlayController.h"
+#include "platform/linux/files/TreeWalk.h"
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace larkspire::qt {
+
+std::optional<int> runSizeCommand(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "--size") != 0) return std::nullopt;
+    if (argc < 3) {
+        std::fprintf(stderr, "Aufruf: larkspire --size PFAD …\n");
+        return 2;
+    }
+    std::string workingFolder;
+    if (char* cwd = ::getcwd(nullptr, 0)) {
+        workingFolder = cwd;
+        std::free(cwd);
+    }
+    int status = 0;
+    std::vector<std::string> paths;
+    std::set<std::string> seen;
+    for (int i = 2; i < argc; ++i) {
+        std::string given = argv[i];
+        if (given.empty()) {
+            std::fprintf(stderr, "larkspire: ein leerer Pfad wird übergangen\n");
+            status = 1;
+            continue;
+        }
+        auto path = standardizedPath(given.front() == '/' ? given : workingFolder + "/" + given);
+        // A path named twice is counted once, as du does.
+        if (!seen.insert(path).second) continue;
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0) {
+            std::fprintf(stderr, "larkspire: %s: nicht lesbar, zählt 0 Byte\n", given.c_str());
+            status = 1;
+        }
+        paths.push_back(path);
+    }
+    linux_desktop::TreeWalk walk;
+    std::int64_t total = 0;
+    for (const auto& path : paths) total += walk.sizeAtPath(path);
+    std::printf("%lld\n%s%s\n", static_cast<long long>(total), FinderOverlayController::labelPrefix,
+                stringFromByteCount(total).c_str());
+    return status;
+}
+
+}  // namespace larkspire::qt

@@ -1,0 +1,7 @@
+#pragma once
+
+namespace larkspire::Settings {
+
+inline constexpr const char* smoothScrollKey = "smoothScroll";
+
+}  // namespace larkspire::Settings
