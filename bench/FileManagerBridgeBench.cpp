@@ -59,22 +59,8 @@ void BM_BadgeRefreshOverFileManagerWindow(benchmark::State& state) {
         if (i < 6) desktop.files.addFile("/home/anna/Viele/" + name, 1000);
     }
     bridge->setWindows({window});
-    auto ports = desktop.ports();
-    auto controller = FinderOverlayController::create(FinderOverlayPorts{
-        .main = ports.main,
-        .clock = ports.clock,
-        .work = ports.work,
-        .defaults = ports.defaults,
-        .accessibility = ports.accessibility,
-        .log = ports.log,
-        .runningApplications = *bridge,
-        .workspaceApplications = *bridge,
-        .uiElements = *bridge,
-        .windowServer = *bridge,
-        .overlaySurfaces = ports.overlaySurfaces,
-        .textMetrics = ports.textMetrics,
-        .folderSizes = ports.folderSizes,
-    });
+    desktop.useFileManagers(*bridge, *bridge, *bridge, *bridge);
+    auto controller = FinderOverlayController::create(FinderOverlayPorts::from(desktop.ports()));
     controller->start();
     controller->setCutPaths(cut);
     desktop.advance(0.2);  // the sizes arrive

@@ -41,19 +41,8 @@ class CountingHost : public ScrollEngineHost, public ScrollEventPoster {
 
 std::shared_ptr<SmoothScroller> makeScroller(sim::Desktop& desktop, WheelEventHooks& hooks,
                                              ScrollEventPoster& poster) {
-    Ports p = desktop.ports();
-    return SmoothScroller::create(SmoothScrollerPorts{
-        .main = p.main,
-        .clock = p.clock,
-        .defaults = p.defaults,
-        .accessibility = p.accessibility,
-        .log = p.log,
-        .wheelEvents = hooks,
-        .scrollEvents = poster,
-        .displayLinks = p.displayLinks,
-        .mainDisplay = p.mainDisplay,
-        .gameMode = p.gameMode,
-    });
+    desktop.useWheel(hooks, poster);
+    return SmoothScroller::create(SmoothScrollerPorts::from(desktop.ports()));
 }
 
 // The tap's whole decision for a plain wheel tick, the tick itself included.

@@ -7,32 +7,11 @@ namespace larkspire {
 Application::Application(Ports ports)
     : ports(ports), settingsWindow(ports.settingsWindows, ports.defaults, ports.application),
       cutPaste(std::make_shared<CutPasteMonitor>(ports, notifications)),
-      overlay(FinderOverlayController::create(FinderOverlayPorts{
-          .main = ports.main,
-          .clock = ports.clock,
-          .work = ports.work,
-          .defaults = ports.defaults,
-          .accessibility = ports.accessibility,
-          .log = ports.log,
-          .runningApplications = ports.runningApplications,
-          .workspaceApplications = ports.workspaceApplications,
-          .uiElements = ports.uiElements,
-          .windowServer = ports.windowServer,
-          .overlaySurfaces = ports.overlaySurfaces,
-          .textMetrics = ports.textMetrics,
-          .folderSizes = ports.folderSizes,
-      })) {
+      overlay(FinderOverlayController::create(FinderOverlayPorts::from(ports))) {
     cutPaste->setOverlayController(overlay);
     // The tabs live as long as the window controller, which this object owns.
     settingsWindow.setTabs(SettingsTabs::create(
-        SettingsTabsPorts{.main = ports.main,
-                          .defaults = ports.defaults,
-                          .loginItem = ports.loginItem,
-                          .finderExtension = ports.finderExtension,
-                          .accessibility = ports.accessibility,
-                          .application = ports.application,
-                          .notifications = notifications,
-                          .workspace = ports.workspace},
+        SettingsTabsPorts::from(ports, notifications),
         SettingsTabFeatures{
             .cutPaste = *cutPaste,
             .smoothScroller = [this]() -> SmoothScroller& { return smoothScroller(); },
@@ -95,57 +74,21 @@ void Application::registerLoginItemOnce(const char* flagKey) {
 
 SmoothScroller& Application::smoothScroller() {
     if (!scroller) {
-        scroller = SmoothScroller::create(SmoothScrollerPorts{
-            .main = ports.main,
-            .clock = ports.clock,
-            .defaults = ports.defaults,
-            .accessibility = ports.accessibility,
-            .log = ports.log,
-            .wheelEvents = ports.wheelEvents,
-            .scrollEvents = ports.scrollEvents,
-            .displayLinks = ports.displayLinks,
-            .mainDisplay = ports.mainDisplay,
-            .gameMode = ports.gameMode,
-        });
+        scroller = SmoothScroller::create(SmoothScrollerPorts::from(ports));
     }
     return *scroller;
 }
 
 DesktopWidgets& Application::desktopWidgets() {
     if (!widgets) {
-        widgets = std::make_unique<DesktopWidgets>(DesktopWidgetsPorts{
-            .main = ports.main,
-            .clock = ports.clock,
-            .defaults = ports.defaults,
-            .screens = ports.screens,
-            .windows = ports.widgetWindows,
-            .application = ports.application,
-            .textMetrics = ports.textMetrics,
-            .host = ports.hostStatistics,
-            .sensors = ports.temperatureSensors,
-            .timeZone = ports.timeZone,
-        });
+        widgets = std::make_unique<DesktopWidgets>(DesktopWidgetsPorts::from(ports));
     }
     return *widgets;
 }
 
 NetworkFavorites& Application::networkFavorites() {
     if (!favorites) {
-        favorites = NetworkFavorites::create(NetworkFavoritesPorts{
-            .main = ports.main,
-            .clock = ports.clock,
-            .work = ports.work,
-            .defaults = ports.defaults,
-            .log = ports.log,
-            .alerts = ports.alerts,
-            .workspace = ports.workspace,
-            .folderPicker = ports.folderPicker,
-            .volumes = ports.volumes,
-            .mounter = ports.shareMounter,
-            .notifications = ports.workspaceNotifications,
-            .pathMonitor = ports.networkPath,
-            .sidebar = ports.sidebarFavorites,
-        });
+        favorites = NetworkFavorites::create(NetworkFavoritesPorts::from(ports));
     }
     return *favorites;
 }

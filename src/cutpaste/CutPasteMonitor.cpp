@@ -1,6 +1,6 @@
 #include "cutpaste/CutPasteMonitor.h"
 
-#include "app/Settings.h"
+#include "cutpaste/CutPasteSettings.h"
 #include "overlay/FinderOverlayController.h"
 
 #include <algorithm>

@@ -1,11 +1,30 @@
 #include "network/NetworkFavorites.h"
 
-#include "app/Settings.h"
 #include "network/FinderSidebar.h"
+#include "network/NetworkSettings.h"
+#include "platform/Ports.h"
 
 #include <algorithm>
 
 namespace larkspire {
+
+NetworkFavoritesPorts NetworkFavoritesPorts::from(const Ports& ports) {
+    return NetworkFavoritesPorts{
+        .main = ports.main,
+        .clock = ports.clock,
+        .work = ports.work,
+        .defaults = ports.defaults,
+        .log = ports.log,
+        .alerts = ports.alerts,
+        .workspace = ports.workspace,
+        .folderPicker = ports.folderPicker,
+        .volumes = ports.volumes,
+        .mounter = ports.shareMounter,
+        .notifications = ports.workspaceNotifications,
+        .pathMonitor = ports.networkPath,
+        .sidebar = ports.sidebarFavorites,
+    };
+}
 
 namespace {
 

@@ -7,14 +7,15 @@
 #include "platform/FolderPicker.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
+#include "platform/NetworkPathMonitor.h"
 #include "platform/ShareMounter.h"
 #include "platform/SidebarFavorites.h"
-#include "platform/types/Signal.h"
-#include "platform/types/Url.h"
 #include "platform/Volumes.h"
 #include "platform/WorkQueue.h"
 #include "platform/Workspace.h"
 #include "platform/WorkspaceNotifications.h"
+#include "platform/types/Signal.h"
+#include "platform/types/Url.h"
 
 #include <functional>
 #include <map>
@@ -25,6 +26,8 @@
 #include <vector>
 
 namespace larkspire {
+
+struct Ports;
 
 struct NetworkFavoritesPorts {
     MainQueue& main;
@@ -40,6 +43,8 @@ struct NetworkFavoritesPorts {
     WorkspaceNotifications& notifications;
     NetworkPathMonitor& pathMonitor;
     SidebarFavorites& sidebar;
+
+    static NetworkFavoritesPorts from(const Ports& ports);  // its share of the application's ports
 };
 
 // The network favourites: the stored list, which shares are mounted, and reconnecting the

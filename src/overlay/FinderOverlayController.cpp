@@ -1,14 +1,33 @@
 #include "overlay/FinderOverlayController.h"
 
-#include "app/Settings.h"
 #include "cutpaste/CutPasteMonitor.h"
 #include "overlay/ByteCountFormatter.h"
+#include "overlay/OverlaySettings.h"
+#include "platform/Ports.h"
 #include "platform/types/Url.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace larkspire {
+
+FinderOverlayPorts FinderOverlayPorts::from(const Ports& ports) {
+    return FinderOverlayPorts{
+        .main = ports.main,
+        .clock = ports.clock,
+        .work = ports.work,
+        .defaults = ports.defaults,
+        .accessibility = ports.accessibility,
+        .log = ports.log,
+        .runningApplications = ports.runningApplications,
+        .workspaceApplications = ports.workspaceApplications,
+        .uiElements = ports.uiElements,
+        .windowServer = ports.windowServer,
+        .overlaySurfaces = ports.overlaySurfaces,
+        .textMetrics = ports.textMetrics,
+        .folderSizes = ports.folderSizes,
+    };
+}
 
 namespace {
 

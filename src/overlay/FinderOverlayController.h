@@ -25,6 +25,8 @@
 
 namespace larkspire {
 
+struct Ports;
+
 struct FinderOverlayPorts {
     MainQueue& main;
     Clock& clock;
@@ -39,6 +41,8 @@ struct FinderOverlayPorts {
     OverlaySurfaces& overlaySurfaces;
     TextMetrics& textMetrics;
     const FolderSizes& folderSizes;
+
+    static FinderOverlayPorts from(const Ports& ports);  // its share of the application's ports
 };
 
 // Decorates the file manager's windows from outside: the selection-size badge in the focused

@@ -2,6 +2,7 @@
 
 #include "platform/Accessibility.h"
 #include "platform/Alerts.h"
+#include "platform/ApplicationControl.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/DefaultsStore.h"
@@ -18,14 +19,18 @@
 #include "platform/LoginItem.h"
 #include "platform/MainDisplay.h"
 #include "platform/MainQueue.h"
+#include "platform/NetworkPathMonitor.h"
 #include "platform/OverlaySurfaces.h"
 #include "platform/RunningApplications.h"
+#include "platform/Screens.h"
 #include "platform/ScrollEventPoster.h"
 #include "platform/SettingsWindow.h"
 #include "platform/ShareMounter.h"
 #include "platform/SidebarFavorites.h"
 #include "platform/StatusItem.h"
+#include "platform/TemperatureSensors.h"
 #include "platform/TextMetrics.h"
+#include "platform/TimeZone.h"
 #include "platform/UIElements.h"
 #include "platform/Volumes.h"
 #include "platform/WheelEventTap.h"
@@ -39,30 +44,29 @@
 namespace larkspire {
 
 // Everything of the desktop that the features may use, handed to the Application by its desktop.
+// Each feature takes its share through its own ports struct's `from`.
 struct Ports {
+    // Process
     MainQueue& main;
     Clock& clock;
     WorkQueue& work;
     DefaultsStore& defaults;
-    DistributedNotifications& distributedNotifications;
-    Workspace& workspace;
-    LoginItem& loginItem;
-    Accessibility& accessibility;
-    FinderExtension& finderExtension;
     Log& log;
-    Alerts& alerts;
-    StatusBar& statusBar;
     ApplicationControl& application;
+    LoginItem& loginItem;
+    DistributedNotifications& distributedNotifications;
+    // On screen
+    StatusBar& statusBar;
     SettingsWindowFactory& settingsWindows;
+    Alerts& alerts;
     FolderPicker& folderPicker;
     TextMetrics& textMetrics;
-    WheelEventHooks& wheelEvents;
-    ScrollEventPoster& scrollEvents;
-    DisplayLinks& displayLinks;
-    MainDisplay& mainDisplay;
-    GameModeNotifications& gameMode;
+    Workspace& workspace;
+    // File manager
+    FinderExtension& finderExtension;
     Clipboard& clipboard;
     EventTaps& eventTaps;
+    Accessibility& accessibility;
     RunningApplications& runningApplications;
     UIElements& uiElements;
     FilePackages& filePackages;
@@ -70,11 +74,19 @@ struct Ports {
     WindowServer& windowServer;
     WorkspaceApplications& workspaceApplications;
     OverlaySurfaces& overlaySurfaces;
+    // Smooth scrolling
+    WheelEventHooks& wheelEvents;
+    ScrollEventPoster& scrollEvents;
+    DisplayLinks& displayLinks;
+    MainDisplay& mainDisplay;
+    GameModeNotifications& gameMode;
+    // Desktop widgets
     HostStatistics& hostStatistics;
     TemperatureSensors& temperatureSensors;
     Screens& screens;
     WidgetWindows& widgetWindows;
     TimeZone& timeZone;
+    // Network favourites
     Volumes& volumes;
     ShareMounter& shareMounter;
     WorkspaceNotifications& workspaceNotifications;

@@ -36,12 +36,4 @@ class StatusBar {
     virtual std::unique_ptr<StatusItem> createStatusItem() = 0;  // variable length
 };
 
-// Ends the process the way the platform does.
-class ApplicationControl {
-  public:
-    virtual ~ApplicationControl() = default;
-    virtual void terminate() = 0;
-    virtual void activateIgnoringOtherApps() = 0;  // bring the application to the front
-};
-
 }  // namespace larkspire

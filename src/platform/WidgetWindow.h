@@ -10,16 +10,6 @@
 namespace larkspire {
 
 // Rectangles here are global: origin at the lower-left corner of the primary screen, y growing upward.
-struct Screen {
-    Rect frame;
-    Rect visibleFrame;  // without panels and docks
-};
-
-class Screens {
-  public:
-    virtual ~Screens() = default;
-    virtual std::vector<Screen> screens() const = 0;  // the primary first; empty without any
-};
 
 enum class WidgetLevel { desktop, floating };  // just above the desktop, or above every ordinary window
 
@@ -52,13 +42,6 @@ class WidgetWindows {
     virtual ~WidgetWindows() = default;
     virtual std::unique_ptr<WidgetWindow> create(const Rect& contentRect, WidgetWindowEvents events) = 0;
     virtual Color accentColor() const = 0;  // the user's accent for outlines and handles
-};
-
-// The user's time zone.
-class TimeZone {
-  public:
-    virtual ~TimeZone() = default;
-    virtual double secondsFromGmt(double wallTime) const = 0;  // at that moment, daylight saving included
 };
 
 }  // namespace larkspire

@@ -1,10 +1,26 @@
 #include "scroll/SmoothScroller.h"
 
-#include "app/Settings.h"
+#include "platform/Ports.h"
+#include "scroll/ScrollSettings.h"
 
 #include <string>
 
 namespace larkspire {
+
+SmoothScrollerPorts SmoothScrollerPorts::from(const Ports& ports) {
+    return SmoothScrollerPorts{
+        .main = ports.main,
+        .clock = ports.clock,
+        .defaults = ports.defaults,
+        .accessibility = ports.accessibility,
+        .log = ports.log,
+        .wheelEvents = ports.wheelEvents,
+        .scrollEvents = ports.scrollEvents,
+        .displayLinks = ports.displayLinks,
+        .mainDisplay = ports.mainDisplay,
+        .gameMode = ports.gameMode,
+    };
+}
 
 std::shared_ptr<SmoothScroller> SmoothScroller::create(SmoothScrollerPorts ports) {
     std::shared_ptr<SmoothScroller> scroller(new SmoothScroller(ports));

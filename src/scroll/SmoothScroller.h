@@ -8,15 +8,17 @@
 #include "platform/Log.h"
 #include "platform/MainDisplay.h"
 #include "platform/MainQueue.h"
-#include "platform/types/PermissionWait.h"
 #include "platform/ScrollEventPoster.h"
 #include "platform/WheelEventTap.h"
+#include "platform/types/PermissionWait.h"
 #include "scroll/ScrollEngine.h"
 
 #include <cstdint>
 #include <memory>
 
 namespace larkspire {
+
+struct Ports;
 
 // What the smooth scroller uses of the desktop.
 struct SmoothScrollerPorts {
@@ -30,6 +32,8 @@ struct SmoothScrollerPorts {
     DisplayLinks& displayLinks;
     MainDisplay& mainDisplay;
     GameModeNotifications& gameMode;
+
+    static SmoothScrollerPorts from(const Ports& ports);  // its share of the application's ports
 };
 
 // Takes the wheel events of ordinary mice and replaces each tick by a smooth animation, paused

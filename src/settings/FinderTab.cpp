@@ -1,4 +1,5 @@
-#include "app/Settings.h"
+#include "cutpaste/CutPasteSettings.h"
+#include "overlay/OverlaySettings.h"
 #include "settings/SettingsTabs.h"
 
 namespace larkspire {

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "network/NetworkSettings.h"
 #include "settings/SettingsTabs.h"
 
 namespace larkspire {

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "newfile/NewFileSettings.h"
 #include "settings/SettingsTabs.h"
 
 namespace larkspire {

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "scroll/ScrollSettings.h"
 #include "settings/SettingsTabs.h"
 
 namespace larkspire {

@@ -1,9 +1,22 @@
 #include "settings/SettingsTabs.h"
 
-#include "app/Settings.h"
+#include "platform/Ports.h"
 #include "settings/SettingsWindowController.h"
 
 namespace larkspire {
+
+SettingsTabsPorts SettingsTabsPorts::from(const Ports& ports, NotificationCenter& notifications) {
+    return SettingsTabsPorts{
+        .main = ports.main,
+        .defaults = ports.defaults,
+        .loginItem = ports.loginItem,
+        .finderExtension = ports.finderExtension,
+        .accessibility = ports.accessibility,
+        .application = ports.application,
+        .notifications = notifications,
+        .workspace = ports.workspace,
+    };
+}
 
 std::shared_ptr<SettingsTabs> SettingsTabs::create(SettingsTabsPorts ports, SettingsTabFeatures features) {
     std::shared_ptr<SettingsTabs> tabs(new SettingsTabs(ports, std::move(features)));

@@ -3,14 +3,15 @@
 #include "cutpaste/CutPasteMonitor.h"
 #include "network/NetworkFavorites.h"
 #include "platform/Accessibility.h"
+#include "platform/ApplicationControl.h"
 #include "platform/DefaultsStore.h"
 #include "platform/FinderExtension.h"
 #include "platform/LoginItem.h"
 #include "platform/MainQueue.h"
-#include "platform/types/NotificationCenter.h"
 #include "platform/StatusItem.h"
-#include "platform/types/TabView.h"
 #include "platform/Workspace.h"
+#include "platform/types/NotificationCenter.h"
+#include "platform/types/TabView.h"
 #include "scroll/SmoothScroller.h"
 #include "widgets/DesktopWidgets.h"
 
@@ -22,6 +23,8 @@
 
 namespace larkspire {
 
+struct Ports;
+
 struct SettingsTabsPorts {
     MainQueue& main;
     DefaultsStore& defaults;
@@ -31,6 +34,9 @@ struct SettingsTabsPorts {
     ApplicationControl& application;
     NotificationCenter& notifications;
     Workspace& workspace;
+
+    static SettingsTabsPorts from(const Ports& ports,
+                                  NotificationCenter& notifications);  // its share of the application's ports
 };
 
 // The feature objects the tabs switch and show; the Application owns them.

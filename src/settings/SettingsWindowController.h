@@ -1,8 +1,8 @@
 #pragma once
 
+#include "platform/ApplicationControl.h"
 #include "platform/DefaultsStore.h"
 #include "platform/SettingsWindow.h"
-#include "platform/StatusItem.h"
 #include "settings/SettingsTabs.h"
 
 #include <memory>

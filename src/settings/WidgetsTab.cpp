@@ -1,5 +1,6 @@
-#include "app/Settings.h"
 #include "settings/SettingsTabs.h"
+#include "stats/StatsSettings.h"
+#include "widgets/WidgetSettings.h"
 
 namespace larkspire {
 

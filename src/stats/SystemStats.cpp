@@ -1,6 +1,6 @@
 #include "stats/SystemStats.h"
 
-#include "app/Settings.h"
+#include "stats/StatsSettings.h"
 
 namespace larkspire {
 

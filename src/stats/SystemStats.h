@@ -2,6 +2,7 @@
 
 #include "platform/DefaultsStore.h"
 #include "platform/HostStatistics.h"
+#include "platform/TemperatureSensors.h"
 #include "platform/types/Signal.h"
 #include "stats/Thermometer.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/HostStatistics.h"
+#include "platform/TemperatureSensors.h"
 
 #include <optional>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "platform/TimeZone.h"
 #include "platform/types/Signal.h"
-#include "platform/WidgetWindow.h"
 
 #include <string>
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "platform/ApplicationControl.h"
 #include "platform/DefaultsStore.h"
 #include "platform/MainQueue.h"
+#include "platform/Screens.h"
 #include "platform/StatusItem.h"
 #include "platform/WidgetWindow.h"
 #include "widgets/ResizeHandle.h"

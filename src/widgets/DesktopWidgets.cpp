@@ -1,23 +1,42 @@
 #include "widgets/DesktopWidgets.h"
 
-#include "app/Settings.h"
+#include "platform/Ports.h"
 #include "widgets/ClockView.h"
 #include "widgets/SystemMonitorView.h"
+#include "widgets/WidgetSettings.h"
 
 namespace larkspire {
+
+DesktopWidgetsPorts DesktopWidgetsPorts::from(const Ports& ports) {
+    return DesktopWidgetsPorts{
+        .main = ports.main,
+        .clock = ports.clock,
+        .defaults = ports.defaults,
+        .screens = ports.screens,
+        .windows = ports.widgetWindows,
+        .application = ports.application,
+        .textMetrics = ports.textMetrics,
+        .host = ports.hostStatistics,
+        .sensors = ports.temperatureSensors,
+        .timeZone = ports.timeZone,
+    };
+}
 
 DesktopWidgets::DesktopWidgets(DesktopWidgetsPorts ports)
     : ports(ports),
       stats(SystemStatsPorts{.host = ports.host, .sensors = ports.sensors, .defaults = ports.defaults}),
       clockModel(ports.clock, ports.timeZone) {}
 
+WidgetPorts DesktopWidgets::widgetPorts() const {
+    return WidgetPorts{ports.main, ports.defaults, ports.screens, ports.windows, ports.application};
+}
+
 DesktopWidget& DesktopWidgets::system() {
     if (!systemWidget) {
         auto& metrics = ports.textMetrics;
         systemWidget = DesktopWidget::create(
-            WidgetPorts{ports.main, ports.defaults, ports.screens, ports.windows, ports.application},
-            Settings::systemMonitorKey, Settings::systemMonitorScaleKey, "LarkspireSystemMonitor",
-            ScaleRange{0.4, 2.0},
+            widgetPorts(), Settings::systemMonitorKey, Settings::systemMonitorScaleKey,
+            "LarkspireSystemMonitor", ScaleRange{0.4, 2.0},
             [](const Rect& visible, WidgetSize) {
                 return Point{visible.x + 40, visible.y + 40};
             },
@@ -33,8 +52,8 @@ DesktopWidget& DesktopWidgets::clockWidget() {
     if (!clockWindowWidget) {
         auto& metrics = ports.textMetrics;
         clockWindowWidget = DesktopWidget::create(
-            WidgetPorts{ports.main, ports.defaults, ports.screens, ports.windows, ports.application},
-            Settings::clockWidgetKey, Settings::clockWidgetScaleKey, "LarkspireClock", ScaleRange{0.2, 1.5},
+            widgetPorts(), Settings::clockWidgetKey, Settings::clockWidgetScaleKey, "LarkspireClock",
+            ScaleRange{0.2, 1.5},
             [](const Rect& visible, WidgetSize size) {
                 return Point{visible.x + 40, visible.y + visible.height - size.height - 20};
             },

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/HostStatistics.h"
+#include "platform/TemperatureSensors.h"
 #include "platform/TextMetrics.h"
 #include "stats/SystemStats.h"
 #include "widgets/ClockModel.h"
@@ -11,6 +12,8 @@
 #include <vector>
 
 namespace larkspire {
+
+struct Ports;
 
 struct DesktopWidgetsPorts {
     MainQueue& main;
@@ -23,6 +26,8 @@ struct DesktopWidgetsPorts {
     HostStatistics& host;
     TemperatureSensors& sensors;
     TimeZone& timeZone;
+
+    static DesktopWidgetsPorts from(const Ports& ports);  // its share of the application's ports
 };
 
 // The two desktop widgets, the system monitor and the clock, and their arrangement mode.
@@ -46,6 +51,7 @@ class DesktopWidgets {
 
   private:
     void assignEditing(bool value);
+    WidgetPorts widgetPorts() const;  // what each widget uses of these ports
 
     DesktopWidgetsPorts ports;
     SystemStats stats;

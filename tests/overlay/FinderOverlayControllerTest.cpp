@@ -108,20 +108,8 @@ class FinderOverlayControllerTest : public ::testing::Test {
         desktop.files.addFile("/b", 2000);
     }
     std::shared_ptr<FinderOverlayController> start() {
-        auto controller =
-            FinderOverlayController::create(FinderOverlayPorts{.main = desktop.loop,
-                                                               .clock = desktop.loop,
-                                                               .work = desktop.work,
-                                                               .defaults = desktop.defaults,
-                                                               .accessibility = desktop.accessibility,
-                                                               .log = desktop.log,
-                                                               .runningApplications = desktop.applications,
-                                                               .workspaceApplications = fm,
-                                                               .uiElements = fm,
-                                                               .windowServer = fm,
-                                                               .overlaySurfaces = desktop.overlaySurfaces,
-                                                               .textMetrics = desktop.textMetrics,
-                                                               .folderSizes = desktop.files});
+        desktop.useFileManagers(desktop.applications, fm, fm, fm);
+        auto controller = FinderOverlayController::create(FinderOverlayPorts::from(desktop.ports()));
         controller->start();
         desktop.advance(0.12);
         return controller;

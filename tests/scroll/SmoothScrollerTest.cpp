@@ -22,19 +22,7 @@ struct ScrollerFixture : ::testing::Test {
         desktop.advance(100);  // a session that has been up for a while
     }
     SmoothScroller& make() {
-        Ports p = desktop.ports();
-        scroller = SmoothScroller::create(SmoothScrollerPorts{
-            .main = p.main,
-            .clock = p.clock,
-            .defaults = p.defaults,
-            .accessibility = p.accessibility,
-            .log = p.log,
-            .wheelEvents = p.wheelEvents,
-            .scrollEvents = p.scrollEvents,
-            .displayLinks = p.displayLinks,
-            .mainDisplay = p.mainDisplay,
-            .gameMode = p.gameMode,
-        });
+        scroller = SmoothScroller::create(SmoothScrollerPorts::from(desktop.ports()));
         return *scroller;
     }
     SmoothScroller& started() {

@@ -16,43 +16,62 @@ bool Desktop::press(Key key, std::uint64_t flags, bool autoRepeat) {
     return false;
 }
 
+void Desktop::useWheel(WheelEventHooks& hooks, ScrollEventPoster& poster) {
+    inUse.wheelEvents = &hooks;
+    inUse.scrollEvents = &poster;
+}
+
+void Desktop::useFileManagers(RunningApplications& running, WorkspaceApplications& workspace,
+                              UIElements& elements, WindowServer& windows) {
+    inUse.runningApplications = &running;
+    inUse.workspaceApplications = &workspace;
+    inUse.uiElements = &elements;
+    inUse.windowServer = &windows;
+}
+
 Ports Desktop::ports() {
     return Ports{
+        // Process
         .main = loop,
         .clock = loop,
         .work = work,
         .defaults = defaults,
-        .distributedNotifications = distributedNotifications,
-        .workspace = workspace,
-        .loginItem = loginItem,
-        .accessibility = accessibility,
-        .finderExtension = finderExtension,
         .log = log,
-        .alerts = alerts,
-        .statusBar = statusBar,
         .application = application,
+        .loginItem = loginItem,
+        .distributedNotifications = distributedNotifications,
+        // On screen
+        .statusBar = statusBar,
         .settingsWindows = settingsWindows,
+        .alerts = alerts,
         .folderPicker = folderPicker,
         .textMetrics = textMetrics,
-        .wheelEvents = wheel,
-        .scrollEvents = wheel,
+        .workspace = workspace,
+        // File manager
+        .finderExtension = finderExtension,
+        .clipboard = clipboard,
+        .eventTaps = eventTaps,
+        .accessibility = accessibility,
+        .runningApplications = *inUse.runningApplications,
+        .uiElements = *inUse.uiElements,
+        .filePackages = filePackages,
+        .folderSizes = files,
+        .windowServer = *inUse.windowServer,
+        .workspaceApplications = *inUse.workspaceApplications,
+        .overlaySurfaces = overlaySurfaces,
+        // Smooth scrolling
+        .wheelEvents = *inUse.wheelEvents,
+        .scrollEvents = *inUse.scrollEvents,
         .displayLinks = displayLinks,
         .mainDisplay = display,
         .gameMode = gameMode,
-        .clipboard = clipboard,
-        .eventTaps = eventTaps,
-        .runningApplications = applications,
-        .uiElements = applications,
-        .filePackages = filePackages,
-        .folderSizes = files,
-        .windowServer = windowServer,
-        .workspaceApplications = applications,
-        .overlaySurfaces = overlaySurfaces,
+        // Desktop widgets
         .hostStatistics = host,
         .temperatureSensors = sensors,
         .screens = screens,
         .widgetWindows = widgetWindows,
         .timeZone = timeZone,
+        // Network favourites
         .volumes = volumes,
         .shareMounter = volumes,
         .workspaceNotifications = volumes,

@@ -71,6 +71,11 @@ class Desktop {
     SimNetworkPath networkPath;
     SimSidebar sidebar;
 
+    // A real adapter a test puts in place of simulated ones: ports() hands it out from then on.
+    void useWheel(WheelEventHooks& hooks, ScrollEventPoster& poster);
+    void useFileManagers(RunningApplications& running, WorkspaceApplications& workspace, UIElements& elements,
+                         WindowServer& windows);
+
     // The file manager runs from the start and is in front.
     SimFinder& fileManager() { return *finder; }
     // The user presses a key: the taps see it first; what they let pass reaches the frontmost
@@ -79,6 +84,15 @@ class Desktop {
 
   private:
     std::shared_ptr<SimFinder> finder;
+    // What ports() hands out where a test may put a real adapter in place of a simulated one.
+    struct {
+        WheelEventHooks* wheelEvents;
+        ScrollEventPoster* scrollEvents;
+        RunningApplications* runningApplications;
+        WorkspaceApplications* workspaceApplications;
+        UIElements* uiElements;
+        WindowServer* windowServer;
+    } inUse{&wheel, &wheel, &applications, &applications, &applications, &windowServer};
 };
 
 }  // namespace larkspire::sim

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "platform/HostStatistics.h"
+#include "platform/Screens.h"
+#include "platform/TemperatureSensors.h"
+#include "platform/TimeZone.h"
 #include "platform/WidgetWindow.h"
 
 #include <cmath>

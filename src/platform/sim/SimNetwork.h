@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/NetworkPathMonitor.h"
 #include "platform/ShareMounter.h"
 #include "platform/SidebarFavorites.h"
 #include "platform/Volumes.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ApplicationControl.h"
 #include "platform/FolderPicker.h"
 #include "platform/SettingsWindow.h"
 #include "platform/StatusItem.h"

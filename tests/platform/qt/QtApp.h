@@ -30,7 +30,7 @@ struct QtApp {
     std::shared_ptr<Application> app;
 
     Application& launch() {
-        app = std::make_shared<Application>(desktop.ports(qt::simulatedSession(session)));
+        app = std::make_shared<Application>(desktop.ports(qt::SessionPorts::from(session.ports())));
         app->applicationDidFinishLaunching();
         return *app;
     }

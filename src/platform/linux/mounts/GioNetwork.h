@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Log.h"
+#include "platform/NetworkPathMonitor.h"
 #include "platform/ShareMounter.h"
 #include "platform/Volumes.h"
 #include "platform/WorkspaceNotifications.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/WidgetWindow.h"
+#include "platform/TimeZone.h"
 
 namespace larkspire::linux_desktop {
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/HostStatistics.h"
+#include "platform/TemperatureSensors.h"
 
 #include <filesystem>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/StatusItem.h"
+#include "platform/ApplicationControl.h"
 
 namespace larkspire::qt {
 

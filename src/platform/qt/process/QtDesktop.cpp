@@ -4,29 +4,27 @@ namespace larkspire::qt {
 
 Ports QtDesktop::ports(const SessionPorts& session) {
     return Ports{
+        // Process
         .main = main,
         .clock = clock,
         .work = work,
         .defaults = defaults,
-        .distributedNotifications = session.distributedNotifications,
-        .workspace = workspace,
-        .loginItem = session.loginItem,
-        .accessibility = session.accessibility,
-        .finderExtension = session.finderExtension,
         .log = session.log,
-        .alerts = alerts,
-        .statusBar = statusBar,
         .application = application,
+        .loginItem = session.loginItem,
+        .distributedNotifications = session.distributedNotifications,
+        // On screen
+        .statusBar = statusBar,
         .settingsWindows = settingsWindows,
+        .alerts = alerts,
         .folderPicker = folderPicker,
         .textMetrics = textMetrics,
-        .wheelEvents = session.wheelEvents,
-        .scrollEvents = session.scrollEvents,
-        .displayLinks = session.displayLinks,
-        .mainDisplay = session.mainDisplay,
-        .gameMode = session.gameMode,
+        .workspace = workspace,
+        // File manager
+        .finderExtension = session.finderExtension,
         .clipboard = session.clipboard,
         .eventTaps = session.eventTaps,
+        .accessibility = session.accessibility,
         .runningApplications = session.runningApplications,
         .uiElements = session.uiElements,
         .filePackages = session.filePackages,
@@ -34,11 +32,19 @@ Ports QtDesktop::ports(const SessionPorts& session) {
         .windowServer = session.windowServer,
         .workspaceApplications = session.workspaceApplications,
         .overlaySurfaces = overlaySurfaces,
+        // Smooth scrolling
+        .wheelEvents = session.wheelEvents,
+        .scrollEvents = session.scrollEvents,
+        .displayLinks = session.displayLinks,
+        .mainDisplay = session.mainDisplay,
+        .gameMode = session.gameMode,
+        // Desktop widgets
         .hostStatistics = session.hostStatistics,
         .temperatureSensors = session.temperatureSensors,
         .screens = screens,
         .widgetWindows = widgetWindows,
         .timeZone = session.timeZone,
+        // Network favourites
         .volumes = session.volumes,
         .shareMounter = session.shareMounter,
         .workspaceNotifications = session.workspaceNotifications,
@@ -47,34 +53,39 @@ Ports QtDesktop::ports(const SessionPorts& session) {
     };
 }
 
-SessionPorts simulatedSession(sim::Desktop& session) {
+SessionPorts SessionPorts::from(const Ports& ports) {
     return SessionPorts{
-        .log = session.log,
-        .loginItem = session.loginItem,
-        .accessibility = session.accessibility,
-        .finderExtension = session.finderExtension,
-        .distributedNotifications = session.distributedNotifications,
-        .wheelEvents = session.wheel,
-        .scrollEvents = session.wheel,
-        .displayLinks = session.displayLinks,
-        .mainDisplay = session.display,
-        .gameMode = session.gameMode,
-        .clipboard = session.clipboard,
-        .eventTaps = session.eventTaps,
-        .runningApplications = session.applications,
-        .uiElements = session.applications,
-        .filePackages = session.filePackages,
-        .folderSizes = session.files,
-        .windowServer = session.windowServer,
-        .workspaceApplications = session.applications,
-        .hostStatistics = session.host,
-        .temperatureSensors = session.sensors,
-        .timeZone = session.timeZone,
-        .volumes = session.volumes,
-        .shareMounter = session.volumes,
-        .workspaceNotifications = session.volumes,
-        .networkPath = session.networkPath,
-        .sidebarFavorites = session.sidebar,
+        // Process
+        .log = ports.log,
+        .loginItem = ports.loginItem,
+        .distributedNotifications = ports.distributedNotifications,
+        // File manager
+        .finderExtension = ports.finderExtension,
+        .clipboard = ports.clipboard,
+        .eventTaps = ports.eventTaps,
+        .accessibility = ports.accessibility,
+        .runningApplications = ports.runningApplications,
+        .uiElements = ports.uiElements,
+        .filePackages = ports.filePackages,
+        .folderSizes = ports.folderSizes,
+        .windowServer = ports.windowServer,
+        .workspaceApplications = ports.workspaceApplications,
+        // Smooth scrolling
+        .wheelEvents = ports.wheelEvents,
+        .scrollEvents = ports.scrollEvents,
+        .displayLinks = ports.displayLinks,
+        .mainDisplay = ports.mainDisplay,
+        .gameMode = ports.gameMode,
+        // Desktop widgets
+        .hostStatistics = ports.hostStatistics,
+        .temperatureSensors = ports.temperatureSensors,
+        .timeZone = ports.timeZone,
+        // Network favourites
+        .volumes = ports.volumes,
+        .shareMounter = ports.shareMounter,
+        .workspaceNotifications = ports.workspaceNotifications,
+        .networkPath = ports.networkPath,
+        .sidebarFavorites = ports.sidebarFavorites,
     };
 }
 

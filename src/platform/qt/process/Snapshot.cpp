@@ -206,7 +206,7 @@ SnapshotResult writeSnapshots(const QString& folder) {
     sim::Desktop session;
     session.accessibility.trusted = true;  // no permission explanation over the pictures
     QtDesktop desktop(session.defaults);
-    auto app = std::make_shared<Application>(desktop.ports(simulatedSession(session)));
+    auto app = std::make_shared<Application>(desktop.ports(SessionPorts::from(session.ports())));
     app->applicationDidFinishLaunching();
     QApplication::processEvents();
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Alerts.h"
-#include "platform/StatusItem.h"
+#include "platform/ApplicationControl.h"
 
 namespace larkspire::qt {
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "platform/ApplicationControl.h"
 #include "platform/FolderPicker.h"
-#include "platform/StatusItem.h"
 
 namespace larkspire::qt {
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Screens.h"
 #include "platform/WidgetWindow.h"
 
 #include <QWidget>

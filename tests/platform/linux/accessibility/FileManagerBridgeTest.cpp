@@ -82,22 +82,8 @@ class BadgeOverFileManagerWindows : public ::testing::Test {
     }
 
     void start() {
-        auto ports = desktop.ports();
-        controller = FinderOverlayController::create(FinderOverlayPorts{
-            .main = ports.main,
-            .clock = ports.clock,
-            .work = ports.work,
-            .defaults = ports.defaults,
-            .accessibility = ports.accessibility,
-            .log = ports.log,
-            .runningApplications = *bridge,
-            .workspaceApplications = *bridge,
-            .uiElements = *bridge,
-            .windowServer = *bridge,
-            .overlaySurfaces = ports.overlaySurfaces,
-            .textMetrics = ports.textMetrics,
-            .folderSizes = ports.folderSizes,
-        });
+        desktop.useFileManagers(*bridge, *bridge, *bridge, *bridge);
+        controller = FinderOverlayController::create(FinderOverlayPorts::from(desktop.ports()));
         controller->start();
     }
 

@@ -66,19 +66,8 @@ struct LinuxRoad : ::testing::Test {
         mouse = io.plug(wheelMouse());
         desktop.accessibility.trusted = true;
         desktop.advance(100);
-        Ports p = desktop.ports();
-        scroller = SmoothScroller::create(SmoothScrollerPorts{
-            .main = p.main,
-            .clock = p.clock,
-            .defaults = p.defaults,
-            .accessibility = p.accessibility,
-            .log = p.log,
-            .wheelEvents = input,
-            .scrollEvents = input,
-            .displayLinks = p.displayLinks,
-            .mainDisplay = p.mainDisplay,
-            .gameMode = p.gameMode,
-        });
+        desktop.useWheel(input, input);
+        scroller = SmoothScroller::create(SmoothScrollerPorts::from(desktop.ports()));
         scroller->start();
         ASSERT_TRUE(scroller->isOn());
     }

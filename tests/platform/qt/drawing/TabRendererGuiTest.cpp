@@ -2,6 +2,7 @@
 #include "platform/qt/drawing/TabRenderer.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -217,8 +218,10 @@ TEST(TabRenderer, DrawsEveryKindOfElementWithinTheTabWidth) {
         auto inPage = QRect(child->mapTo(&page, QPoint(0, 0)), child->size());
         EXPECT_LE(inPage.right(), page.width()) << child->metaObject()->className();
     }
-    auto picture = page.grab();
-    EXPECT_TRUE(picture.save(QString(LARKSPIRE_BUILD_DIR) + "/snapshots/tab-elements.png"));
+    // The snapshot test may not have made the folder yet: tests run in any order.
+    QString folder = QString(LARKSPIRE_BUILD_DIR) + "/snapshots";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    EXPECT_TRUE(page.grab().save(folder + "/tab-elements.png"));
 }
 
 }  // namespace
