@@ -64,10 +64,23 @@ void CutPasteMonitor::setCut(std::vector<std::string> newPaths) {
     paths = std::move(newPaths);
     notifications.post(cutStateChanged);
     if (auto badge = overlay.lock()) badge->setCutPaths(paths);
-    ports.defaults.set(Settings::cutPathsKey, Value::stringList(paths));
+    storeCutPaths();
     ports.distributedNotifications.post(cutChangedNotification);
     pasteboardTimer.reset();
     if (!paths.empty()) startPasteboardWatch();
+}
+
+void CutPasteMonitor::storeCutPaths() {
+    std::size_t bytes = 0;
+    for (const auto& path : paths) bytes += path.size();
+    if (paths.size() <= maxStoredPaths && bytes <= maxStoredBytes) {
+        ports.defaults.set(Settings::cutPathsKey, Value::stringList(paths));
+        return;
+    }
+    // Still cut and shown; other programs read no list rather than an old one.
+    log.error("Ausgeschnitten: " + std::to_string(paths.size()) + " Datei(en), " + std::to_string(bytes) +
+              " Bytes – zu viel zum Speichern, die Liste wird nicht gespeichert");
+    ports.defaults.remove(Settings::cutPathsKey);
 }
 
 void CutPasteMonitor::startPasteboardWatch() {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "platform/Ports.h"
 #include "platform/types/NotificationCenter.h"
 #include "platform/types/PermissionWait.h"
-#include "platform/Ports.h"
 
 #include <cstdint>
 #include <memory>
@@ -32,6 +32,10 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     static constexpr double focusTimeout = 0.25;
     static constexpr double menuTimeout = 0.5;
     static constexpr double clipboardSettle = 0.05;
+    // What a cut list may hold to be stored for other programs; a bigger one would crowd out the
+    // other settings in the same file.
+    static constexpr std::size_t maxStoredPaths = 100'000;
+    static constexpr std::size_t maxStoredBytes = 4 << 20;
     // Modifier sets of menu items: 0 is Command alone.
     static constexpr std::int64_t menuModifierOption = 2;
 
@@ -46,6 +50,7 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     std::int64_t cutGeneration() const { return generation; }
     std::vector<std::string> pasteboardFilePaths() const;  // sorted, standardised
     void setCut(std::vector<std::string> newPaths);        // `newPaths` sorted and standardised
+    void storeCutPaths();                                  // for other programs, where it fits
     void rememberCut();
     void cancelCut();
 

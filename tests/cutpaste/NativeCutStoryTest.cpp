@@ -84,6 +84,25 @@ TEST_F(NativeCut, ACutWithNoFilesOrOnlyVanishedOnesIsNoCut) {
     EXPECT_TRUE(desktop.distributedNotifications.posted.empty());
 }
 
+TEST_F(NativeCut, ACutTooBigToStoreIsStillShownButNotStored) {
+    // One real file beside a 5 MB name of control characters, as a hostile clipboard owner offers it.
+    std::string hostile = path("from/") + std::string(5 << 20, '\x01');
+    fileManagerWrites({path("from/a.txt"), hostile}, FileOperation::cut);
+    EXPECT_EQ(monitor().cutPaths().size(), 2u);
+    EXPECT_FALSE(desktop.defaults.object(Settings::cutPathsKey));
+    EXPECT_EQ(std::count_if(desktop.log.lines.begin(), desktop.log.lines.end(),
+                            [](const auto& line) {
+                                return line.message.ends_with(
+                                    "zu viel zum Speichern, die Liste wird nicht gespeichert");
+                            }),
+              1);
+
+    // The next cut of ordinary size is stored again.
+    fileManagerWrites({path("from/b.txt")}, FileOperation::cut);
+    EXPECT_EQ(desktop.defaults.stringListForKey(Settings::cutPathsKey),
+              std::vector<std::string>{path("from/b.txt")});
+}
+
 TEST_F(NativeCut, PastingElsewhereEndsTheCutOnceAllFilesHaveMoved) {
     fileManagerWrites({path("from/a.txt"), path("from/b.txt")}, FileOperation::cut);
     tmp.folder("to");
