@@ -6,6 +6,7 @@
 #include "platform/linux/files/TreeWalk.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -14,6 +15,36 @@
 #include <vector>
 
 namespace larkspire::qt {
+
+namespace {
+
+// The path the kernel would reach: links and ".." before the last name resolved in that order, so
+// "b/link/.." is the folder above the link's target. The last name itself stays unresolved, as du
+// counts a link and not what it points to. A path that does not exist is only tidied.
+std::string kernelPath(const std::string& absolute) {
+    std::string trimmed = absolute;
+    bool followLast = false;
+    while (trimmed.size() > 1 && trimmed.back() == '/') {
+        trimmed.pop_back();
+        followLast = true;  // "link/" names the folder the link points to
+    }
+    auto slash = trimmed.rfind('/');
+    std::string last = trimmed.substr(slash + 1);
+    if (last == "." || last == "..") followLast = true;
+    auto resolve = [](const std::string& path) -> std::optional<std::string> {
+        char* real = ::realpath(path.c_str(), nullptr);
+        if (!real) return std::nullopt;
+        std::string result = real;
+        std::free(real);
+        return result;
+    };
+    if (followLast) return resolve(trimmed).value_or(standardizedPath(absolute));
+    if (auto folder = resolve(slash == 0 ? "/" : trimmed.substr(0, slash)))
+        return *folder == "/" ? "/" + last : *folder + "/" + last;
+    return standardizedPath(absolute);
+}
+
+}  // namespace
 
 std::optional<int> runSizeCommand(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], "--size") != 0) return std::nullopt;
@@ -36,7 +67,7 @@ std::optional<int> runSizeCommand(int argc, char** argv) {
             status = 1;
             continue;
         }
-        auto path = standardizedPath(given.front() == '/' ? given : workingFolder + "/" + given);
+        auto path = kernelPath(given.front() == '/' ? given : workingFolder + "/" + given);
         // A path named twice is counted once, as du does.
         if (!seen.insert(path).second) continue;
         struct stat info;

@@ -1,6 +1,8 @@
 #include "platform/qt/process/CommandLine.h"
+#include "support/TemporaryFolder.h"
 
 #include <QProcess>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using larkspire::qt::CommandLine;
@@ -12,8 +14,9 @@ struct Run {
     QString out, err;
 };
 
-Run larkspire(const QStringList& arguments) {
+Run larkspire(const QStringList& arguments, const QString& folder = {}) {
     QProcess process;
+    if (!folder.isEmpty()) process.setWorkingDirectory(folder);
     process.start(QString(LARKSPIRE_BUILD_DIR) + "/larkspire", arguments);
     process.waitForFinished(10000);
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
@@ -44,6 +47,23 @@ TEST(CommandLine, AnUnknownOptionOrMissingValueFailsWithTheUsage) {
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_TRUE(run.err.contains("Aufruf: larkspire")) << run.err.toStdString();
     }
+}
+
+TEST(CommandLine, SizeFollowsLinksBeforeDotDotAsTheKernelDoes) {
+    larkspire::testing::TemporaryFolder tmp;
+    tmp.file("b/small", std::string(10, 'x'));
+    tmp.file("elsewhere/target/inner", std::string(5000, 'x'));
+    tmp.file("elsewhere/big", std::string(70000, 'x'));
+    std::filesystem::create_directory_symlink(tmp / "elsewhere/target", tmp / "b/link");
+    QString folder = QString::fromStdString(tmp.path().string());
+    // "b/link/.." is the folder above the link's target, not "b".
+    auto viaLink = larkspire({"--size", "b/link/.."}, folder);
+    EXPECT_EQ(viaLink.status, 0) << viaLink.err.toStdString();
+    EXPECT_EQ(viaLink.out, larkspire({"--size", "elsewhere"}, folder).out);
+    EXPECT_NE(viaLink.out, larkspire({"--size", "b"}, folder).out);
+    // The link itself is counted as a link, as du does; with a slash it names its folder.
+    EXPECT_EQ(larkspire({"--size", "b/link/"}, folder).out,
+              larkspire({"--size", "elsewhere/target"}, folder).out);
 }
 
 TEST(CommandLine, UrlsStayUrls) {
