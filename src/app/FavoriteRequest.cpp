@@ -4,11 +4,12 @@ namespace larkspire {
 
 void Application::handleFavorite(const Url& url) {
     std::vector<Url> folders;
-    for (const auto& item : url.queryItems()) {
-        if (item.name != "path" || !item.value) continue;
+    // Paths are bytes, as a Linux folder name may be; one with a NUL byte names no folder at all.
+    for (const auto& path : url.byteValues("path")) {
+        if (path.empty() || path.find('\0') != std::string::npos) continue;
         // A relative path keeps its name for the message but is never looked up from the working folder.
-        auto folder = item.value->starts_with('/') ? Url::fileUrl(*item.value)
-                                                   : Url::parse("file:" + percentEncodedPath(*item.value));
+        auto folder =
+            path.starts_with('/') ? Url::fileUrl(path) : Url::parse("file:" + percentEncodedPath(path));
         if (folder) folders.push_back(*folder);
     }
     networkFavorites().addFolders(folders);

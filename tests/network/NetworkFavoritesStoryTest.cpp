@@ -110,6 +110,18 @@ TEST_F(Favorites, ARequestAddsEachFolderAndShowsEveryFailureInOneAlertInOrder) {
     EXPECT_EQ(desktop().alerts.shown.size(), 1u);
 }
 
+TEST_F(Favorites, AFolderWhoseNameIsNotUtf8IsAddedByItsBytes) {
+    sim.launch();
+    larkspire::testing::TemporaryFolder tmp;
+    auto latin1 = tmp.folder("latin1-\xE4");
+    auto before = desktop().sidebar.entries.size();
+    sim.app->openUrls({favoriteRequest({latin1.string()})});
+    EXPECT_TRUE(desktop().alerts.shown.empty());
+    ASSERT_EQ(desktop().sidebar.entries.size(), before + 1);
+    EXPECT_EQ(desktop().sidebar.entries.back().target, Url::fileUrl(latin1.string()).string());
+    EXPECT_TRUE(desktop().sidebar.entries.back().target.ends_with("/latin1-%E4"));
+}
+
 TEST_F(Favorites, WhenTheSidebarRefusesNothingIsRecorded) {
     desktop().volumes.mountShare(teamShare);
     desktop().sidebar.entries.clear();

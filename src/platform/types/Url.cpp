@@ -188,6 +188,21 @@ std::optional<std::string> Url::firstByteValue(std::string_view name) const {
     }
 }
 
+std::vector<std::string> Url::byteValues(std::string_view name) const {
+    std::vector<std::string> values;
+    if (!query) return values;
+    std::string_view rest = *query;
+    while (true) {
+        auto amp = rest.find('&');
+        auto piece = rest.substr(0, amp);
+        auto equals = piece.find('=');
+        if (equals != std::string_view::npos && decodedText(piece.substr(0, equals)) == name)
+            if (auto value = percentDecoded(piece.substr(equals + 1))) values.push_back(std::move(*value));
+        if (amp == std::string_view::npos) return values;
+        rest = rest.substr(amp + 1);
+    }
+}
+
 std::optional<std::string> Url::firstValue(std::string_view name) const {
     for (auto& item : queryItems())
         if (item.name == name && item.value) return item.value;

@@ -36,6 +36,8 @@ class Url {
     // The same value decoded to its bytes, which need not be UTF-8 and may hold NUL: for paths,
     // which on Linux are bytes.
     std::optional<std::string> firstByteValue(std::string_view name) const;
+    // Every value of items with this name decoded to its bytes, in order; malformed ones are left out.
+    std::vector<std::string> byteValues(std::string_view name) const;
 
     bool operator==(const Url& other) const { return text == other.text; }
 
