@@ -73,6 +73,90 @@ std::filesystem::path resolvedLinks(const std::filesystem::path& file) {
     return current;
 }
 
+WriteTarget writeTargetOf(const std::filesystem::path& file) {
+    WriteTarget target{file};
+    uid_t me = ::geteuid();
+    for (int hops = 0;; ++hops) {
+        struct stat info {};
+        if (::lstat(target.file.c_str(), &info) != 0) break;
+        if (!S_ISLNK(info.st_mode)) {
+            if (info.st_uid != me)
+                target.refusal = "„" + target.file.string() + "“ gehört einem anderen Benutzer";
+            return target;
+        }
+        // The kernel's own limit on link chains; a loop ends here instead of running forever.
+        if (info.st_uid != me || hops == 40) {
+            target.refusal = info.st_uid != me ? "die Verknüpfung „" + target.file.string() +
+                                                     "“ gehört einem anderen Benutzer"
+                                               : "zu viele Verknüpfungen";
+            return target;
+        }
+        std::error_code error;
+        auto next = std::filesystem::read_symlink(target.file, error);
+        if (error) {
+            target.refusal = "Verknüpfung nicht lesbar: " + error.message();
+            return target;
+        }
+        target.file = next.is_absolute() ? next : target.file.parent_path() / next;
+        target.throughLink = true;
+    }
+    if (target.throughLink) {
+        struct stat folder {};
+        auto parent = target.file.parent_path();
+        if (::stat(parent.empty() ? "." : parent.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode) ||
+            folder.st_uid != me)
+            target.refusal = "das Ziel der Verknüpfung fehlt, und sein Ordner „" + parent.string() +
+                             "“ ist nicht der eigene";
+    }
+    return target;
+}
+
+std::optional<std::string> replaceUsersFile(const std::filesystem::path& file, std::string_view contents,
+                                            mode_t newFileMode) {
+    auto target = writeTargetOf(file);
+    if (!target.refusal.empty()) return target.refusal;
+    // Root may write any file, so the mode itself says whether the user wants it kept as it is.
+    struct stat info {};
+    if (::stat(target.file.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0)
+        return "„" + target.file.string() + "“ ist schreibgeschützt";
+    return replaceFileAtomically(target.file, contents, newFileMode);
+}
+
+FileRead readRegularFile(const std::filesystem::path& file, off_t largest) {
+    // Non-blocking, so a pipe put in the file's place cannot hang the caller.
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT) return {FileRead::Outcome::missing, {}, {}, {}};
+        return {FileRead::Outcome::unreadable, {}, errorText(errno), {}};
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        int error = errno;
+        ::close(fd);
+        return {FileRead::Outcome::unreadable, {}, errorText(error), {}};
+    }
+    auto refuse = [&](FileRead::Outcome outcome, std::string reason) {
+        ::close(fd);
+        return FileRead{outcome, {}, std::move(reason), info};
+    };
+    if (S_ISDIR(info.st_mode)) return refuse(FileRead::Outcome::unusable, "ein Ordner statt einer Datei");
+    if (!S_ISREG(info.st_mode)) return refuse(FileRead::Outcome::unusable, "keine gewöhnliche Datei");
+    if (info.st_size > largest) return refuse(FileRead::Outcome::unusable, "zu groß");
+    std::string text;
+    char buffer[65536];
+    while (true) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return refuse(FileRead::Outcome::unreadable, errorText(errno));
+        if (got == 0) break;
+        text.append(buffer, static_cast<std::size_t>(got));
+        // The file may grow while it is read.
+        if (static_cast<off_t>(text.size()) > largest) return refuse(FileRead::Outcome::unusable, "zu groß");
+    }
+    ::close(fd);
+    return {FileRead::Outcome::read, std::move(text), {}, info};
+}
+
 std::optional<std::string> replaceFileAtomically(const std::filesystem::path& file, std::string_view contents,
                                                  mode_t newFileMode, FileSystemCalls& calls) {
     auto folder = file.parent_path();

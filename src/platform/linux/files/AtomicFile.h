@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace larkspire::linux_desktop {
@@ -36,6 +37,33 @@ void removeStaleTemporaryFiles(const std::filesystem::path& file);
 // `file` with its symbolic links followed, so that writing replaces the file a link points to and
 // not the link itself.
 std::filesystem::path resolvedLinks(const std::filesystem::path& file);
+
+// Where a write to one of the user's files goes: the file behind any links, and why it must not be
+// written when it must not (empty when it may). Links of other users, and files that are not the
+// user's own, are never replaced; a missing target is only created in a folder of the user's own.
+struct WriteTarget {
+    std::filesystem::path file;
+    bool throughLink = false;
+    std::string refusal;
+};
+WriteTarget writeTargetOf(const std::filesystem::path& file);
+
+// Replaces the user's file behind `file`'s links like replaceFileAtomically, unless writeTargetOf
+// refuses it or the user made it read-only. The reason in words on failure; else nothing.
+std::optional<std::string> replaceUsersFile(const std::filesystem::path& file, std::string_view contents,
+                                            mode_t newFileMode);
+
+// A file the user may have put anything in the place of, read without ever blocking and without
+// reading more than `largest` bytes.
+struct FileRead {
+    // `unusable` is something no such file can be (not a regular file, or too big); `unreadable`
+    // may be fine but cannot be read now.
+    enum class Outcome { read, missing, unreadable, unusable } outcome;
+    std::string text;
+    std::string reason;               // why it is unreadable or unusable
+    std::optional<struct stat> info;  // of what was opened
+};
+FileRead readRegularFile(const std::filesystem::path& file, off_t largest);
 
 // The text of an errno value, safe to call from any thread.
 std::string errorText(int error);

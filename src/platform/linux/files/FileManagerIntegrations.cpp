@@ -55,7 +55,8 @@ FileManagerIntegrations::Places FileManagerIntegrations::userPlaces(std::vector<
 }
 
 bool FileManagerIntegrations::isEnabled() const {
-    if (isFile(places.nautilusScript)) return true;
+    // Nautilus lists only the scripts it may run.
+    if (isFile(places.nautilusScript) && ::access(places.nautilusScript.c_str(), X_OK) == 0) return true;
     for (const auto& menu : places.dolphinServiceMenus)
         if (isFile(menu)) return true;
     std::ifstream actions(places.thunarActions);

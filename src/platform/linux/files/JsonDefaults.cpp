@@ -18,12 +18,7 @@ namespace {
 // Far beyond any settings this program writes; a bigger file is not ours and is not read into memory.
 constexpr off_t largestFile = 64 * 1024 * 1024;
 
-struct FileContents {
-    // `unusable` is something in the file's place that no settings file can be: moved aside like a
-    // corrupt file. `unreadable` is a file that may be fine but cannot be read now: left alone.
-    enum class Outcome { read, missing, unreadable, unusable } outcome;
-    std::string text;
-    std::string reason;  // why it is unreadable or unusable
+struct FileContents : FileRead {
     JsonDefaults::Identity identity;
 };
 
@@ -43,50 +38,9 @@ JsonDefaults::Identity identityOf(const std::filesystem::path& file) {
 }
 
 FileContents readFile(const std::filesystem::path& file) {
-    // Non-blocking, so a pipe put in the file's place cannot hang the start.
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno == ENOENT) return {FileContents::Outcome::missing, {}, {}, {}};
-        return {FileContents::Outcome::unreadable, {}, errorText(errno), {}};
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        int error = errno;
-        ::close(fd);
-        return {FileContents::Outcome::unreadable, {}, errorText(error), {}};
-    }
-    auto identity = identityOf(info);
-    if (S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        return {FileContents::Outcome::unusable, {}, "ein Ordner statt einer Datei", identity};
-    }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return {FileContents::Outcome::unusable, {}, "keine gewöhnliche Datei", identity};
-    }
-    if (info.st_size > largestFile) {
-        ::close(fd);
-        return {FileContents::Outcome::unusable, {}, "zu groß", identity};
-    }
-    std::string text;
-    char buffer[65536];
-    while (true) {
-        ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            int error = errno;
-            ::close(fd);
-            return {FileContents::Outcome::unreadable, {}, errorText(error), identity};
-        }
-        if (got == 0) break;
-        text.append(buffer, static_cast<std::size_t>(got));
-        if (static_cast<off_t>(text.size()) > largestFile) {
-            ::close(fd);
-            return {FileContents::Outcome::unusable, {}, "zu groß", identity};
-        }
-    }
-    ::close(fd);
-    return {FileContents::Outcome::read, std::move(text), {}, identity};
+    auto contents = readRegularFile(file, largestFile);
+    auto identity = contents.info ? identityOf(*contents.info) : JsonDefaults::Identity{};
+    return {std::move(contents), identity};
 }
 
 // The wall time as 20261207-052216, in UTC so that names sort in time order.
@@ -120,46 +74,6 @@ bool renameWithoutReplacing(const std::filesystem::path& from, const std::filesy
     return false;
 }
 
-// Follows the links from `file`. Links of other users, and files that are not the user's own, are
-// never replaced or renamed; a missing target is only created in a folder of the user's own.
-JsonDefaults::Target targetOf(const std::filesystem::path& file) {
-    JsonDefaults::Target target{file};
-    uid_t me = ::geteuid();
-    for (int hops = 0;; ++hops) {
-        struct stat info {};
-        if (::lstat(target.file.c_str(), &info) != 0) break;
-        if (!S_ISLNK(info.st_mode)) {
-            if (info.st_uid != me)
-                target.refusal = "„" + target.file.string() + "“ gehört einem anderen Benutzer";
-            return target;
-        }
-        // The kernel's own limit on link chains; a loop ends here instead of running forever.
-        if (info.st_uid != me || hops == 40) {
-            target.refusal = info.st_uid != me ? "die Verknüpfung „" + target.file.string() +
-                                                     "“ gehört einem anderen Benutzer"
-                                               : "zu viele Verknüpfungen";
-            return target;
-        }
-        std::error_code error;
-        auto next = std::filesystem::read_symlink(target.file, error);
-        if (error) {
-            target.refusal = "Verknüpfung nicht lesbar: " + error.message();
-            return target;
-        }
-        target.file = next.is_absolute() ? next : target.file.parent_path() / next;
-        target.throughLink = true;
-    }
-    if (target.throughLink) {
-        struct stat folder {};
-        auto parent = target.file.parent_path();
-        if (::stat(parent.empty() ? "." : parent.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode) ||
-            folder.st_uid != me)
-            target.refusal = "das Ziel der Verknüpfung fehlt, und sein Ordner „" + parent.string() +
-                             "“ ist nicht der eigene";
-    }
-    return target;
-}
-
 // Holds the folder's lock while one write reads the file and replaces it, so that writers in other
 // processes never drop each other's keys.
 class FolderLock {
@@ -188,7 +102,7 @@ std::filesystem::path JsonDefaults::userFile() {
 
 JsonDefaults::JsonDefaults(std::filesystem::path file, Log& log, const Clock& clock)
     : path(std::move(file)), logger(log, logCategory), clock(clock) {
-    auto target = targetOf(path);
+    auto target = writeTargetOf(path);
     removeStaleTemporaryFiles(target.file);
     reload(target);
 }
@@ -196,7 +110,7 @@ JsonDefaults::JsonDefaults(std::filesystem::path file, Log& log, const Clock& cl
 void JsonDefaults::refresh() const {
     // stat follows the links to the same file, so only a changed file pays for resolving them.
     if (seen && *seen == identityOf(path)) return;
-    reload(targetOf(path));
+    reload(writeTargetOf(path));
 }
 
 // A problem that stays is logged once, not at every read or write.
@@ -308,7 +222,7 @@ void JsonDefaults::remove(const std::string& key) {
 
 void JsonDefaults::write(const std::string& key, std::optional<Value> value) {
     unsaved.insert_or_assign(key, std::move(value));
-    auto target = targetOf(path);
+    auto target = writeTargetOf(path);
     if (!target.refusal.empty()) {
         if (refusalLogged != target.refusal)
             logger.error("Die Einstellungen werden nicht gespeichert: " + target.refusal + ".");
@@ -333,8 +247,15 @@ void JsonDefaults::write(const std::string& key, std::optional<Value> value) {
         unsaved.clear();
         return;
     }
+    auto text = encodeSettings(values);
+    if (static_cast<off_t>(text.size()) > largestFile) {
+        // A file this big would not be read back, and every other setting would go with it.
+        logger.error("„" + key + "“ ist zu groß für die Einstellungen und wird nicht gespeichert.");
+        unsaved.erase(key);
+        return;
+    }
     // The changes stay in memory when the write fails, so the running program still sees them.
-    if (auto failure = replaceFileAtomically(target.file, encodeSettings(values))) {
+    if (auto failure = replaceFileAtomically(target.file, text)) {
         logger.error("Die Einstellungen konnten nicht in „" + target.file.string() +
                      "“ gespeichert werden (" + *failure + ").");
         return;

@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Log.h"
+#include "platform/linux/files/AtomicFile.h"
 #include "platform/linux/files/SettingsJson.h"
 
 #include <cstdint>
@@ -36,11 +37,7 @@ class JsonDefaults : public DefaultsStore {
     const std::filesystem::path& file() const { return path; }
 
     // Where writes go: the file behind any links, and why it must not be written when it must not.
-    struct Target {
-        std::filesystem::path file;
-        bool throughLink = false;
-        std::string refusal;
-    };
+    using Target = WriteTarget;
 
     // What identifies one version of the file without reading it.
     struct Identity {

@@ -3,12 +3,12 @@
 #include "platform/linux/files/AtomicFile.h"
 #include "platform/linux/files/ConfigHome.h"
 
-#include <fstream>
-#include <sstream>
-
 namespace larkspire::linux_desktop {
 
 namespace {
+
+// Thousands of entries; anything bigger is no bookmarks file and is not read into memory.
+constexpr off_t largestBookmarksFile = 8 * 1024 * 1024;
 
 std::string shownName(const std::string& uri) {
     auto url = Url::parse(uri);
@@ -96,23 +96,14 @@ std::filesystem::path GtkBookmarksSidebar::userFile() {
 }
 
 std::optional<GtkBookmarks> GtkBookmarksSidebar::read() const {
-    std::error_code error;
-    if (!std::filesystem::exists(file, error)) {
-        if (error) return std::nullopt;
-        return GtkBookmarks::parse("");
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return GtkBookmarks::parse(text.str());
+    auto contents = readRegularFile(file, largestBookmarksFile);
+    if (contents.outcome == FileRead::Outcome::missing) return GtkBookmarks::parse("");
+    if (contents.outcome != FileRead::Outcome::read) return std::nullopt;
+    return GtkBookmarks::parse(contents.text);
 }
 
 bool GtkBookmarksSidebar::write(const GtkBookmarks& bookmarks) const {
-    std::error_code ignored;
-    std::filesystem::create_directories(file.parent_path(), ignored);
-    return !replaceFileAtomically(resolvedLinks(file), bookmarks.text(), 0644);
+    return !replaceUsersFile(file, bookmarks.text(), 0644);
 }
 
 std::optional<std::vector<SidebarItem>> GtkBookmarksSidebar::snapshot() {

@@ -37,7 +37,8 @@ class GtkBookmarks {
 };
 
 // The sidebar of the GTK file managers and file dialogs, read and written through the bookmarks file.
-// Entries added and removed are mirrored into KDE's places file when that exists.
+// Entries added and removed are mirrored into KDE's places file when that exists. A file that is no
+// regular file is no list; one that is read-only or not the user's own is never replaced.
 class GtkBookmarksSidebar : public SidebarFavorites {
   public:
     static std::filesystem::path userFile();  // $XDG_CONFIG_HOME/gtk-3.0/bookmarks

@@ -3,12 +3,12 @@
 #include "platform/linux/files/AtomicFile.h"
 #include "platform/linux/files/ConfigHome.h"
 
-#include <fstream>
-#include <sstream>
-
 namespace larkspire::linux_desktop::KdePlaces {
 
 namespace {
+
+// Far more places than anyone keeps; anything bigger is not read into memory.
+constexpr off_t largestPlacesFile = 8 * 1024 * 1024;
 
 std::string escaped(std::string_view text) {
     std::string out;
@@ -38,11 +38,9 @@ std::string hrefOf(const std::string& uri) {
 }
 
 std::optional<std::string> read(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    auto contents = readRegularFile(file, largestPlacesFile);
+    if (contents.outcome != FileRead::Outcome::read) return std::nullopt;
+    return std::move(contents.text);
 }
 
 }  // namespace
@@ -91,14 +89,13 @@ std::optional<std::string> withoutPlace(std::string_view text, const std::string
 void add(const std::filesystem::path& file, const std::string& uri, const std::string& title) {
     auto text = read(file);
     if (!text) return;
-    if (auto changed = withPlace(*text, uri, title))
-        replaceFileAtomically(resolvedLinks(file), *changed, 0644);
+    if (auto changed = withPlace(*text, uri, title)) replaceUsersFile(file, *changed, 0644);
 }
 
 void remove(const std::filesystem::path& file, const std::string& uri) {
     auto text = read(file);
     if (!text) return;
-    if (auto changed = withoutPlace(*text, uri)) replaceFileAtomically(resolvedLinks(file), *changed, 0644);
+    if (auto changed = withoutPlace(*text, uri)) replaceUsersFile(file, *changed, 0644);
 }
 
 }  // namespace larkspire::linux_desktop::KdePlaces

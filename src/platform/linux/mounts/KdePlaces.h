@@ -16,7 +16,8 @@ std::optional<std::string> withPlace(std::string_view text, const std::string& u
 // The file's text without the bookmarks for `uri`, or nothing when it has none.
 std::optional<std::string> withoutPlace(std::string_view text, const std::string& uri);
 
-// The same on the file, when it exists; a file that does not exist is never created.
+// The same on the file, when it exists; a file that does not exist is never created, and one that
+// is read-only, not a regular file or not the user's own is left as it is.
 void add(const std::filesystem::path& file, const std::string& uri, const std::string& title);
 void remove(const std::filesystem::path& file, const std::string& uri);
 

@@ -7,9 +7,11 @@
 #include <QFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace larkspire::qt {
 
@@ -25,6 +27,12 @@ std::optional<std::string> readFile(const fs::path& path) {
     content << in.rdbuf();
     if (in.bad()) return std::nullopt;
     return content.str();
+}
+
+std::optional<mode_t> modeOf(const fs::path& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) return std::nullopt;
+    return info.st_mode & 07777;
 }
 
 std::string resource(const char* name) {
@@ -219,13 +227,23 @@ bool installFavoriteEntries(const std::string& program, const FileManagerIntegra
 FileManagerInstall installFileManagerEntries(const std::string& program,
                                              const FileManagerIntegrations::Places& places) {
     FileManagerInstall result;
-    auto write = [&result](const fs::path& path, const std::string& contents, mode_t mode) {
+    // A file manager runs an entry only while it is executable, so `mode`, when given, is set on a file
+    // already standing there too. Without it a new file gets 0644 and an old one keeps its mode.
+    auto write = [&result](const fs::path& path, const std::string& contents, std::optional<mode_t> mode) {
         std::error_code error;
         fs::create_directories(path.parent_path(), error);
         auto target = linux_desktop::resolvedLinks(path);
-        if (auto old = readFile(target); old && *old == contents) return true;
-        if (auto problem = linux_desktop::replaceFileAtomically(target, contents, mode)) {
-            result.problems.push_back(path.string() + ": " + *problem);
+        if (auto old = readFile(target); !old || *old != contents) {
+            if (auto problem = linux_desktop::replaceFileAtomically(target, contents, mode.value_or(0644))) {
+                result.problems.push_back(path.string() + ": " + *problem);
+                return false;
+            }
+        } else if (!mode || modeOf(target) == *mode) {
+            return true;
+        }
+        // The file replaced above passed its old mode on.
+        if (mode && ::chmod(target.c_str(), *mode) != 0) {
+            result.problems.push_back(path.string() + ": Rechte setzen: " + linux_desktop::errorText(errno));
             return false;
         }
         result.written.push_back(path.string());
@@ -301,7 +319,7 @@ FileManagerInstall installFileManagerEntries(const std::string& program,
             return result;
         }
     }
-    write(places.thunarActions, contents, 0644);
+    write(places.thunarActions, contents, std::nullopt);
     return result;
 }
 

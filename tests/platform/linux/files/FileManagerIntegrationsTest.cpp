@@ -34,6 +34,16 @@ TEST_F(Integrations, AnyOneOfTheThreeCounts) {
     onlyDolphin.thunarActions = home / "none.xml";
     onlyDolphin.dolphinServiceMenus = {home / "missing.desktop", home / "dolphin.desktop"};
     EXPECT_TRUE(FileManagerIntegrations(onlyDolphin).isEnabled());
+
+    // Nautilus lists only scripts it may run.
+    auto onlyNautilus = places();
+    onlyNautilus.thunarActions = home / "none.xml";
+    onlyNautilus.dolphinServiceMenus = {};
+    home.file(".local/share/nautilus/scripts/Neue Datei", "#!/bin/sh\n");
+    fs::permissions(onlyNautilus.nautilusScript, fs::perms(0644));
+    EXPECT_FALSE(FileManagerIntegrations(onlyNautilus).isEnabled());
+    fs::permissions(onlyNautilus.nautilusScript, fs::perms(0755));
+    EXPECT_TRUE(FileManagerIntegrations(onlyNautilus).isEnabled());
 }
 
 // "Aktivieren…" tells the user what the installer did, and a failure never reads as success.

@@ -277,6 +277,21 @@ TEST_F(JsonDefaultsTest, AFailedWriteLeavesTheOldFileAndIsLogged) {
     EXPECT_EQ(start()->stringListForKey(Settings::cutPathsKey)->size(), 1u);
 }
 
+TEST_F(JsonDefaultsTest, AValueTooBigToReadBackIsRefusedAndEveryOtherSettingStays) {
+    auto store = start();
+    store->set(Settings::fileNameKey, Value("Notiz.md"));
+    // Control characters take six bytes each in the file: 11 MB of them would make a 66 MB file.
+    store->set(Settings::cutPathsKey, Value::stringList({"/" + std::string(11 << 20, '\x01')}));
+    EXPECT_EQ(errorsLogged(), 1);
+    EXPECT_LT(std::filesystem::file_size(file()), 1024u);
+    auto next = start();
+    EXPECT_EQ(next->stringForKey(Settings::fileNameKey), "Notiz.md");
+    EXPECT_FALSE(next->stringListForKey(Settings::cutPathsKey));
+    // Later writes are not held back by the refused one.
+    store->setBool(Settings::smoothScrollKey, true);
+    EXPECT_TRUE(start()->boolForKey(Settings::smoothScrollKey));
+}
+
 TEST_F(JsonDefaultsTest, WritingThroughALinkUpdatesTheLinkedFile) {
     auto real = folder / "dotfiles/settings.json";
     writeText(real, R"({"fileName": "Alt.txt"})");

@@ -2,6 +2,7 @@
 #include "support/TemporaryFolder.h"
 
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <map>
@@ -319,6 +320,32 @@ TEST_F(Installer, ThunarGetsTheSidebarActionForFoldersBesideNeueDateiOnceAndTheU
     ASSERT_EQ(std::system(line.c_str()), 0) << line;
     EXPECT_EQ(requests(), "quirefold://favorite?path=/tmp/a%20b&path=/srv/c%26d\n");
     EXPECT_TRUE(thunarActionWithId(merged, "larkspire-neue-datei").contains("other-files"));
+}
+
+// Nautilus and newer Dolphin versions run only executable entries, so a file already standing in an
+// entry's place is made executable, whether its contents were old or already ours.
+TEST_F(Installer, EveryEntryIsExecutableEvenWhereAFileAlreadyStood) {
+    auto entries = {helper,
+                    places().nautilusScript,
+                    places().dolphinServiceMenus[0],
+                    helper.parent_path() / "larkspire-add-favorite",
+                    places().nautilusScript.parent_path() / "Zur Seitenleiste hinzufügen",
+                    places().dolphinServiceMenus[0].parent_path() / "larkspire-seitenleiste.desktop"};
+    for (const auto& entry : entries) {
+        writeText(entry, "alt\n");
+        ::chmod(entry.c_str(), 0644);
+    }
+    for (bool sameContents : {false, true}) {
+        if (sameContents)
+            for (const auto& entry : entries) ::chmod(entry.c_str(), 0644);
+        auto result = install();
+        EXPECT_TRUE(result.problems.empty());
+        for (const auto& entry : entries) {
+            EXPECT_EQ(fs::status(entry).permissions() & fs::perms::all, fs::perms(0755)) << entry;
+            EXPECT_EQ(std::count(result.written.begin(), result.written.end(), entry.string()), 1) << entry;
+        }
+    }
+    EXPECT_EQ(fs::status(places().thunarActions).permissions() & fs::perms::all, fs::perms(0644));
 }
 
 }  // namespace
