@@ -126,8 +126,12 @@ TEST(GtkBookmarksSidebar, AFileThatIsReadOnlyOrNotTheUsersOwnIsNeverReplaced) {
             EXPECT_EQ(after.st_ino, before.st_ino) << what;
             EXPECT_EQ(after.st_uid, before.st_uid) << what;
             EXPECT_EQ(after.st_mode, before.st_mode) << what;
-            if (foreign) EXPECT_TRUE(fs::is_symlink(attacked)) << what;
-            if (!inBookmarks) EXPECT_NE(readText(files.bookmarks).find("/Neu\n"), std::string::npos) << what;
+            if (foreign) {
+                EXPECT_TRUE(fs::is_symlink(attacked)) << what;
+            }
+            if (!inBookmarks) {
+                EXPECT_NE(readText(files.bookmarks).find("/Neu\n"), std::string::npos) << what;
+            }
         }
     }
 }
@@ -153,11 +157,14 @@ TEST(GtkBookmarksSidebar, OnlyRegularFilesOfASaneSizeAreRead) {
             make(attacked);
             auto before = fs::symlink_status(attacked);
             GtkBookmarksSidebar sidebar(files.bookmarks, files.places);
-            if (inBookmarks) EXPECT_FALSE(sidebar.snapshot()) << name;
+            if (inBookmarks) {
+                EXPECT_FALSE(sidebar.snapshot()) << name;
+            }
             EXPECT_EQ(files.add(), !inBookmarks) << name;
             EXPECT_EQ(fs::symlink_status(attacked).type(), before.type()) << name;
-            if (before.type() == fs::file_type::regular)
+            if (before.type() == fs::file_type::regular) {
                 EXPECT_EQ(fs::file_size(attacked), 64u * 1024 * 1024);
+            }
         }
     }
 }
