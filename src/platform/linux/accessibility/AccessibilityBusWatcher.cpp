@@ -6,6 +6,7 @@
 #include <atomic>
 #include <atspi/atspi.h>
 #include <chrono>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -26,10 +27,14 @@ constexpr double longestBurst = 0.4;
 // tried again soon, more slowly each time; after a few it is taken as the program shows it.
 constexpr double unsettledRetry = 0.2;
 constexpr int unsettledReadsAccepted = 5;
-// What no event reports (scrolling, a window that moved) is looked for this often, with a few calls.
+// What no event reports (scrolling, a window that moved) is looked for this often, with a few calls,
+// but only while the badge or the greys may show it; otherwise the thread sleeps until an event.
 constexpr double recheckInterval = 1.0;
-// Programs that start or end are found this often, besides their own announcement on the bus.
+// Programs that start or end are looked for this often while rechecking, and whenever the registry
+// announces one.
 constexpr double applicationScanInterval = 2.0;
+constexpr double never = std::numeric_limits<double>::infinity();
+constexpr const char* registryRoot = "/org/a11y/atspi/accessible/root";
 constexpr double retryWithoutBus = 5.0;
 
 constexpr const char* watchedEvents[] = {
@@ -82,6 +87,7 @@ struct Application {
     double lastEventAt = -1e9;
     double retryAt = -1e9;     // a read that was not whole is tried again from then on
     std::uint64_t events = 0;  // every event from the program, so a read can tell it was overtaken
+    bool answering = true;     // false from a call that timed out until a whole read of its frames
 };
 
 // When a program with events waiting is read: once they paused, or the burst ran long.
@@ -100,6 +106,7 @@ std::string pathOf(const LiveAccessibleObject& object) {
 struct AccessibilityBusWatcher::State {
     ChangeHandler onChange;
     std::atomic<bool> wanted{true};
+    std::atomic<bool> closely{false};
     std::atomic<bool> stopping{false};
     mutable std::mutex problemLock;
     std::string problemText;
@@ -133,6 +140,7 @@ struct AccessibilityBusWatcher::State {
                 bool overtaken);
     void report();
     double nextWake(double time) const;
+    bool rechecking() const;
 
     static void onEvent(AtspiEvent* event, void* data) {
         auto* self = static_cast<State*>(data);
@@ -143,8 +151,10 @@ struct AccessibilityBusWatcher::State {
             if (object->app && object->app->bus_name) {
                 auto it = self->applications.find(object->app->bus_name);
                 if (it == self->applications.end()) {
-                    if (type.rfind("window:", 0) == 0)
-                        self->lastScan = -1e9;  // perhaps a program not seen yet
+                    // Perhaps a program not seen yet, or one the registry just took in or let go.
+                    bool registryChanged = type.rfind("object:children-changed", 0) == 0 && object->path &&
+                                           std::string_view(object->path) == registryRoot;
+                    if (type.rfind("window:", 0) == 0 || registryChanged) self->lastScan = -1e9;
                 } else {
                     Need need = needOf(type);
                     // Reading a list makes some toolkits name its cells anew; only a window's title counts.
@@ -172,14 +182,21 @@ void AccessibilityBusWatcher::State::run() {
         step();
         if (stopping) break;
         double time = now();
-        double wait = std::max(0.0, nextWake(time) - time);
-        GSource* timeout = g_timeout_source_new(guint(wait * 1000) + 1);
-        g_source_set_callback(
-            timeout, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
-        g_source_attach(timeout, context);
+        double wake = nextWake(time);
+        GSource* timeout = nullptr;
+        // Nothing due: blocked until an event, a change of what is wanted, or the end wakes the context.
+        if (wake != never) {
+            double wait = std::max(0.0, wake - time);
+            timeout = g_timeout_source_new(guint(wait * 1000) + 1);
+            g_source_set_callback(
+                timeout, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+            g_source_attach(timeout, context);
+        }
         g_main_context_iteration(context, TRUE);
-        g_source_destroy(timeout);
-        g_source_unref(timeout);
+        if (timeout) {
+            g_source_destroy(timeout);
+            g_source_unref(timeout);
+        }
         // Events that arrived together are taken in one pass.
         while (g_main_context_iteration(context, FALSE)) {
         }
@@ -191,10 +208,26 @@ void AccessibilityBusWatcher::State::run() {
     g_main_context_pop_thread_default(context);
 }
 
+// Something is shown (a selection, cut files), or a window is known but could not be read whole (a
+// program that stopped answering tells no one when it answers again).
+bool AccessibilityBusWatcher::State::rechecking() const {
+    if (closely) return true;
+    for (const auto& [name, application] : applications)
+        for (const auto& [path, window] : application.windows)
+            if (!window.view || std::any_of(window.view->items.begin(), window.view->items.end(),
+                                            [](const FileManagerItem& item) { return item.selected; }))
+                return true;
+    return std::any_of(applications.begin(), applications.end(),
+                       [](const auto& entry) { return !entry.second.answering; });
+}
+
 double AccessibilityBusWatcher::State::nextWake(double time) const {
-    if (!wanted) return time + 1.0;
+    if (!wanted) return never;
     if (!connected) return lastAttempt + retryWithoutBus;
-    double next = std::min(lastScan + applicationScanInterval, lastRecheck + recheckInterval);
+    double next = never;
+    if (lastScan < 0) next = time;  // a scan asked for by an event, or the first one
+    if (rechecking())
+        next = std::min({next, lastScan + applicationScanInterval, lastRecheck + recheckInterval});
     for (const auto& [name, application] : applications)
         if (application.need != Need::nothing) next = std::min(next, readTime(application));
     return std::max(next, time);
@@ -218,11 +251,12 @@ void AccessibilityBusWatcher::State::step() {
         if (!connect()) return;
     }
     if (!listening) listen(true);
-    if (time >= lastScan + applicationScanInterval) {
+    bool looking = rechecking();
+    if (lastScan < 0 || (looking && time >= lastScan + applicationScanInterval)) {
         lastScan = time;
         scanApplications();
     }
-    if (time >= lastRecheck + recheckInterval) {
+    if (looking && time >= lastRecheck + recheckInterval) {
         lastRecheck = time;
         recheck();
     }
@@ -288,6 +322,7 @@ void AccessibilityBusWatcher::State::readDirty(double time) {
         application.readAt = time;
         LiveAccessibleObject::startPass();
         readWindows(application, need);
+        if (LiveAccessibleObject::slowedInPass()) application.answering = false;
     }
 }
 
@@ -299,6 +334,7 @@ void AccessibilityBusWatcher::State::recheck() {
             application.need = Need::everything;
             continue;
         }
+        if (LiveAccessibleObject::slowedInPass()) application.answering = false;
         for (auto& [path, window] : application.windows) {
             std::uint64_t events = application.events;
             if (window.reader->moved()) {
@@ -340,6 +376,7 @@ void AccessibilityBusWatcher::State::readWindows(Application& application, Need 
             settle(application, window, std::move(read), application.events != events);
             windows.emplace(path, std::move(window));
         }
+        application.answering = !unanswered && !LiveAccessibleObject::slowedInPass();
         if (unanswered || LiveAccessibleObject::stalled()) {
             // A program too busy to list its frames closed none of them: they stay until a whole list.
             windows.merge(application.windows);
@@ -406,6 +443,11 @@ AccessibilityBusWatcher::~AccessibilityBusWatcher() {
 
 void AccessibilityBusWatcher::setWanted(bool wanted) {
     state->wanted = wanted;
+    g_main_context_wakeup(state->context);
+}
+
+void AccessibilityBusWatcher::setWatchClosely(bool closely) {
+    state->closely = closely;
     g_main_context_wakeup(state->context);
 }
 

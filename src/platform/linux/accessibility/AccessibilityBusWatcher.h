@@ -33,6 +33,9 @@ class AccessibilityBusWatcher {
 
     // Whether reading is wanted at all; while false the watcher reads nothing and drops its cache.
     void setWanted(bool wanted);
+    // Something is cut: scrolled lists and moved windows, which send no events, are looked for once a
+    // second even where nothing is selected.
+    void setWatchClosely(bool closely);
     std::string problem() const;  // why nothing can be read; empty while reading works
 
   private:

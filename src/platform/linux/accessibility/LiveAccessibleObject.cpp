@@ -18,6 +18,7 @@ std::atomic<std::uint64_t> calls{0};
 // minutes.
 constexpr int slowCallsBeforeGivingUp = 2;
 thread_local int slowCalls = 0;
+thread_local bool slowedThisPass = false;
 
 struct Call {
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
@@ -28,6 +29,7 @@ struct Call {
         auto elapsed = std::chrono::steady_clock::now() - start;
         bool slow = elapsed >= std::chrono::milliseconds(accessibilityTimeoutMilliseconds * 9 / 10);
         slowCalls = slow ? slowCalls + 1 : 0;
+        slowedThisPass = slowedThisPass || slow;
     }
     bool skipped() const { return skip; }
 };
@@ -123,10 +125,15 @@ std::uint64_t LiveAccessibleObject::callCount() {
 
 void LiveAccessibleObject::startPass() {
     slowCalls = 0;
+    slowedThisPass = false;
 }
 
 bool LiveAccessibleObject::stalled() {
     return slowCalls >= slowCallsBeforeGivingUp;
+}
+
+bool LiveAccessibleObject::slowedInPass() {
+    return slowedThisPass;
 }
 
 std::string LiveAccessibleObject::role() const {

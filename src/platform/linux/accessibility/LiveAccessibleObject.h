@@ -42,6 +42,7 @@ class LiveAccessibleObject : public AccessibleObject {
     // Calls on this thread answer empty after a program stopped answering, until the next pass starts.
     static void startPass();
     static bool stalled();
+    static bool slowedInPass();  // a call of this pass ran into the timeout: its answer may be missing
 
   private:
     _AtspiAccessible* object;
