@@ -27,7 +27,7 @@ enum class CoreKind { unknown, efficiency, performance };
 
 struct LogicalCpu {
     CoreKind kind = CoreKind::unknown;
-    int cacheGroup = -1;  // CPUs with the same number share a second-level cache across cores; -1: private
+    int cacheGroup = -1;  // CPUs with the same number share a second-level cache; -1: not known
     bool operator==(const LogicalCpu&) const = default;
 };
 

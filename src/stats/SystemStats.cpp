@@ -24,7 +24,11 @@ std::vector<CoreCluster> SystemStats::detectClusters(const HostStatistics& host)
     std::vector<CoreCluster> clusters;
     for (int cpu = 0; cpu < count; ++cpu) {
         const auto& here = topology[static_cast<std::size_t>(cpu)];
-        bool joins = cpu > 0 && topology[static_cast<std::size_t>(cpu - 1)] == here;
+        const auto* before = cpu > 0 ? &topology[static_cast<std::size_t>(cpu - 1)] : nullptr;
+        // Efficiency CPUs form one cluster; performance CPUs one per second-level cache, or one in all
+        // where the caches are not known.
+        bool joins = before && before->kind == here.kind &&
+                     (here.kind == CoreKind::efficiency || before->cacheGroup == here.cacheGroup);
         if (joins) {
             clusters.back().end = cpu + 1;
         } else {

@@ -215,13 +215,9 @@ ProcHostStatistics::ProcHostStatistics(fs::path rootPath) : root(std::move(rootP
     for (int cpu = 0; cpu < processors; ++cpu) {
         auto& entry = topology[static_cast<std::size_t>(cpu)];
         entry.kind = kinds[static_cast<std::size_t>(cpu)];
-        // A cache only the threads of one core share is private: it would split every core into its own
-        // group.
-        auto cache = secondLevelCache(root, cpu);
-        auto siblingsText = readText(cpuFolder(root, cpu) / "topology/thread_siblings_list");
-        auto siblings = siblingsText ? parseCpuList(*siblingsText) : std::nullopt;
-        std::size_t coreThreads = siblings && !siblings->empty() ? siblings->size() : 1;
-        if (cache && cache->size() > coreThreads) entry.cacheGroup = cache->front();
+        // A cache of one core's own is a group of its own too: each such core is a cluster.
+        if (auto cache = secondLevelCache(root, cpu); cache && !cache->empty())
+            entry.cacheGroup = cache->front();
     }
 }
 

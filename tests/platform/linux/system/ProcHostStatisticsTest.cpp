@@ -108,7 +108,11 @@ TEST(LinuxHost, AHybridIntelLaptopNumbersItsPerformanceCpusFirst) {
     laptop.folder.file("sys/class/hwmon/hwmon0/name", "acpitz\n");
     laptop.sensor("hwmon0", "temp1", "", "27800");
 
-    EXPECT_EQ(clustersOf(laptop), (std::vector<CoreCluster>{{"P", 0, 16}, {"E", 16, 20}, {"E", 20, 24}}));
+    // Each performance core has a cache of its own, shared by its two threads only.
+    std::vector<CoreCluster> expected;
+    for (int core = 0; core < 8; ++core) expected.push_back({"P", 2 * core, 2 * core + 2});
+    expected.push_back({"E", 16, 24});
+    EXPECT_EQ(clustersOf(laptop), expected);
     HwmonTemperatureSensors sensors(laptop.path());
     ASSERT_EQ(sensors.count(), 1u);  // the package, not its cores nor the board
     EXPECT_EQ(sensors.readCelsius(0), 52.0);
@@ -125,7 +129,8 @@ TEST(LinuxHost, ABigLittleArmBoardTellsItsKindsByCapacity) {
     board.folder.file("sys/class/thermal/thermal_zone1/type", "cpu-thermal\n");
     board.folder.file("sys/class/thermal/thermal_zone1/temp", "47500\n");
 
-    EXPECT_EQ(clustersOf(board), (std::vector<CoreCluster>{{"E", 0, 4}, {"P", 4, 8}}));
+    EXPECT_EQ(clustersOf(board),
+              (std::vector<CoreCluster>{{"E", 0, 4}, {"P", 4, 5}, {"P", 5, 6}, {"P", 6, 7}, {"P", 7, 8}}));
     HwmonTemperatureSensors sensors(board.path());
     ASSERT_EQ(sensors.count(), 1u);
     EXPECT_EQ(sensors.readCelsius(0), 47.5);
