@@ -1,6 +1,7 @@
 #include "app/Application.h"
 #include "app/Settings.h"
 
+#include <algorithm>
 #include <tuple>
 
 namespace larkspire {
@@ -44,7 +45,10 @@ Menu Application::menuNeedsUpdate() {
     if (const auto& list = networkFavorites().favorites(); !list.empty()) {
         menu.push_back(MenuItem::separator());
         menu.push_back(MenuItem::heading("Netzwerk-Favoriten"));
-        for (std::size_t index = 0; index < list.size(); ++index) {
+        // A long list would make the menu taller than the screen and slow to build; the rest are in
+        // the Network tab, which pages and searches.
+        auto listed = std::min(list.size(), SettingsTabs::favoritesPerPage);
+        for (std::size_t index = 0; index < listed; ++index) {
             menu.push_back(MenuItem{.title = list[index].name,
                                     .image = networkFavorites().isMounted(list[index]) ? "externaldrive.fill"
                                                                                        : "externaldrive",
@@ -53,6 +57,13 @@ Menu Application::menuNeedsUpdate() {
                                             if (auto self = weak.lock()) self->openFavorite(sender);
                                         },
                                     .tag = static_cast<std::int64_t>(index)});
+        }
+        if (listed < list.size()) {
+            menu.push_back(MenuItem{.title = "Alle " + groupedNumber(list.size()) + " Favoriten…",
+                                    .action = [weak = weak_from_this()](const MenuItem&) {
+                                        if (auto self = weak.lock())
+                                            self->settingsWindow.show(SettingsTabs::networkTab);
+                                    }});
         }
     }
     menu.push_back(MenuItem::separator());

@@ -26,6 +26,25 @@ std::size_t characterCount(std::string_view text) {
 
 }  // namespace
 
+std::string lowercased(std::string text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 'A' && c <= 'Z') {
+            text[i] = static_cast<char>(c + 32);
+        } else if (c == 0xC3 && i + 1 < text.size()) {
+            auto next = static_cast<unsigned char>(text[i + 1]);
+            if (next >= 0x80 && next <= 0x9E && next != 0x97) text[i + 1] = static_cast<char>(next + 0x20);
+            ++i;
+        }
+    }
+    return text;
+}
+
+bool NetworkFavorite::matches(std::string_view text) const {
+    return lowercased(name).find(text) != std::string::npos ||
+           lowercased(id()).find(text) != std::string::npos;
+}
+
 std::string standardizedPath(std::string_view path) {
     bool absolute = path.starts_with('/');
     std::vector<std::string_view> parts;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/types/Value.h"
 #include "platform/Volumes.h"
+#include "platform/types/Value.h"
 
 #include <cstddef>
 #include <optional>
@@ -19,6 +19,8 @@ struct NetworkFavorite {
 
     std::string id() const { return shareURL + "/" + relativePath; }
     bool operator==(const NetworkFavorite&) const = default;
+    // Whether the name or the location contains `text`, whatever the case; `text` is already lowercased().
+    bool matches(std::string_view text) const;
 
     // The favourite for a folder on a mounted network share; nothing for any other folder.
     static std::optional<NetworkFavorite> fromFolder(const std::string& folderPath,
@@ -29,6 +31,9 @@ struct NetworkFavorite {
 std::optional<Data>
 encodeFavorites(const std::vector<NetworkFavorite>& favorites);                 // nothing for non-UTF-8 text
 std::optional<std::vector<NetworkFavorite>> decodeFavorites(const Data& data);  // all or nothing
+
+// Lower case for ASCII and the Latin-1 letters (À–Þ), which covers the share names seen in practice.
+std::string lowercased(std::string text);
 
 // The path with "." and ".." resolved and no trailing "/", as a standardised file URL gives it.
 std::string standardizedPath(std::string_view path);

@@ -28,21 +28,6 @@ NetworkFavoritesPorts NetworkFavoritesPorts::from(const Ports& ports) {
 
 namespace {
 
-// Lower case for ASCII and the Latin-1 letters (À–Þ), which covers the share names seen in practice.
-std::string lowercased(std::string text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 'A' && c <= 'Z') {
-            text[i] = static_cast<char>(c + 32);
-        } else if (c == 0xC3 && i + 1 < text.size()) {
-            auto next = static_cast<unsigned char>(text[i + 1]);
-            if (next >= 0x80 && next <= 0x9E && next != 0x97) text[i + 1] = static_cast<char>(next + 0x20);
-            ++i;
-        }
-    }
-    return text;
-}
-
 double backoffDelay(int failures) {
     // From the fifth failure on the wait stays at ten minutes; the shift never grows past that.
     return std::min(600.0, 60.0 * static_cast<double>(1 << std::clamp(failures - 1, 0, 4)));

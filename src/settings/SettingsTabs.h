@@ -15,6 +15,7 @@
 #include "scroll/SmoothScroller.h"
 #include "widgets/DesktopWidgets.h"
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -57,6 +58,8 @@ class SettingsTabs : public std::enable_shared_from_this<SettingsTabs> {
                          widgetsTab = 5, aboutTab = 6;
     static constexpr double platformPollInterval = 2.0;
     static constexpr double gameModePollInterval = 1.0;
+    // The Network tab lists at most this many favourites at a time; a longer list pages and searches.
+    static constexpr std::size_t favoritesPerPage = 10;
 
     static std::shared_ptr<SettingsTabs> create(SettingsTabsPorts ports, SettingsTabFeatures features);
 
@@ -102,12 +105,17 @@ class SettingsTabs : public std::enable_shared_from_this<SettingsTabs> {
     bool trusted = false;
     bool gameModeOn = false;
     std::vector<std::string> cutPaths;  // the tab's own copy, replaced on every change
+    std::string favoritesSearch;        // as typed into the Network tab's search field
+    std::size_t favoritesFirst = 0;     // the first favourite shown, counted among those the search finds
     RepeatingTimer platformPoll;
     RepeatingTimer gameModePoll;
 };
 
 // "Ausgeschnitten: a, b, c und 2 weitere": the last components of the first three paths.
 std::string cutSummary(const std::vector<std::string>& paths);
+
+// "10.000": the digits in groups of three, as German writes a count.
+std::string groupedNumber(std::size_t number);
 
 // The version line of the About tab; a missing part shows as "?".
 std::string versionLine(const std::optional<std::string>& shortVersion,

@@ -1,11 +1,13 @@
 #include "app/Settings.h"
 #include "network/NetworkFavorites.h"
+#include "settings/SettingsTabs.h"
 #include "support/FavoritePrinting.h"
 #include "support/SimApp.h"
 #include "support/TemporaryFolder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace larkspire;
 using larkspire::testing::SimApp;
@@ -274,6 +276,32 @@ TEST_F(Favorites, TheMenuListsFavoritesWithTheirStateAndOpensThem) {
     favorites().remove(favorites().favorites()[1]);
     menu[4].action(menu[4]);  // the entry it named is gone
     EXPECT_TRUE(desktop().volumes.requests.empty());
+}
+
+TEST_F(Favorites, TenThousandFavouritesGiveAShortMenuAndAreAllStillReconnected) {
+    std::vector<NetworkFavorite> list;
+    std::set<std::string> shares;
+    for (int index = 0; index < 10000; ++index) {
+        auto share = "smb://server" + std::to_string(index % 40) + "/Freigabe";
+        shares.insert(share);
+        list.push_back({share, "Ordner " + std::to_string(index), "Ordner " + std::to_string(index)});
+    }
+    launchWith(list);
+    std::vector<std::string> listed;
+    for (const auto& item : sim.statusItem().openMenu())
+        if (item.image.starts_with("externaldrive")) listed.push_back(item.title);
+    ASSERT_FALSE(listed.empty());
+    EXPECT_LE(listed.size(), 20u);
+    EXPECT_EQ(listed.front(), "Ordner 0");
+    ASSERT_TRUE(sim.statusItem().choose("Alle 10.000 Favoriten…"));
+    EXPECT_TRUE(desktop().settingsWindows.window->isVisible());
+    EXPECT_EQ(desktop().settingsWindows.window->selectedTab(), SettingsTabs::networkTab);
+
+    advanceTo(3);
+    std::multiset<std::string> requested;
+    for (const auto& request : desktop().volumes.requests) requested.insert(request.shareUrl);
+    EXPECT_EQ(requested, std::multiset<std::string>(shares.begin(), shares.end()));
+    EXPECT_EQ(stored(), list);
 }
 
 TEST_F(Favorites, RemovingTakesTheSidebarEntryByPathOrByNameAndStopsReconnecting) {

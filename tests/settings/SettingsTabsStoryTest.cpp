@@ -218,6 +218,90 @@ TEST(NetworkTab, ShowsEachFavouriteWithItsStateAndChecksAtOnceOnlyWhenSwitchedOn
     EXPECT_FALSE(sim.desktop.workspace.opened.empty());
 }
 
+std::size_t describedElements(const TabElements& elements) {
+    std::size_t count = 0;
+    for (const auto& element : elements) {
+        ++count;
+        if (auto* group = std::get_if<TabGroup>(&element.content)) count += describedElements(group->content);
+        if (auto* row = std::get_if<TabRow>(&element.content)) count += describedElements(row->items);
+    }
+    return count;
+}
+
+// The favourites a user sees listed: the names of the visible rows' links.
+std::vector<std::string> listedFavorites(const TabView& view) {
+    std::vector<std::string> names;
+    for (const auto& element : std::get<TabGroup>(view.elements[0].content).content) {
+        auto* row = std::get_if<TabRow>(&element.content);
+        if (!element.visible || !row) continue;
+        for (const auto& item : row->items)
+            if (auto* link = std::get_if<TabButton>(&item.content);
+                link && link->style == TabButtonStyle::link)
+                names.push_back(link->title);
+    }
+    return names;
+}
+
+TEST(NetworkTab, TenThousandFavouritesAreListedAPageAtATimeAndEachCanBeFoundAndRemoved) {
+    SimApp sim;
+    sim.desktop.finderExtension.enabled = true;
+    std::vector<NetworkFavorite> stored;
+    std::vector<std::string> allNames;
+    for (int index = 0; index < 10000; ++index) {
+        allNames.push_back("Ordner " + std::to_string(index));
+        stored.push_back({"smb://nas/Team", "Projekte/" + allNames.back(), allNames.back()});
+    }
+    sim.desktop.defaults.set(Settings::networkFavoritesKey, Value(*encodeFavorites(stored)));
+    sim.launch();
+    sim.app->settingsWindowController().show(SettingsTabs::networkTab);
+    auto shown = [&] { return sim.desktop.settingsWindows.window->tabContents[SettingsTabs::networkTab]; };
+
+    EXPECT_LT(describedElements(shown().elements), 100u);
+    auto page = listedFavorites(shown());
+    ASSERT_FALSE(page.empty());
+    EXPECT_EQ(page.front(), "Ordner 0");
+    EXPECT_TRUE(TabReader(shown()).shows("Favoriten 1–" + std::to_string(page.size()) + " von 10.000"));
+    EXPECT_FALSE(TabReader(shown()).buttonTitled("Zurück"));
+
+    // Paging forward reaches every favourite once, in order; back returns to the page before.
+    std::vector<std::string> seen = page;
+    for (;;) {
+        TabReader reader(shown());
+        auto* next = reader.buttonTitled("Weiter");
+        if (!next) break;
+        next->action();
+        auto more = listedFavorites(shown());
+        ASSERT_FALSE(more.empty());
+        seen.insert(seen.end(), more.begin(), more.end());
+    }
+    ASSERT_EQ(seen, allNames);
+    auto last = listedFavorites(shown());
+    TabReader(shown()).buttonTitled("Zurück")->action();
+    EXPECT_EQ(listedFavorites(shown()).back(), allNames[allNames.size() - last.size() - 1]);
+    TabReader(shown()).buttonTitled("Weiter")->action();
+
+    // Removing the whole last page leaves the one before it on screen.
+    for (std::size_t removed = 0; removed < last.size(); ++removed)
+        TabReader(shown()).buttonTitled("")->action();
+    EXPECT_EQ(listedFavorites(shown()).back(), allNames[allNames.size() - last.size() - 1]);
+
+    // A search, whatever the case, finds a favourite from the middle; removing it keeps all others.
+    ASSERT_TRUE(TabReader(shown()).textField());
+    TabReader(shown()).textField()->text.set("ORDNER 4321");
+    EXPECT_EQ(listedFavorites(shown()), std::vector<std::string>{"Ordner 4321"});
+    EXPECT_TRUE(TabReader(shown()).shows("Treffer 1–1 von 1"));
+    TabReader(shown()).buttonTitled("")->action();
+    EXPECT_TRUE(listedFavorites(shown()).empty());
+    EXPECT_TRUE(TabReader(shown()).shows("Kein Favorit enthält „ORDNER 4321“."));
+
+    std::erase(stored, NetworkFavorite{"smb://nas/Team", "Projekte/Ordner 4321", "Ordner 4321"});
+    stored.resize(stored.size() - last.size());
+    EXPECT_EQ(sim.app->networkFavorites().favorites(), stored);
+    auto saved = sim.desktop.defaults.object(Settings::networkFavoritesKey);
+    ASSERT_TRUE(saved && saved->get<Data>());
+    EXPECT_EQ(decodeFavorites(*saved->get<Data>()), stored);
+}
+
 TEST(WidgetsTab, TheTemperatureSwitchFollowsTheMonitorAndArrangingFollowsTheManager) {
     SimApp sim;
     sim.desktop.finderExtension.enabled = true;

@@ -132,7 +132,9 @@ void QtSettingsWindow::fitToTab() {
     auto* current = page(selected);
     if (!current) return;
     current->ensurePolished();
-    // A row shown or hidden just now has only posted its layout request; the sizes are measured afresh.
+    // A row shown or hidden just now has only posted its layout request; it is handled first and the
+    // sizes are measured afresh, so a tab whose rows went away shrinks at once.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     for (auto* layout : current->findChildren<QLayout*>()) layout->invalidate();
     if (current->layout()) {
         current->layout()->invalidate();

@@ -1,7 +1,12 @@
+#include "network/NetworkFavorite.h"
+#include "network/NetworkSettings.h"
 #include "platform/qt/QtApp.h"
 
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 #include <ostream>
@@ -9,6 +14,7 @@
 
 using namespace larkspire;
 using larkspire::testing::QtApp;
+using larkspire::testing::runUntil;
 
 namespace {
 
@@ -234,6 +240,42 @@ TEST(QtSettingsWindow, FitsATabWhoseRowsChangedWhileAnotherWasShown) {
     QCoreApplication::processEvents();
     auto* page = window.page(4);
     EXPECT_GT(window.widget().height(), before);
+    EXPECT_GE(page->height(), page->heightForWidth(page->width()));
+}
+
+// Ten thousand favourites build one page of widgets that fits on the screen; a search typed into
+// the tab changes the rows under the field without taking its focus.
+TEST(QtSettingsWindow, TheNetworkTabBuildsOnePageOfTenThousandFavouritesAndSearchesAsTyped) {
+    QtApp sim;
+    sim.session.finderExtension.enabled = true;
+    std::vector<NetworkFavorite> stored;
+    for (int index = 0; index < 10000; ++index)
+        stored.push_back({"smb://nas/Team", "", "Ordner " + std::to_string(index)});
+    sim.defaults.set(Settings::networkFavoritesKey, Value(*encodeFavorites(stored)));
+    sim.launch();
+    auto& window = sim.openSettings();
+    window.selectTab(3);
+    QCoreApplication::processEvents();
+    auto* page = window.page(3);
+    EXPECT_LT(page->findChildren<QWidget*>().size(), 300);
+    EXPECT_LE(window.widget().height(), window.widget().screen()->availableGeometry().height());
+
+    int fullHeight = window.widget().height();
+
+    auto* field = page->findChildren<QLineEdit*>().value(0);
+    ASSERT_TRUE(field);
+    field->setFocus();
+    ASSERT_TRUE(runUntil([&] { return field->hasFocus(); }));
+    QTest::keyClicks(field, "ordner 4321");
+    QStringList listed;
+    for (auto* button : page->findChildren<QPushButton*>())
+        if (button->isVisibleTo(page) && QRegularExpression("^Ordner \\d+$").match(button->text()).hasMatch())
+            listed << button->text();
+    EXPECT_EQ(listed, QStringList{"Ordner 4321"});
+    EXPECT_TRUE(field->hasFocus());
+    EXPECT_EQ(field->text(), "ordner 4321");
+    // The rows that went away give their room back at once, as any tab does.
+    EXPECT_LT(window.widget().height(), fullHeight);
     EXPECT_GE(page->height(), page->heightForWidth(page->width()));
 }
 
