@@ -15,7 +15,8 @@ run: build
 	@integrations/install.sh "$(CURDIR)/$(BUILD)/larkspire"
 	@scripts/run.sh $(BUILD)
 
-# For this user, into ~/.local: the program, its desktop entry and icons, the file-manager entries.
+# For this user, into ~/.local: the program, its desktop entry and icons, the file-manager entries;
+# the udev rule for smooth scrolling needs root, so the command that installs it is printed.
 PREFIX ?= $(HOME)/.local
 install: setup
 	@cmake --preset $(PRESET) -DCMAKE_INSTALL_PREFIX="$(PREFIX)" >/dev/null
@@ -23,6 +24,7 @@ install: setup
 	@cmake --install $(BUILD)
 	@scripts/install-desktop-entry.sh "$(PREFIX)/bin/larkspire"
 	@"$(PREFIX)/bin/larkspire" --install-file-manager-entries
+	@scripts/udev-rule.sh "$(PREFIX)"
 
 # The Debian package, in build/package.
 deb: setup

@@ -26,6 +26,12 @@ install(FILES ${CMAKE_SOURCE_DIR}/src/platform/qt/drawing/icons/larkspire-symbol
               ${CMAKE_SOURCE_DIR}/src/platform/qt/drawing/icons/larkspire-cut-symbolic.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/symbolic/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/larkspire)
+# Smooth scrolling: the udev rule gives the user at the seat the mice and /dev/uinput, never the
+# keyboards; the uinput module loads at every start. Under /usr udev reads the rule itself; from any
+# other prefix (make install) root copies it to /etc/udev/rules.d, as scripts/udev-rule.sh says.
+install(FILES ${CMAKE_SOURCE_DIR}/data/70-larkspire.rules DESTINATION lib/udev/rules.d)
+install(FILES ${CMAKE_SOURCE_DIR}/data/larkspire-uinput.conf DESTINATION lib/modules-load.d
+        RENAME larkspire.conf)
 
 # Debian wants a copyright file and a compressed changelog beside the documentation.
 set(LARKSPIRE_PACKAGE_CONTACT "Larkspire <larkspire@localhost>" CACHE STRING "Maintainer of the Debian package")
@@ -46,5 +52,8 @@ set(CPACK_PACKAGE_DESCRIPTION "A tray program: new files from the file manager's
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The rule applies to the devices already there at installation, not only after a reboot.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/data/debian/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

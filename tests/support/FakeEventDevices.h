@@ -29,6 +29,7 @@ class FakeEventDevices : public linux_desktop::EventDeviceIo {
         int testEnd = -1;
         int deviceEnd = -1;
         bool grabbed = false;
+        bool refused = false;  // not ours to read, as a keyboard the rule leaves closed
     };
     struct Virtual {
         linux_desktop::DeviceCapabilities caps;
@@ -93,7 +94,11 @@ class FakeEventDevices : public linux_desktop::EventDeviceIo {
     }
     int openDevice(const std::string& path) override {
         for (auto& d : plugged)
-            if (d.path == path && d.testEnd >= 0) return dup(d.deviceEnd);
+            if (d.path == path && d.testEnd >= 0) {
+                if (!d.refused) return dup(d.deviceEnd);
+                errno = EACCES;
+                return -1;
+            }
         return -1;
     }
     void closeDevice(int fd) override { close(fd); }

@@ -2,13 +2,13 @@
 
 #include "platform/MainQueue.h"
 #include "platform/RunningApplications.h"
-#include "platform/types/Signal.h"
 #include "platform/UIElements.h"
 #include "platform/WindowServer.h"
 #include "platform/WorkspaceApplications.h"
 #include "platform/linux/accessibility/AccessibilityBusWatcher.h"
 #include "platform/linux/accessibility/DesktopWindows.h"
 #include "platform/linux/accessibility/FileManagerScene.h"
+#include "platform/types/Signal.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/types/DisplayList.h"
 #include "platform/linux/accessibility/AccessibleObject.h"
+#include "platform/types/DisplayList.h"
 
 #include <memory>
 #include <optional>

@@ -177,9 +177,9 @@ struct Device {
 class EvdevWheelInput::Session : public std::enable_shared_from_this<Session> {
   public:
     Session(EventDeviceIo& io, MainQueue& main, Callback callback, Log* log, std::function<bool()> passWheel,
-            int retryMs)
+            HeldModifiers* server, int retryMs)
         : io(io), main(main), callback(std::move(callback)), log(log), passWheel(std::move(passWheel)),
-          retryMs(retryMs) {}
+          server(server), retryMs(retryMs) {}
     ~Session() { shutdown(); }
 
     bool open();
@@ -198,10 +198,11 @@ class EvdevWheelInput::Session : public std::enable_shared_from_this<Session> {
     std::atomic<bool> inRunLoop{false};
     std::size_t mice() const;
     std::size_t keyboards() const;
+    bool knowsModifiers() const { return modifiersFromServer || keyboards() > 0; }
 
   private:
     bool tapActive() const { return enabled.load() && inRunLoop.load(); }
-    bool passesAtOnce() const;
+    bool passesAtOnce(std::uint64_t flags) const;
     void logError(const std::string& message);
     void releaseAll(const std::string& reason);
     bool waitForRetry();
@@ -223,6 +224,9 @@ class EvdevWheelInput::Session : public std::enable_shared_from_this<Session> {
     Callback callback;
     Log* log;
     std::function<bool()> passWheel;
+    HeldModifiers* server;
+    bool modifiersFromServer = false;  // decided at the start; the keyboards are then left closed
+    std::uint64_t flagsAtTick = 0;     // held at the last taken tick; main thread only
     int retryMs;
     bool released = false;  // a failed wait let go of every device; they are taken again after a pause
     bool failing = false;   // said once per run of failures
@@ -251,6 +255,7 @@ bool EvdevWheelInput::Session::open() {
         close(directoryWatch);
         directoryWatch = -1;
     }
+    modifiersFromServer = server && server->held().has_value();
     scan();
     return true;
 }
@@ -265,14 +270,15 @@ void EvdevWheelInput::Session::addDevice(const std::string& path) {
     int fd = io.openDevice(path);
     if (fd < 0) return;  // not ready yet or not ours to read: a later change of its attributes retries
     auto caps = io.capabilities(fd);
-    if (!caps || isOwnDevice(*caps) || (!isWheelMouse(*caps) && !isKeyboard(*caps))) {
+    bool keyboard = caps && !modifiersFromServer && isKeyboard(*caps);
+    if (!caps || isOwnDevice(*caps) || (!isWheelMouse(*caps) && !keyboard)) {
         io.closeDevice(fd);
         return;
     }
     auto device = std::make_shared<Device>();
     device->path = path;
     device->fd = fd;
-    device->keyboard = isKeyboard(*caps);
+    device->keyboard = keyboard;
     device->buttons = caps->keys;
     if (device->keyboard) {
         for (auto code : io.heldKeys(fd)) {
@@ -460,8 +466,8 @@ void EvdevWheelInput::Session::resync(const std::shared_ptr<Device>& device) {
     }
 }
 
-bool EvdevWheelInput::Session::passesAtOnce() const {
-    return (modifierFlags() & modifiersThatPass) != 0 || (passWheel && passWheel());
+bool EvdevWheelInput::Session::passesAtOnce(std::uint64_t flags) const {
+    return (flags & modifiersThatPass) != 0 || (passWheel && passWheel());
 }
 
 void EvdevWheelInput::Session::finishFrame(const std::shared_ptr<Device>& device) {
@@ -471,7 +477,9 @@ void EvdevWheelInput::Session::finishFrame(const std::shared_ptr<Device>& device
         device->writeClone(frame);  // parts of a notch stay held: the notch may yet be taken
         return;
     }
-    if (!tapActive() || passesAtOnce()) {
+    bool active = tapActive();
+    std::uint64_t flags = active ? modifierFlags() : 0;  // one question to the server per report
+    if (!active || passesAtOnce(flags)) {
         // Passed wheel events leave at once and unchanged, in order with everything around them.
         if (!device->heldWheel.empty())
             frame.insert(frame.begin(), device->heldWheel.begin(), device->heldWheel.end());
@@ -536,7 +544,7 @@ void EvdevWheelInput::Session::finishFrame(const std::shared_ptr<Device>& device
 
     // Up and left count as positive, as on the other axis of the program's events.
     WheelEvent event{
-        .verticalDelta = signOf(vertical), .horizontalDelta = -signOf(horizontal), .flags = modifierFlags()};
+        .verticalDelta = signOf(vertical), .horizontalDelta = -signOf(horizontal), .flags = flags};
     main.postFromAnyThread([weak = weak_from_this(), device, event, raw] {
         if (auto self = weak.lock()) self->deliver(device, event, raw);
     });
@@ -546,13 +554,17 @@ void EvdevWheelInput::Session::deliver(const std::shared_ptr<Device>& device, co
                                        const std::vector<input_event>& raw) {
     if (tapActive()) {
         bool wasQuiet = quiet.exchange(false);  // a taken tick starts a new animation
-        if (callback(TapEventType::scrollWheel, event) == TapDecision::swallow) return;
+        if (callback(TapEventType::scrollWheel, event) == TapDecision::swallow) {
+            flagsAtTick = event.flags;
+            return;
+        }
         if (wasQuiet) quiet = true;
     }
     device->writeClone(raw);
 }
 
 std::uint64_t EvdevWheelInput::Session::modifierFlags() const {
+    if (modifiersFromServer) return server->held().value_or(0);
     std::uint64_t flags = 0;
     for (const auto& [fd, device] : devices) {
         for (std::size_t i = 0; i < modifierKeys.size(); ++i)
@@ -583,6 +595,8 @@ void EvdevWheelInput::Session::readDirectoryChanges() {
 
 bool EvdevWheelInput::Session::post(const ScrollEventFields& fields) {
     if (scrollFd < 0) return false;
+    // The server tells no presses, so a modifier held now that was up at the tick counts as one.
+    if (modifiersFromServer && !quiet && (server->held().value_or(0) & ~flagsAtTick) != 0) quiet = true;
     if (quiet) {
         verticalWheel = HiResWheel();  // the next animation starts on a whole notch
         horizontalWheel = HiResWheel();
@@ -664,9 +678,15 @@ EvdevWheelInput::~EvdevWheelInput() {
 std::unique_ptr<WheelEventTap> EvdevWheelInput::createWheelTap(Callback callback) {
     if (auto current = session.lock(); current && current->isOpen()) return nullptr;
     // Read by hand, a retry waits for the next round instead of a pause.
-    auto created = std::make_shared<Session>(io, main, std::move(callback), log, passWheel,
+    auto created = std::make_shared<Session>(io, main, std::move(callback), log, passWheel, heldModifiers,
                                              reading == Reading::ownThread ? 1000 : 0);
     if (!created->open()) return nullptr;
+    if (!created->knowsModifiers() && !toldModifiersUnknown && log) {
+        log->write("scroll", LogLevel::info,
+                   "Sondertasten unbekannt (kein X11, keine Tastatur lesbar): das Mausrad wird auch mit "
+                   "Strg, Alt oder Super geglättet");
+        toldModifiersUnknown = true;
+    }
     session = created;
     if (reading == Reading::ownThread) created->startThread();
     return std::make_unique<EvdevTap>(created);

@@ -4,40 +4,40 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace larkspire::linux_desktop {
 
-// The permission that watching and driving input needs on Linux: reading the evdev devices and
-// writing /dev/uinput. No system dialog grants it, so the prompt is an explanation the shell shows.
+// The permission that smooth scrolling needs on Linux: reading the mice and writing /dev/uinput.
+// Larkspire's udev rule grants both to the user at the seat; keyboards are not needed. No system
+// dialog grants it, so the prompt is an explanation the shell shows.
 class InputAccessibility : public Accessibility {
   public:
-    static constexpr const char* permissionMessage = "Larkspire braucht Zugriff auf die Eingabegeräte";
-    static constexpr const char* permissionExplanation =
-        "Für flüssiges Scrollen liest Larkspire die Eingabegeräte (/dev/input/event*) und erzeugt "
-        "über /dev/uinput ein eigenes Eingabegerät. Ihr Benutzerkonto "
-        "braucht dafür Lesezugriff auf die Eingabegeräte und Schreibzugriff auf /dev/uinput.\n\n"
-        "1. Nehmen Sie Ihr Benutzerkonto in die Gruppe „input“ auf:\n"
-        "sudo usermod -aG input \"$USER\"\n\n"
-        "2. Geben Sie mit einer udev-Regel auch /dev/uinput dieser Gruppe:\n"
-        "echo 'KERNEL==\"uinput\", SUBSYSTEM==\"misc\", GROUP=\"input\", MODE=\"0660\", "
-        "OPTIONS+=\"static_node=uinput\"' | sudo tee /etc/udev/rules.d/70-larkspire-uinput.rules\n"
-        "sudo modprobe uinput\n"
-        "sudo udevadm control --reload-rules && sudo udevadm trigger\n\n"
-        "3. Melden Sie sich ab und wieder an. Larkspire bemerkt den Zugriff von selbst und startet "
-        "die Funktionen, die ihn brauchen.";
+    static constexpr const char* permissionMessage = "Larkspire braucht Zugriff auf die Mäuse";
+    static constexpr const char* ruleDestination = "/etc/udev/rules.d/70-larkspire.rules";
 
+    // `inputClass` is where the kernel lists each event device's abilities.
     explicit InputAccessibility(std::filesystem::path inputFolder = "/dev/input",
-                                std::filesystem::path uinputDevice = "/dev/uinput");
+                                std::filesystem::path uinputDevice = "/dev/uinput",
+                                std::filesystem::path inputClass = "/sys/class/input");
 
-    // At least one event device, every one of them readable, and the uinput device writable.
+    // The uinput device writable and every mouse with a wheel readable, among at least one event
+    // device; keyboards may stay closed.
     bool isTrusted() const override;
     // Hands over to the handler the shell set, which shows the explanation; nothing without one.
     void prompt() override;
     void setPromptHandler(std::function<void()> handler) { promptHandler = std::move(handler); }
 
+    // How to grant the access, as the shell shows it: with the package, or with one sudo command
+    // that installs the rule; and what is missing on this machine.
+    std::string explanation() const;
+    // That one command, for a shell: writes the rule to ruleDestination, loads uinput, reloads udev.
+    static std::string ruleCommand();
+
   private:
     std::filesystem::path inputFolder;
     std::filesystem::path uinputDevice;
+    std::filesystem::path inputClass;
     std::function<void()> promptHandler;
 };
 

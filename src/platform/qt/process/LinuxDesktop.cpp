@@ -4,6 +4,9 @@
 #include "platform/qt/windows/QtMountDialog.h"
 #include "platform/qt/windows/QtStatusItem.h"
 #include "platform/types/Url.h"
+#ifdef LARKSPIRE_HAVE_WAYLAND
+#include "platform/wayland/DataControlClipboard.h"
+#endif
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -60,8 +63,21 @@ LinuxDesktop::LinuxDesktop()
         accessibilityBus =
             std::make_unique<linux_desktop::AccessibilityBusWatcher>(fileManagerWindows->changeHandler());
     }
+#ifdef LARKSPIRE_HAVE_WAYLAND
+    std::string noDataControl;
+    if (auto followed = wayland::DataControlClipboard::connect(qt.main, log, clipboard, noDataControl)) {
+        shellLog.info("Zwischenablage über die Datensteuerung des Compositors (" + followed->protocolName() +
+                      ")");
+        dataControl = std::move(followed);
+    } else {
+        shellLog.info("Zwischenablage über Qt: " + noDataControl);
+    }
+#else
+    shellLog.info("Zwischenablage über Qt: ohne Wayland-Datensteuerung gebaut");
+#endif
     shares.setMountQuestions(askMountQuestion);  // only for shares the user opened
     followPrimaryScreen(scrolling.screen);
+    scrolling.input.readModifiersFrom(heldModifiers);  // the keyboards stay closed where X11 tells
     // No system dialog grants input access; the explanation shows once start-up is done. "Erlauben…"
     // asks for the system's settings pane, which on Linux is the same explanation.
     accessibility.setPromptHandler([this] { explainInputAccess(); });
@@ -83,7 +99,7 @@ LinuxDesktop::LinuxDesktop()
 void LinuxDesktop::explainInputAccess() {
     qt.main.post([this] {
         qt.alerts.showWarning(linux_desktop::InputAccessibility::permissionMessage,
-                              linux_desktop::InputAccessibility::permissionExplanation);
+                              accessibility.explanation());
     });
 }
 
@@ -100,7 +116,7 @@ SessionPorts LinuxDesktop::session() {
         .distributedNotifications = sessionBus,
         // File manager
         .finderExtension = fileManagers,
-        .clipboard = clipboard,
+        .clipboard = dataControl ? *dataControl : static_cast<Clipboard&>(clipboard),
         .eventTaps = keyboardHook,
         .accessibility = accessibility,
         .runningApplications = either<RunningApplications>(bus, *fileManagerWindows, noApplications),
@@ -140,6 +156,11 @@ void LinuxDesktop::launch(const std::shared_ptr<Application>& application, Singl
                                defaults.boolForKey(Settings::selectionSizeKey));
             },
             [bus = accessibilityBus.get()](bool wanted) { bus->setWanted(wanted); });
+        // Cut files are greyed wherever they are shown, also in lists scrolled without an event.
+        cutObservation = application->notificationCenter().observe(
+            CutPasteMonitor::cutStateChanged, [bus = accessibilityBus.get(), weak] {
+                if (auto app = weak.lock()) bus->setWatchClosely(!app->cutPasteMonitor().cutPaths().empty());
+            });
     }
 
     if (!instance.isListening())

@@ -20,6 +20,7 @@
 #include "platform/qt/process/QtDesktop.h"
 #include "platform/qt/process/SingleInstance.h"
 #include "platform/qt/x11/QtClipboard.h"
+#include "platform/qt/x11/X11HeldModifiers.h"
 #include "platform/qt/x11/X11Windows.h"
 
 #include <QElapsedTimer>
@@ -53,11 +54,15 @@ class LinuxDesktop {
     linux_desktop::InputAccessibility accessibility;
     linux_desktop::TreeWalk folderSizes;  // outlives the work queue, whose walks use it
     QtDesktop qt{defaults};
+    // Ctrl, Alt and Super for the wheel, told by the X11 server; before the input that asks it.
+    X11HeldModifiers heldModifiers;
     linux_desktop::ScrollingDevices scrolling{qt.main};
     linux_desktop::SessionBusNotifications sessionBus;
     linux_desktop::FileManagerIntegrations fileManagers;
     // File managers cut by themselves: cut and paste follows their marks on the clipboard.
-    QtClipboard clipboard;
+    QtClipboard clipboard{qt.work, qt.main};
+    // On Wayland the compositor's data control where it offers it, which sees cuts without the focus.
+    std::unique_ptr<Clipboard> dataControl;
     // No file manager is driven from outside; these say so where the bus is not read.
     linux_desktop::IdleKeyboardHook keyboardHook;
     linux_desktop::NoFrontmostApplication noApplications;
@@ -70,6 +75,7 @@ class LinuxDesktop {
     X11Windows x11;
     std::shared_ptr<linux_desktop::FileManagerBridge> fileManagerWindows;
     std::unique_ptr<linux_desktop::AccessibilityBusWatcher> accessibilityBus;
+    std::shared_ptr<void> cutObservation;
     linux_desktop::ProcHostStatistics host;
     linux_desktop::HwmonTemperatureSensors sensors;
     linux_desktop::LocalTimeZone timeZone;

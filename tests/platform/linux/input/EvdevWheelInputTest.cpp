@@ -21,10 +21,20 @@ bool sameBytes(const std::vector<input_event>& a, const std::vector<input_event>
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(input_event)) == 0;
 }
 
+// The display server as far as the wheel asks it; one that does not answer stands for Wayland.
+struct FakeDisplayServer : linux_desktop::HeldModifiers {
+    std::atomic<std::uint64_t> flags{0};
+    std::atomic<bool> answers{true};
+    std::optional<std::uint64_t> held() override {
+        return answers ? std::optional<std::uint64_t>(flags.load()) : std::nullopt;
+    }
+};
+
 struct EvdevFixture : ::testing::Test {
     sim::SimMainLoop loop;
     sim::RecordingLog log;
     FakeEventDevices io;
+    FakeDisplayServer server;
     EvdevWheelInput input{io, loop, EvdevWheelInput::Reading::byPump, &log};
     std::unique_ptr<WheelEventTap> tap;
     std::vector<WheelEvent> seen;
@@ -48,6 +58,14 @@ struct EvdevFixture : ::testing::Test {
         loop.runPending();
     }
     std::size_t cloneOf(const std::string& name) { return io.virtualNamed(name).value(); }
+    // The flags the tap saw for one notch, or nothing when the notch passed without asking it.
+    std::optional<std::uint64_t> flagsOfTick(std::size_t mouse) {
+        std::size_t before = seen.size();
+        io.send(mouse, {inputEvent(EV_REL, REL_WHEEL, 1), report()});
+        settle();
+        if (seen.size() == before) return std::nullopt;
+        return seen.back().flags;
+    }
     // Sends reports one by one and counts the ticks after each.
     std::vector<std::size_t> ticksAfterEach(std::size_t mouse,
                                             const std::vector<std::vector<input_event>>& reports) {
@@ -217,6 +235,60 @@ TEST_F(EvdevFixture, ModifiersComeFromTheKeyboardsWithoutGrabbingThem) {
     settle();
     EXPECT_EQ(tick(), 0u);
     EXPECT_FALSE(io.plugged[keys].grabbed);
+    EXPECT_TRUE(log.lines.empty());  // the modifiers are known
+}
+
+TEST_F(EvdevFixture, WhereTheDisplayServerTellsTheModifiersTheKeyboardsStayClosed) {
+    auto mouse = io.plug(wheelMouse());
+    io.plug(keyboard(), {KEY_LEFTCTRL});  // what the keyboard holds is not asked
+    input.readModifiersFrom(server);
+    install();
+    EXPECT_EQ(input.watchedKeyboards(), 0u);
+    EXPECT_EQ(flagsOfTick(mouse), 0u);
+    server.flags = WheelEvent::shiftMask;
+    EXPECT_EQ(flagsOfTick(mouse), WheelEvent::shiftMask);
+    for (auto held : {WheelEvent::controlMask, WheelEvent::alternateMask, WheelEvent::commandMask}) {
+        server.flags = held | WheelEvent::shiftMask;
+        EXPECT_EQ(flagsOfTick(mouse), std::nullopt) << held;
+    }
+    EXPECT_EQ(io.take(cloneOf("Wheel Mouse")).size(), 6u);  // the three notches passed unchanged
+    EXPECT_TRUE(log.lines.empty());
+}
+
+TEST_F(EvdevFixture, AModifierPressedOnTheServerDuringAnAnimationEndsIt) {
+    auto mouse = io.plug(wheelMouse());
+    input.readModifiersFrom(server);
+    install();
+    auto scroll = io.virtualNamed("Larkspire Scroll").value();
+    auto scrolled = [&] {
+        EXPECT_TRUE(input.postScrollEvent(ScrollEventFields{.pointDeltaAxis1 = 45}));
+        return !io.take(scroll).empty();
+    };
+    server.flags = WheelEvent::shiftMask;  // a sideways tick
+    ASSERT_EQ(flagsOfTick(mouse), WheelEvent::shiftMask);
+    EXPECT_TRUE(scrolled());  // Shift, held since the tick, was not pressed during the animation
+    server.flags = WheelEvent::shiftMask | WheelEvent::controlMask;
+    EXPECT_FALSE(scrolled());  // the rest would zoom
+    server.flags = 0;
+    EXPECT_FALSE(scrolled());  // ended until the next tick
+    ASSERT_EQ(flagsOfTick(mouse), 0u);
+    EXPECT_TRUE(scrolled());
+}
+
+TEST_F(EvdevFixture, WithoutDisplayServerOrReadableKeyboardTheLogSaysSoOnce) {
+    auto mouse = io.plug(wheelMouse());
+    auto keys = io.plug(keyboard(), {KEY_LEFTCTRL});
+    io.plugged[keys].refused = true;
+    server.answers = false;
+    input.readModifiersFrom(server);
+    install();
+    EXPECT_EQ(input.watchedKeyboards(), 0u);
+    EXPECT_EQ(flagsOfTick(mouse), 0u);  // Ctrl is down, but nothing can tell
+    tap.reset();
+    install();  // switched off and on again
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0].level, LogLevel::info);
+    EXPECT_NE(log.lines[0].message.find("Sondertasten unbekannt"), std::string::npos);
 }
 
 TEST_F(EvdevFixture, MicePluggedInLaterAreTakenAndUnpluggedOnesReleased) {
@@ -460,6 +532,7 @@ TEST_F(EvdevFixture, AfterLostEventsKeysAreReadAgain) {
 
 TEST_F(EvdevFixture, AFailedWaitReleasesTheMiceAndTakesThemBackLater) {
     auto mouse = io.plug(wheelMouse());
+    io.plug(keyboard());  // the modifiers are known, so the failure is all there is to say
     install();
     io.pollError = ENOMEM;
     input.pump();

@@ -1,0 +1,191 @@
+#include "platform/qt/x11/X11HeldModifiers.h"
+
+#include "platform/WheelEventTap.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <poll.h>
+#include <string_view>
+
+#ifdef LARKSPIRE_HAVE_XCB
+#include <xcb/xcb.h>
+#include <xcb/xcbext.h>  // waiting for one reply without blocking
+#endif
+
+namespace larkspire::qt {
+
+#ifdef LARKSPIRE_HAVE_XCB
+
+namespace {
+
+template <class T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
+template <class T> Reply<T> owned(T* reply) {
+    return Reply<T>(reply, &std::free);
+}
+
+// A server that takes longer is stuck or grabbed; the mice must not wait for it.
+constexpr std::chrono::milliseconds answerTime{100};
+
+bool isAlt(xcb_keysym_t symbol) {
+    return symbol == 0xffe9 || symbol == 0xffea || symbol == 0xffe7 || symbol == 0xffe8;  // Alt, Meta
+}
+
+bool isSuper(xcb_keysym_t symbol) {
+    return symbol == 0xffeb || symbol == 0xffec || symbol == 0xffed || symbol == 0xffee;  // Super, Hyper
+}
+
+bool isWaylandSession() {
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    const char* type = std::getenv("XDG_SESSION_TYPE");
+    return (display && *display) || (type && std::string_view(type) == "wayland");
+}
+
+}  // namespace
+
+struct X11HeldModifiers::State {
+    std::mutex mutex;  // the input reading thread and the main thread share the connection
+    xcb_connection_t* connection = nullptr;
+    xcb_window_t root = XCB_WINDOW_NONE;
+    // Which of Mod1 to Mod5 carry Alt and Super; the usual ones until the keyboard map says.
+    std::uint16_t alternate = XCB_MOD_MASK_1;
+    std::uint16_t command = XCB_MOD_MASK_4;
+
+    ~State() {
+        if (connection) xcb_disconnect(connection);
+    }
+
+    void connect(const char* display) {
+        int screenNumber = 0;
+        auto* candidate = xcb_connect(display, &screenNumber);
+        if (!candidate || xcb_connection_has_error(candidate)) {
+            if (candidate) xcb_disconnect(candidate);
+            return;
+        }
+        auto roots = xcb_setup_roots_iterator(xcb_get_setup(candidate));
+        for (int i = 0; i < screenNumber && roots.rem > 0; ++i) xcb_screen_next(&roots);
+        if (roots.rem <= 0 || !roots.data) {
+            xcb_disconnect(candidate);
+            return;
+        }
+        connection = candidate;
+        root = roots.data->root;
+        readKeyboardMap();
+    }
+
+    bool usable() const { return connection && !xcb_connection_has_error(connection); }
+
+    // The answer to one request, or nothing when it does not come in time.
+    template <class T> Reply<T> answer(unsigned int sequence) {
+        auto deadline = std::chrono::steady_clock::now() + answerTime;
+        xcb_flush(connection);
+        while (true) {
+            void* reply = nullptr;
+            xcb_generic_error_t* error = nullptr;
+            if (xcb_poll_for_reply(connection, sequence, &reply, &error)) {
+                std::free(error);
+                return owned(static_cast<T*>(reply));
+            }
+            auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                xcb_discard_reply(connection, sequence);
+                return owned<T>(nullptr);
+            }
+            pollfd readable{xcb_get_file_descriptor(connection), POLLIN, 0};
+            ::poll(&readable, 1, static_cast<int>(left.count()));
+        }
+    }
+
+    void readKeyboardMap() {
+        const auto* setup = xcb_get_setup(connection);
+        auto modifiersCookie = xcb_get_modifier_mapping(connection);
+        auto keysCookie =
+            xcb_get_keyboard_mapping(connection, setup->min_keycode,
+                                     static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1));
+        auto modifiers = answer<xcb_get_modifier_mapping_reply_t>(modifiersCookie.sequence);
+        auto keys = answer<xcb_get_keyboard_mapping_reply_t>(keysCookie.sequence);
+        if (!modifiers || !keys) return;
+        const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(modifiers.get());
+        int codesLength = xcb_get_modifier_mapping_keycodes_length(modifiers.get());
+        const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(keys.get());
+        int symbolsLength = xcb_get_keyboard_mapping_keysyms_length(keys.get());
+        int perModifier = modifiers->keycodes_per_modifier;
+        int perKey = keys->keysyms_per_keycode;
+        std::uint16_t alt = 0;
+        std::uint16_t super = 0;
+        for (int index = 3; index < 8; ++index) {  // Mod1 to Mod5, after Shift, Lock and Control
+            for (int k = 0; k < perModifier && index * perModifier + k < codesLength; ++k) {
+                xcb_keycode_t code = codes[index * perModifier + k];
+                if (code < setup->min_keycode) continue;  // an empty place
+                int first = (code - setup->min_keycode) * perKey;
+                for (int s = 0; s < perKey && first + s < symbolsLength; ++s) {
+                    if (isAlt(symbols[first + s])) alt |= static_cast<std::uint16_t>(1u << index);
+                    if (isSuper(symbols[first + s])) super |= static_cast<std::uint16_t>(1u << index);
+                }
+            }
+        }
+        alternate = alt;
+        command = super;
+    }
+
+    // A new keyboard layout moves Alt and Super; the server tells every client so.
+    void followKeyboardMap() {
+        bool changed = false;
+        while (auto* event = xcb_poll_for_event(connection)) {
+            if ((event->response_type & 0x7F) == XCB_MAPPING_NOTIFY) changed = true;
+            std::free(event);
+        }
+        if (changed) readKeyboardMap();
+    }
+};
+
+X11HeldModifiers::X11HeldModifiers() : state(std::make_unique<State>()) {
+    if (!isWaylandSession()) state->connect(nullptr);
+}
+
+X11HeldModifiers::X11HeldModifiers(const std::string& display) : state(std::make_unique<State>()) {
+    state->connect(display.c_str());
+}
+
+X11HeldModifiers::~X11HeldModifiers() = default;
+
+bool X11HeldModifiers::isConnected() const {
+    std::lock_guard lock(state->mutex);
+    return state->usable();
+}
+
+std::optional<std::uint64_t> X11HeldModifiers::held() {
+    std::lock_guard lock(state->mutex);
+    if (!state->usable()) return std::nullopt;
+    state->followKeyboardMap();
+    auto pointer =
+        state->answer<xcb_query_pointer_reply_t>(xcb_query_pointer(state->connection, state->root).sequence);
+    if (!pointer) return std::nullopt;
+    std::uint64_t flags = 0;
+    if (pointer->mask & XCB_MOD_MASK_SHIFT) flags |= WheelEvent::shiftMask;
+    if (pointer->mask & XCB_MOD_MASK_CONTROL) flags |= WheelEvent::controlMask;
+    if (pointer->mask & state->alternate) flags |= WheelEvent::alternateMask;
+    if (pointer->mask & state->command) flags |= WheelEvent::commandMask;
+    return flags;
+}
+
+#else
+
+struct X11HeldModifiers::State {};
+
+X11HeldModifiers::X11HeldModifiers() : state(std::make_unique<State>()) {}
+X11HeldModifiers::X11HeldModifiers(const std::string&) : state(std::make_unique<State>()) {}
+X11HeldModifiers::~X11HeldModifiers() = default;
+
+bool X11HeldModifiers::isConnected() const {
+    return false;
+}
+
+std::optional<std::uint64_t> X11HeldModifiers::held() {
+    return std::nullopt;
+}
+
+#endif
+
+}  // namespace larkspire::qt
