@@ -10,16 +10,36 @@ namespace larkspire {
 
 namespace {
 
-// True when none of the files is where it was: a native paste has moved them all. A file that
-// cannot be looked at (no permission, a share that is gone) has not vanished.
-bool allVanished(const std::vector<std::string>& files) {
-    return std::all_of(files.begin(), files.end(), [](const std::string& path) {
-        std::error_code error;
-        return std::filesystem::symlink_status(path, error).type() == std::filesystem::file_type::not_found;
-    });
+// The paths standardised and sorted, so the same files compare equal whatever order the clipboard gave.
+std::vector<std::string> sortedStandardized(std::vector<std::string> listed) {
+    for (auto& path : listed) path = standardizedPath(path);
+    std::sort(listed.begin(), listed.end());
+    return listed;
 }
 
+// The index of a file still there, looking from `start` round to the one before it; nothing once
+// all have gone. Files before the one found are not looked at.
+std::optional<std::size_t> firstStillThere(const std::vector<std::string>& files, std::size_t start,
+                                           const FileStillThere& stillThere) {
+    for (std::size_t step = 0; step < files.size(); ++step) {
+        auto index = (start + step) % files.size();
+        if (stillThere(files[index])) return index;
+    }
+    return std::nullopt;
+}
+
+// A cut read from the clipboard, examined off the main thread.
+struct ExaminedCut {
+    std::vector<std::string> paths;
+    std::optional<std::size_t> present;
+};
+
 }  // namespace
+
+bool fileStillThere(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found;
+}
 
 std::string standardizedPath(const std::string& path) {
     std::vector<std::string> parts;
@@ -40,23 +60,26 @@ std::string standardizedPath(const std::string& path) {
     return result.empty() ? "/" : result;
 }
 
-CutPasteMonitor::CutPasteMonitor(Ports ports, NotificationCenter& notifications)
-    : ports(ports), notifications(notifications), log(ports.log, "cut") {}
+CutPasteMonitor::CutPasteMonitor(Ports ports, NotificationCenter& notifications, FileStillThere stillThere)
+    : ports(ports), notifications(notifications), stillThere(std::move(stillThere)), log(ports.log, "cut") {}
 
 // Cut state
 
-std::vector<std::string> CutPasteMonitor::pasteboardFilePaths() const {
+std::vector<std::string> CutPasteMonitor::clipboardPaths() const {
     std::vector<std::string> result;
     auto urls = ports.clipboard.fileUrls();
     if (!urls) return result;
+    result.reserve(urls->size());
     for (const auto& url : *urls) {
         auto path = ports.clipboard.filePath(url);
         if (!path || path->empty() || path->front() != '/') continue;
-        result.push_back(standardizedPath(*path));
+        result.push_back(std::move(*path));
     }
-    // Sorted, so the same files compare equal whatever order the clipboard gave.
-    std::sort(result.begin(), result.end());
     return result;
+}
+
+std::vector<std::string> CutPasteMonitor::pasteboardFilePaths() const {
+    return sortedStandardized(clipboardPaths());
 }
 
 void CutPasteMonitor::setCut(std::vector<std::string> newPaths) {
@@ -67,6 +90,7 @@ void CutPasteMonitor::setCut(std::vector<std::string> newPaths) {
     storeCutPaths();
     ports.distributedNotifications.post(cutChangedNotification);
     pasteboardTimer.reset();
+    presentIndex = 0;
     if (!paths.empty()) startPasteboardWatch();
 }
 
@@ -91,15 +115,22 @@ void CutPasteMonitor::startPasteboardWatch() {
 
 void CutPasteMonitor::pasteboardTick() {
     if (clipboardObservation) {
-        // Changes of the clipboard arrive by themselves; a paste that moved the files does not.
-        if (!allVanished(paths)) return;
+        // Changes of the clipboard arrive by themselves; a paste that moved the files does not. One
+        // file still there is enough to know, so the others are looked at only once it has gone.
+        if (auto present = firstStillThere(paths, presentIndex, stillThere)) {
+            presentIndex = *present;
+            return;
+        }
         log.info("Ausgeschnittene Dateien nicht mehr vorhanden – Ausschneiden beendet");
         setCut({});
         return;
     }
     if (ports.clipboard.changeCount() == notedChangeCount) return;
-    // The same files copied again keep the cut; the noted count stays, so later ticks look again.
-    if (pasteboardFilePaths() == paths) return;
+    // The same files copied again keep the cut; that change is read once, not on every tick.
+    if (pasteboardFilePaths() == paths) {
+        notedChangeCount = ports.clipboard.changeCount();
+        return;
+    }
     log.info("Zwischenablage geändert – Ausschneiden verworfen");
     setCut({});
 }
@@ -161,11 +192,31 @@ void CutPasteMonitor::clipboardChanged() {
 }
 
 void CutPasteMonitor::readNativeCut() {
-    std::vector<std::string> found;
-    if (ports.clipboard.fileOperation() == FileOperation::cut) found = pasteboardFilePaths();
+    std::vector<std::string> listed;
+    if (ports.clipboard.fileOperation() == FileOperation::cut) listed = clipboardPaths();
+    auto read = ++nativeReads;
+    // Sorting a long list and looking for its files is done in the background.
+    ports.work.runConcurrent(
+        [listed = std::move(listed), stillThere = stillThere]() mutable {
+            auto found = sortedStandardized(std::move(listed));
+            auto present = firstStillThere(found, 0, stillThere);
+            return std::make_shared<ExaminedCut>(ExaminedCut{std::move(found), present});
+        },
+        ports.main.bind(weak_from_this(), [read](CutPasteMonitor& self, std::shared_ptr<ExaminedCut> cut) {
+            self.takeNativeCut(read, std::move(cut->paths), cut->present);
+        }));
+}
+
+void CutPasteMonitor::takeNativeCut(std::int64_t forRead, std::vector<std::string> found,
+                                    std::optional<std::size_t> present) {
+    // Switched off meanwhile, or the clipboard was read again since.
+    if (forRead != nativeReads || !clipboardObservation) return;
     // A cut that was pasted already but is still on the clipboard.
-    if (!found.empty() && allVanished(found)) found.clear();
-    if (found == paths) return;
+    if (!present) found.clear();
+    if (found == paths) {
+        if (present) presentIndex = *present;
+        return;
+    }
     if (found.empty()) {
         log.info("Zwischenablage geändert – Ausschneiden verworfen");
         setCut({});
@@ -173,6 +224,7 @@ void CutPasteMonitor::readNativeCut() {
     }
     log.info("Ausgeschnitten: " + std::to_string(found.size()) + " Datei(en)");
     setCut(std::move(found));
+    presentIndex = *present;
 }
 
 // Permission

@@ -5,6 +5,7 @@
 #include "platform/types/PermissionWait.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -14,6 +15,11 @@
 namespace larkspire {
 
 class FinderOverlayController;
+
+// Whether a cut file is still where it was; one that cannot be looked at (no permission, a share that
+// is gone) has not moved. Called on background threads.
+using FileStillThere = std::function<bool(const std::string& path)>;
+bool fileStillThere(const std::string& path);  // asks the file system
 
 // Cut and paste of files in the file manager: ⌘X copies the selection and remembers it as cut,
 // ⌘V then moves exactly those files. Owns the cut list and the keyboard tap. Where file managers cut
@@ -39,7 +45,8 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     // Modifier sets of menu items: 0 is Command alone.
     static constexpr std::int64_t menuModifierOption = 2;
 
-    CutPasteMonitor(Ports ports, NotificationCenter& notifications);
+    CutPasteMonitor(Ports ports, NotificationCenter& notifications,
+                    FileStillThere stillThere = fileStillThere);
     // The badge controller greys cut items and follows this feature's switching.
     void setOverlayController(std::weak_ptr<FinderOverlayController> controller) {
         overlay = std::move(controller);
@@ -77,6 +84,9 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     void followClipboard();
     void clipboardChanged();
     void readNativeCut();
+    void takeNativeCut(std::int64_t forRead, std::vector<std::string> found,
+                       std::optional<std::size_t> present);
+    std::vector<std::string> clipboardPaths() const;  // as listed, absolute
     void pickUp(std::int64_t forGeneration);
     bool focusIsTextInput(std::int32_t processIdentifier);
     void copyStep(std::int32_t processIdentifier);
@@ -84,6 +94,7 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
 
     Ports ports;
     NotificationCenter& notifications;
+    FileStillThere stillThere;
     Logger log;
     const std::set<std::string> textRoles{"AXTextField", "AXTextArea", "AXComboBox", "AXSearchField"};
 
@@ -93,6 +104,8 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     std::int64_t notedChangeCount = 0;
     std::shared_ptr<void> clipboardObservation;
     bool clipboardReadPending = false;
+    std::int64_t nativeReads = 0;  // the latest read's result is the only one taken
+    std::size_t presentIndex = 0;  // of a cut file last seen where it was
 
     std::unique_ptr<KeyboardTap> tap;
     std::unique_ptr<RunLoopSource> runLoopSource;

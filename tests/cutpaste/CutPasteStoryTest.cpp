@@ -152,11 +152,14 @@ TEST_F(CutAndPaste, CopyingTextElsewhereDropsTheCut) {
 
 TEST_F(CutAndPaste, CopyingTheSameFilesAgainKeepsTheCut) {
     cutThreeFiles();
+    desktop.advance(1.0);  // the last attempt to pick the cut up is over
+    auto reads = desktop.clipboard.fileListReads;
     desktop.clipboard.writeFileReferences(
         {path("from/2.txt"), path("from/./1.txt"), path("to/../from/3.txt")});
     desktop.advance(3.0);
     EXPECT_EQ(monitor().cutPaths(), threeFiles());
     EXPECT_EQ(desktop.log.count("cut", "Zwischenablage geändert – Ausschneiden verworfen"), 0);
+    EXPECT_EQ(desktop.clipboard.fileListReads - reads, 1);  // once for the change, not on every tick
 
     // The watch keeps comparing: other content later still drops it.
     desktop.clipboard.writeText("x");

@@ -3,6 +3,7 @@
 #include "support/TemporaryFolder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <gtest/gtest.h>
 
 using namespace larkspire;
@@ -156,6 +157,30 @@ TEST_F(NativeCut, AThousandChangesASecondAreReadAFewTimesOnly) {
     EXPECT_EQ(monitor().cutPaths(), std::vector<std::string>{path("from/a.txt")});  // the last was a cut
 }
 
+TEST_F(NativeCut, AnOwnerThatNeverAnswersCostsOneTimeoutAndTheNextCutIsReadAsUsual) {
+    fileManagerWrites({path("from/a.txt")}, FileOperation::cut);
+    // A program takes the clipboard and hangs: what it holds is never known.
+    desktop.clipboard.answerDelay.reset();
+    desktop.clipboard.writeFiles({path("from/b.txt")}, FileOperation::cut);
+    desktop.advance(Clipboard::readTimeout - 0.1);
+    EXPECT_EQ(monitor().cutPaths(), std::vector<std::string>{path("from/a.txt")});
+    desktop.advance(0.2);
+    EXPECT_TRUE(monitor().cutPaths().empty());
+    EXPECT_EQ(logged("Zwischenablage geändert – Ausschneiden verworfen"), 1);
+    EXPECT_EQ(sim.statusItem().icon.image, "macwindow");
+
+    // The next program is slow but answers; a change before its answer is what gets read.
+    desktop.clipboard.answerDelay = 1.0;
+    desktop.clipboard.writeFiles({path("from/a.txt")}, FileOperation::cut);
+    desktop.advance(0.5);
+    desktop.clipboard.writeFiles({path("from/c.txt")}, FileOperation::cut);
+    desktop.advance(0.9);
+    EXPECT_TRUE(monitor().cutPaths().empty());
+    desktop.advance(0.2);
+    EXPECT_EQ(monitor().cutPaths(), std::vector<std::string>{path("from/c.txt")});
+    EXPECT_EQ(logged("Ausgeschnitten: 1 Datei(en)"), 2);
+}
+
 TEST_F(NativeCut, SwitchingOffStopsFollowingAndOnPicksUpTheCurrentCut) {
     fileManagerWrites({path("from/a.txt")}, FileOperation::cut);
     desktop.defaults.setBool(Settings::cutPasteKey, false);
@@ -168,6 +193,7 @@ TEST_F(NativeCut, SwitchingOffStopsFollowingAndOnPicksUpTheCurrentCut) {
     desktop.defaults.setBool(Settings::cutPasteKey, true);
     monitor().update();
     monitor().update();
+    desktop.loop.runPending();  // the files are looked at in the background
     EXPECT_EQ(monitor().cutPaths(), std::vector<std::string>{path("from/b.txt")});
     EXPECT_EQ(logged("Ausgeschnitten: 1 Datei(en)"), 2);
 }
@@ -179,9 +205,49 @@ TEST(NativeCutStartup, ACutMadeBeforeStartIsShownAndOnlyTheBadgeAsksForThePermis
     sim.desktop.clipboard.nativeCuts = true;
     sim.desktop.clipboard.writeFiles({file}, FileOperation::cut);
     sim.launch();
+    sim.desktop.loop.runPending();
     EXPECT_EQ(sim.app->cutPasteMonitor().cutPaths(), std::vector<std::string>{file});
     // The selection badge (on by default) still reads the file manager through the permission here.
     EXPECT_EQ(sim.desktop.accessibility.prompts, 1);
+}
+
+// A cut as a hostile owner may offer it: many files of which only the last in order is still there,
+// so finding one that is means looking at every other first.
+TEST(NativeCutCost, AHugeCutIsReadOnceAndItsFilesAreNotAllLookedAtEveryHalfSecond) {
+    Desktop desktop;
+    desktop.clipboard.nativeCuts = true;
+    desktop.defaults.registerDefaults(Settings::registeredDefaults());
+    std::vector<std::string> files;
+    for (int i = 0; i < 19'999; ++i) files.push_back("/weg/Datei " + std::to_string(i));
+    files.push_back("/zuletzt");
+    std::atomic<bool> lastThere = true;
+    std::atomic<int> looked = 0;
+    NotificationCenter notifications;
+    auto monitor =
+        std::make_shared<CutPasteMonitor>(desktop.ports(), notifications, [&](const std::string& file) {
+            ++looked;
+            return file == "/zuletzt" && lastThere;
+        });
+    monitor->update();
+
+    desktop.clipboard.writeFiles(files, FileOperation::cut);
+    desktop.advance(0.1);
+    ASSERT_EQ(monitor->cutPaths().size(), files.size());
+    EXPECT_EQ(desktop.clipboard.fileListReads, 1);
+    EXPECT_LE(looked, 20'000);
+
+    looked = 0;
+    desktop.advance(10.0);  // twenty turns of the watch for a paste that moved them
+    EXPECT_EQ(desktop.clipboard.fileListReads, 1);
+    EXPECT_LE(looked, 20);
+    EXPECT_EQ(monitor->cutPaths().size(), files.size());
+
+    // Once the last one has moved as well, the next turn ends the cut.
+    lastThere = false;
+    desktop.advance(0.5);
+    EXPECT_TRUE(monitor->cutPaths().empty());
+    EXPECT_EQ(desktop.log.count("cut", "Ausgeschnittene Dateien nicht mehr vorhanden – Ausschneiden beendet"),
+              1);
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ class Desktop {
     SimDisplayLinks displayLinks{loop};
     SimMainDisplay display;
     SimGameMode gameMode{loop};
-    SimClipboard clipboard;
+    SimClipboard clipboard{loop};
     SimEventTaps eventTaps;
     SimApplications applications;
     SimFilePackages filePackages;

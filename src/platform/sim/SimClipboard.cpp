@@ -3,11 +3,16 @@
 namespace larkspire::sim {
 
 std::optional<std::vector<Url>> SimClipboard::fileUrls() const {
-    if (readFails) return std::nullopt;
+    if (readFails || !lastRead) return std::nullopt;
+    ++fileListReads;
     std::vector<Url> files;
-    for (const auto& url : urls)
+    for (const auto& url : lastRead->urls)
         if (url.isFileUrl()) files.push_back(url);
     return files;
+}
+
+FileOperation SimClipboard::fileOperation() const {
+    return lastRead ? lastRead->operation : FileOperation::unmarked;
 }
 
 std::optional<std::string> SimClipboard::filePath(const Url& fileUrl) const {
@@ -62,7 +67,28 @@ void SimClipboard::replace(std::vector<Url> newUrls, std::optional<std::string> 
     urls = std::move(newUrls);
     textContent = std::move(newText);
     operation = marked;
-    changes.notify();
+    read();
+}
+
+void SimClipboard::read() {
+    // The program that made the change before no longer owns the clipboard: its answer is of no use.
+    answer.cancel();
+    auto answered = [this] {
+        lastRead = Content{urls, urls.empty() ? FileOperation::unmarked : operation};
+        changes.notify();
+    };
+    if (answerDelay && *answerDelay <= 0) {
+        answered();
+        return;
+    }
+    if (answerDelay && *answerDelay <= readTimeout) {
+        answer = main.postAfter(*answerDelay, answered);
+        return;
+    }
+    answer = main.postAfter(readTimeout, [this] {
+        lastRead.reset();
+        changes.notify();
+    });
 }
 
 std::shared_ptr<void> SimClipboard::observeChanges(std::function<void()> changed) {

@@ -1,6 +1,7 @@
 #include "platform/linux/clipboard/ClipboardFiles.h"
 
 #include <string_view>
+#include <utility>
 
 namespace larkspire {
 
@@ -61,13 +62,24 @@ std::optional<ClipboardFiles> markedFiles(const std::optional<std::string>& text
 }  // namespace
 
 ClipboardFiles parseClipboardFiles(const FileClipboardContent& content) {
-    if (auto files = markedFiles(content.gnomeCopiedFiles)) return *files;
-    if (auto files = markedFiles(content.mateCopiedFiles)) return *files;
+    return readClipboardFiles([&content](const char* type) -> const std::optional<std::string>& {
+        static const std::optional<std::string> none;
+        std::string_view name = type;
+        if (name == ClipboardFormat::gnomeCopiedFiles) return content.gnomeCopiedFiles;
+        if (name == ClipboardFormat::mateCopiedFiles) return content.mateCopiedFiles;
+        if (name == ClipboardFormat::uriList) return content.uriList;
+        if (name == ClipboardFormat::kdeCutSelection) return content.kdeCutSelection;
+        return none;
+    });
+}
+
+ClipboardFiles readClipboardFiles(const FetchClipboardFormat& fetch) {
+    if (auto files = markedFiles(fetch(ClipboardFormat::gnomeCopiedFiles))) return std::move(*files);
+    if (auto files = markedFiles(fetch(ClipboardFormat::mateCopiedFiles))) return std::move(*files);
     ClipboardFiles files;
-    if (content.uriList) appendUrls(files.urls, lines(*content.uriList));
-    if (content.kdeCutSelection)
-        files.operation =
-            content.kdeCutSelection->starts_with('1') ? FileOperation::cut : FileOperation::copy;
+    if (const auto& uriList = fetch(ClipboardFormat::uriList)) appendUrls(files.urls, lines(*uriList));
+    if (const auto& mark = fetch(ClipboardFormat::kdeCutSelection))
+        files.operation = mark->starts_with('1') ? FileOperation::cut : FileOperation::copy;
     return files;
 }
 

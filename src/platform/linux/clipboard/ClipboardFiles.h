@@ -3,6 +3,7 @@
 #include "platform/Clipboard.h"
 #include "platform/types/Url.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,12 @@ struct ClipboardFiles {
 // Reads what the clipboard holds. Lines that are no local file URL are skipped; a marker line
 // other than "copy" or "cut" makes its format count as not offered.
 ClipboardFiles parseClipboardFiles(const FileClipboardContent& content);
+
+// The same, asking `fetch` for the bytes of a format (nothing when it is not offered) only as far as
+// needed: the marked lists first, so a long list usually crosses from its owner once. Each answer is
+// used up before the next question, so `fetch` may answer every time in the same place.
+using FetchClipboardFormat = std::function<const std::optional<std::string>&(const char* type)>;
+ClipboardFiles readClipboardFiles(const FetchClipboardFormat& fetch);
 
 // The content a file manager would offer for these absolute paths: every format above, so GNOME-,
 // MATE- and KDE-style managers alike paste it with the given operation.

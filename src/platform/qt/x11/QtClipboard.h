@@ -1,23 +1,25 @@
 #pragma once
 
 #include "platform/Clipboard.h"
-#include "platform/linux/clipboard/ClipboardFiles.h"
-#include "platform/types/Signal.h"
+#include "platform/MainQueue.h"
+#include "platform/WorkQueue.h"
 
 #include <QMetaObject>
 
 namespace larkspire::qt {
 
 // The desktop's clipboard (the X11 CLIPBOARD selection, or Wayland's where Qt can see it), with the
-// cut marks of Linux file managers. Create it on the main thread after the QGuiApplication.
+// cut marks of Linux file managers. Under X11 each change is read on the work queue through a
+// connection of its own, because Qt asks the owner on the main thread and waits seconds for an owner
+// that does not answer. Create it on the main thread after the QGuiApplication.
 class QtClipboard : public Clipboard {
   public:
-    QtClipboard();
+    QtClipboard(WorkQueue& work, MainQueue& main);
     ~QtClipboard() override;
     QtClipboard(const QtClipboard&) = delete;
     QtClipboard& operator=(const QtClipboard&) = delete;
 
-    std::int64_t changeCount() const override { return count; }
+    std::int64_t changeCount() const override;
     std::optional<std::vector<Url>> fileUrls() const override;
     std::optional<std::string> filePath(const Url& fileUrl) const override;
     bool marksNativeCuts() const override { return true; }
@@ -26,12 +28,8 @@ class QtClipboard : public Clipboard {
     std::shared_ptr<void> observeChanges(std::function<void()> changed) override;
 
   private:
-    const ClipboardFiles& current() const;  // read and parsed once per change
-
-    std::int64_t count = 0;
-    mutable std::optional<ClipboardFiles> parsed;
-    mutable std::int64_t parsedAt = -1;
-    Signal changes;
+    struct State;
+    std::shared_ptr<State> state;
     QMetaObject::Connection connection;
 };
 

@@ -88,6 +88,28 @@ INSTANTIATE_TEST_SUITE_P(
         BadContent{"a bare line feed per line", {.uriList = "file:///a\nfile:///b"}, {"/a", "/b"}},
         BadContent{"spaces in a line", {.uriList = "file:///a b\r\nfile:///ok"}, {"/ok"}}));
 
+// Each format asked for is a transfer from the owner: a long list should cross once, not per format.
+TEST(ClipboardFiles, AsksForTheFormatsOnlyUntilOneGivesTheFiles) {
+    auto asked = [](const FileClipboardContent& content) {
+        std::vector<std::string> types;
+        std::optional<std::string> answer;
+        auto files = readClipboardFiles([&](const char* type) -> const std::optional<std::string>& {
+            types.push_back(type);
+            answer = std::string_view(type) == ClipboardFormat::gnomeCopiedFiles ? content.gnomeCopiedFiles
+                     : std::string_view(type) == ClipboardFormat::uriList        ? content.uriList
+                                                                                 : std::nullopt;
+            return answer;
+        });
+        EXPECT_EQ(files.urls.size(), 1u);
+        return types;
+    };
+    EXPECT_EQ(asked({.uriList = "file:///a", .gnomeCopiedFiles = "cut\nfile:///a"}),
+              std::vector<std::string>{ClipboardFormat::gnomeCopiedFiles});
+    EXPECT_EQ(asked({.uriList = "file:///a", .gnomeCopiedFiles = "move\nfile:///a"}),
+              (std::vector<std::string>{ClipboardFormat::gnomeCopiedFiles, ClipboardFormat::mateCopiedFiles,
+                                        ClipboardFormat::uriList, ClipboardFormat::kdeCutSelection}));
+}
+
 TEST(ClipboardFiles, ReadsAHundredThousandFiles) {
     std::string text = "cut";
     for (int i = 0; i < 100000; ++i) text += "\nfile:///tmp/many/" + std::to_string(i);

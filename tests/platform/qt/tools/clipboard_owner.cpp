@@ -4,6 +4,7 @@
 //
 //   clipboard_owner offer gnome|mate|kde cut|copy PATH…
 //   clipboard_owner raw TYPE FILE [TYPE FILE…]      (the bytes of FILE under TYPE)
+//   clipboard_owner hang gnome|mate|kde cut|copy PATH…   (lists its types, then never gives them)
 //   clipboard_owner read
 
 #include <QClipboard>
@@ -12,16 +13,26 @@
 #include <QMimeData>
 #include <QUrl>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
 int usage() {
-    std::fprintf(stderr,
-                 "Aufruf: clipboard_owner offer gnome|mate|kde cut|copy PFAD… | raw TYP DATEI… | read\n");
+    std::fprintf(
+        stderr, "Aufruf: clipboard_owner offer|hang gnome|mate|kde cut|copy PFAD… | raw TYP DATEI… | read\n");
     return 2;
 }
 
-QMimeData* offered(const QString& style, const QString& operation, const QStringList& paths) {
+// An owner that stops responding once asked for its content: the list of types still comes, the
+// content never, and from then on nothing at all.
+class HangingMimeData : public QMimeData {
+  protected:
+    QVariant retrieveData(const QString&, QMetaType) const override {
+        for (;;) ::pause();
+    }
+};
+
+QMimeData* offered(const QString& style, const QString& operation, const QStringList& paths, bool hanging) {
     QByteArray uriList;
     QByteArray marked = operation.toLatin1();
     for (const auto& path : paths) {
@@ -29,7 +40,7 @@ QMimeData* offered(const QString& style, const QString& operation, const QString
         uriList += url + "\r\n";
         marked += "\n" + url;
     }
-    auto* data = new QMimeData;
+    auto* data = hanging ? new HangingMimeData : new QMimeData;
     data->setData("text/uri-list", uriList);
     if (style == "gnome") data->setData("x-special/gnome-copied-files", marked);
     if (style == "mate") data->setData("x-special/mate-copied-files", marked);
@@ -56,8 +67,8 @@ int main(int argc, char** argv) {
     }
 
     QMimeData* data = nullptr;
-    if (arguments[0] == "offer" && arguments.size() >= 3) {
-        data = offered(arguments[1], arguments[2], arguments.mid(3));
+    if ((arguments[0] == "offer" || arguments[0] == "hang") && arguments.size() >= 3) {
+        data = offered(arguments[1], arguments[2], arguments.mid(3), arguments[0] == "hang");
     } else if (arguments[0] == "raw" && arguments.size() % 2 == 1) {
         data = new QMimeData;
         for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {

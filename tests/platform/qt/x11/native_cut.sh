@@ -130,6 +130,17 @@ offer offer gnome cut "$work/target/b.txt"
 await "$log" "Ausgeschnitten: 1 Datei(en)" 1
 expect_cut_list "$(jq -cn --arg b "$work/target/b.txt" '[$b]')"
 
+echo "Ein Besitzer, der seine Typen nennt und dann hängt: Larkspire bleibt bedienbar, das Ausschneiden endet"
+offer hang gnome cut "$work/target/b.txt"
+# The change has arrived and its read has begun by now; a main thread waiting for the owner (5 s for
+# each type) would leave this request unanswered, as the hand-over waits 5 s for an answer.
+sleep 0.3
+"$bin" --choose-menu-item "Kein solcher Eintrag" || fail "keine Antwort, solange der Besitzer schweigt"
+drops=$((drops + 1)); await "$log" "Zwischenablage geändert – Ausschneiden verworfen" $drops
+expect_cut_list '[]'
+offer offer gnome cut "$work/target/b.txt"
+await "$log" "Ausgeschnitten: 1 Datei(en)" 2
+
 echo "Beenden; kein Tastatur-Hook, keine Berechtigungsanfrage"
 "$bin" --choose-menu-item "Larkspire beenden" || fail "Beenden nicht zugestellt"
 timeout 20 tail --pid="$larkspire" -f /dev/null || fail "Larkspire hat sich nicht beendet"
