@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/types/DisplayList.h"
 #include "platform/OverlaySurfaces.h"
 #include "platform/TextMetrics.h"
+#include "platform/types/DisplayList.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/types/DisplayList.h"
 #include "platform/UIElements.h"
+#include "platform/types/DisplayList.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/types/DisplayList.h"
 #include "platform/sim/SimApplications.h"
 #include "platform/sim/SimClipboard.h"
+#include "platform/types/DisplayList.h"
 
 #include <filesystem>
 #include <memory>
