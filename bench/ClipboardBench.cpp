@@ -2,6 +2,7 @@
 // clipboard to the announced cut list, and what a huge cut costs while it stays, for a usual
 // selection and a huge one. On an X display (as under xvfb-run) the real program also meets a real
 // clipboard owner: one that offers 200,000 files, and one that stops answering.
+#include "ProcessFigures.h"
 #include "app/Settings.h"
 #include "cutpaste/CutPasteMonitor.h"
 #include "platform/linux/clipboard/ClipboardFiles.h"
@@ -176,23 +177,8 @@ struct Child {
         for (auto at = seen.find(text); at != std::string::npos; at = seen.find(text, at + 1)) ++found;
         return found;
     }
-    double rssMegabytes() const {
-        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-        std::string line;
-        while (std::getline(status, line))
-            if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-        return 0;
-    }
-    double cpuSeconds() const {
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), {});
-        std::istringstream fields(text.substr(text.rfind(')') + 2));
-        std::string field;
-        double ticks = 0;
-        for (int i = 3; i <= 15 && fields >> field; ++i)
-            if (i == 14 || i == 15) ticks += std::stod(field);
-        return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
-    }
+    double rssMegabytes() const { return larkspire::bench::residentMegabytes(pid); }
+    double cpuSeconds() const { return larkspire::bench::cpuSeconds(pid); }
     ~Child() {
         if (pid > 0) {
             ::kill(pid, SIGTERM);

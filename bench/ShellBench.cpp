@@ -1,4 +1,6 @@
 // The Qt program as a user starts it: time until its status icon is set, and what it costs when idle.
+#include "ProcessFigures.h"
+
 #include <benchmark/benchmark.h>
 
 #ifdef LARKSPIRE_PROGRAM
@@ -93,23 +95,8 @@ struct Program {
         }
         if (log >= 0) ::close(log);
     }
-    double rssMegabytes() const {
-        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-        std::string line;
-        while (std::getline(status, line))
-            if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-        return 0;
-    }
-    double cpuSeconds() const {
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), {});
-        std::istringstream fields(text.substr(text.rfind(')') + 2));
-        std::string field;
-        double ticks = 0;
-        for (int i = 3; i <= 15 && fields >> field; ++i)
-            if (i == 14 || i == 15) ticks += std::stod(field);
-        return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
-    }
+    double rssMegabytes() const { return larkspire::bench::residentMegabytes(pid); }
+    double cpuSeconds() const { return larkspire::bench::cpuSeconds(pid); }
 };
 
 void StartToStatusIcon(benchmark::State& state) {

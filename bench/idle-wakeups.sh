@@ -10,33 +10,25 @@ build=$1
 withThunar=${2:-}
 seconds=${3:-60}
 here=$(cd "$(dirname "$0")" && pwd)
-dir=$(mktemp -d)
-pids=()
 # shellcheck source=../tests/tools/desktop_session.sh
 source "$here/../tests/tools/desktop_session.sh"
-cleanup() {
-    endOwn "${pids[@]}"
-    stopDesktopSession
-    sleep 0.3
-    rm -rf "$dir"
-}
-trap cleanup EXIT
-startDesktopSession "$dir" || { echo "cannot run: $sessionProblem"; exit 1; }
+useScriptSession
+startDesktopSession "$work" || { echo "cannot run: $sessionProblem"; exit 1; }
 
 if [ "$withThunar" = thunar ]; then
     prepareFolder "$HOME/Dokumente" 200
-    thunar "$HOME/Dokumente" >"$dir/thunar.log" 2>&1 &
+    thunar "$HOME/Dokumente" >"$work/thunar.log" 2>&1 &
     pids+=($!)
 fi
 # A tray to sit in, as on a desktop; without one the settings window stays open instead.
 if command -v trayer >/dev/null; then
-    trayer --edge top --align right --widthtype request >"$dir/trayer.log" 2>&1 &
+    trayer --edge top --align right --widthtype request >"$work/trayer.log" 2>&1 &
     pids+=($!)
     sleep 1
 fi
 # The file-manager entries, as after "Aktivieren…": otherwise the settings window greets the user.
 "$build/larkspire" --install-file-manager-entries >/dev/null 2>&1
-"$build/larkspire" >"$dir/larkspire.log" 2>&1 &
+"$build/larkspire" >"$work/larkspire.log" 2>&1 &
 larkspire=$!
 pids+=($larkspire)
 sleep 7  # start-up, and the file manager's window filled
@@ -53,12 +45,12 @@ sample() {
         printf '%s\t%s\t%s\t%s\n' "${task##*/}" "${name// /_}" "$switches" "$ticks"
     done
 }
-sample >"$dir/before"
+sample >"$work/before"
 sleep "$seconds"
-sample >"$dir/after"
+sample >"$work/after"
 hz=$(getconf CLK_TCK)
 echo "thread            wake-ups  cpu ms   (over $seconds s${withThunar:+, Thunar open})"
-join -t "$(printf '\t')" "$dir/before" "$dir/after" | awk -F '\t' -v hz="$hz" '
+join -t "$(printf '\t')" "$work/before" "$work/after" | awk -F '\t' -v hz="$hz" '
     { wakes = $6 - $3; ms = ($7 - $4) * 1000 / hz; total += wakes; cpu += ms
       printf "%-8s %-8s %8d %7.0f\n", $1, $2, wakes, ms }
     END { printf "all               %8d %7.0f\n", total, cpu }'

@@ -57,7 +57,6 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     std::int64_t cutGeneration() const { return generation; }
     std::vector<std::string> pasteboardFilePaths() const;  // sorted, standardised
     void setCut(std::vector<std::string> newPaths);        // `newPaths` sorted and standardised
-    void storeCutPaths();                                  // for other programs, where it fits
     void rememberCut();
     void cancelCut();
 
@@ -87,6 +86,7 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     void takeNativeCut(std::int64_t forRead, std::vector<std::string> found,
                        std::optional<std::size_t> present);
     std::vector<std::string> clipboardPaths() const;  // as listed, absolute
+    void storeCutPaths();                             // for other programs, where it fits
     void pickUp(std::int64_t forGeneration);
     bool focusIsTextInput(std::int32_t processIdentifier);
     void copyStep(std::int32_t processIdentifier);

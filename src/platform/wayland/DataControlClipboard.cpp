@@ -78,13 +78,11 @@ std::optional<std::vector<Url>> DataControlClipboard::fileUrls() const {
 }
 
 std::optional<std::string> DataControlClipboard::filePath(const Url& fileUrl) const {
-    if (!fileUrl.isFileUrl() || !fileUrl.path().starts_with('/')) return std::nullopt;
-    return fileUrl.path();
+    return localFilePath(fileUrl);
 }
 
 FileOperation DataControlClipboard::fileOperation() const {
-    if (mirror->lost) return mirror->fallback.fileOperation();
-    return mirror->files.urls.empty() ? FileOperation::unmarked : mirror->files.operation;
+    return mirror->lost ? mirror->fallback.fileOperation() : mirror->files.operationOfFiles();
 }
 
 bool DataControlClipboard::writeFiles(const std::vector<std::string>& paths, FileOperation operation) {

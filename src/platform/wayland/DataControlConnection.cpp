@@ -40,17 +40,6 @@ constexpr auto connectPatience = std::chrono::seconds(2);
 // No program offers more types than this; more are ignored rather than stored.
 constexpr std::size_t maxOfferedTypes = 256;
 
-struct FileFormat {
-    const char* type;
-    std::optional<std::string> FileClipboardContent::*bytes;
-};
-constexpr FileFormat fileFormats[] = {
-    {ClipboardFormat::uriList, &FileClipboardContent::uriList},
-    {ClipboardFormat::gnomeCopiedFiles, &FileClipboardContent::gnomeCopiedFiles},
-    {ClipboardFormat::mateCopiedFiles, &FileClipboardContent::mateCopiedFiles},
-    {ClipboardFormat::kdeCutSelection, &FileClipboardContent::kdeCutSelection},
-};
-
 // The types a source of ours offers, with the bytes each one sends.
 using Formats = std::vector<std::pair<std::string, std::shared_ptr<const std::string>>>;
 
@@ -283,7 +272,7 @@ class DataControlConnection::Session final : public SeatClipboardEvents {
 
   private:
     struct Reading {
-        const FileFormat* format;
+        const ClipboardFileFormat* format;
         IncomingPipe pipe;
     };
 
@@ -539,7 +528,7 @@ std::string DataControlConnection::Session::lossReason() const {
 void DataControlConnection::Session::selectionChanged(const std::vector<std::string>* offeredTypes) {
     reading.clear();  // a newer selection replaces the one still arriving
     auto now = TransferClock::now();
-    for (const auto& format : fileFormats) {
+    for (const auto& format : clipboardFileFormats) {
         if (!offeredTypes ||
             std::find(offeredTypes->begin(), offeredTypes->end(), format.type) == offeredTypes->end())
             continue;
@@ -598,7 +587,7 @@ const std::string& DataControlConnection::protocolName() const {
 
 bool DataControlConnection::writeFiles(const FileClipboardContent& content) {
     Formats formats;
-    for (const auto& format : fileFormats) {
+    for (const auto& format : clipboardFileFormats) {
         const auto& bytes = content.*(format.bytes);
         if (bytes) formats.emplace_back(format.type, std::make_shared<const std::string>(*bytes));
     }

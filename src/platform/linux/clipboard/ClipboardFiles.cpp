@@ -64,13 +64,15 @@ std::optional<ClipboardFiles> markedFiles(const std::optional<std::string>& text
 ClipboardFiles parseClipboardFiles(const FileClipboardContent& content) {
     return readClipboardFiles([&content](const char* type) -> const std::optional<std::string>& {
         static const std::optional<std::string> none;
-        std::string_view name = type;
-        if (name == ClipboardFormat::gnomeCopiedFiles) return content.gnomeCopiedFiles;
-        if (name == ClipboardFormat::mateCopiedFiles) return content.mateCopiedFiles;
-        if (name == ClipboardFormat::uriList) return content.uriList;
-        if (name == ClipboardFormat::kdeCutSelection) return content.kdeCutSelection;
+        for (const auto& format : clipboardFileFormats)
+            if (std::string_view(format.type) == type) return content.*(format.bytes);
         return none;
     });
+}
+
+std::optional<std::string> localFilePath(const Url& fileUrl) {
+    if (!fileUrl.isFileUrl() || !fileUrl.path().starts_with('/')) return std::nullopt;
+    return fileUrl.path();
 }
 
 ClipboardFiles readClipboardFiles(const FetchClipboardFormat& fetch) {

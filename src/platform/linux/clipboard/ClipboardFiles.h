@@ -27,10 +27,28 @@ struct FileClipboardContent {
     bool operator==(const FileClipboardContent&) const = default;
 };
 
+// Each format with the member that holds its bytes, for adapters that move every format alike.
+struct ClipboardFileFormat {
+    const char* type;
+    std::optional<std::string> FileClipboardContent::*bytes;
+};
+inline constexpr ClipboardFileFormat clipboardFileFormats[] = {
+    {ClipboardFormat::uriList, &FileClipboardContent::uriList},
+    {ClipboardFormat::gnomeCopiedFiles, &FileClipboardContent::gnomeCopiedFiles},
+    {ClipboardFormat::mateCopiedFiles, &FileClipboardContent::mateCopiedFiles},
+    {ClipboardFormat::kdeCutSelection, &FileClipboardContent::kdeCutSelection},
+};
+
 struct ClipboardFiles {
     FileOperation operation = FileOperation::unmarked;
     std::vector<Url> urls;  // local file URLs with absolute UTF-8 paths, in the order offered
+
+    // What the clipboard says of these files: unmarked where it holds none.
+    FileOperation operationOfFiles() const { return urls.empty() ? FileOperation::unmarked : operation; }
 };
+
+// The path of a local file URL with an absolute path, as the clipboard adapters hand it out.
+std::optional<std::string> localFilePath(const Url& fileUrl);
 
 // Reads what the clipboard holds. Lines that are no local file URL are skipped; a marker line
 // other than "copy" or "cut" makes its format count as not offered.

@@ -393,13 +393,11 @@ std::optional<std::vector<Url>> QtClipboard::fileUrls() const {
 }
 
 std::optional<std::string> QtClipboard::filePath(const Url& fileUrl) const {
-    if (!fileUrl.isFileUrl() || !fileUrl.path().starts_with('/')) return std::nullopt;
-    return fileUrl.path();
+    return localFilePath(fileUrl);
 }
 
 FileOperation QtClipboard::fileOperation() const {
-    const auto& files = state->files;
-    return !files || files->urls.empty() ? FileOperation::unmarked : files->operation;
+    return state->files ? state->files->operationOfFiles() : FileOperation::unmarked;
 }
 
 bool QtClipboard::writeFiles(const std::vector<std::string>& paths, FileOperation operation) {
@@ -407,13 +405,9 @@ bool QtClipboard::writeFiles(const std::vector<std::string>& paths, FileOperatio
     if (!clipboard) return false;
     auto content = clipboardContentFor(paths, operation);
     auto* data = new QMimeData;
-    auto put = [data](const char* type, const std::optional<std::string>& bytes) {
-        if (bytes) data->setData(QString::fromLatin1(type), QByteArray::fromStdString(*bytes));
-    };
-    put(ClipboardFormat::uriList, content.uriList);
-    put(ClipboardFormat::gnomeCopiedFiles, content.gnomeCopiedFiles);
-    put(ClipboardFormat::mateCopiedFiles, content.mateCopiedFiles);
-    put(ClipboardFormat::kdeCutSelection, content.kdeCutSelection);
+    for (const auto& format : clipboardFileFormats)
+        if (const auto& bytes = content.*(format.bytes))
+            data->setData(QString::fromLatin1(format.type), QByteArray::fromStdString(*bytes));
     clipboard->setMimeData(data, QClipboard::Clipboard);  // the clipboard owns it now
     // Without a display connection or when another client took it at once, nothing was written.
     return clipboard->ownsClipboard();
