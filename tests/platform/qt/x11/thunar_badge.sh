@@ -65,6 +65,16 @@ sleep 0.5
 "$grab" "$pictures/thunar_greyed.png" || fail "kein Bildschirmfoto"
 
 echo "3. Ein Klick durch die Überlagerung auf leere Fläche hebt Thunars Auswahl auf"
+# Thunar may still drop the selection while it redraws the cut rows; the click needs one that stands
+# for a second, or it would have nothing to clear.
+last_badge() { grep -- "Auswahl-Schild: " "$log" | tail -n 1; }
+selection_stands() {
+    [[ "$(last_badge)" == *"Auswahl: 1,5 MB" ]] || { keys Home; sleep 0.5; return 1; }
+    sleep 1
+    [[ "$(last_badge)" == *"Auswahl: 1,5 MB" ]]
+}
+for ((tries = 0; tries < 15; tries++)); do selection_stands && break; done
+selection_stands || fail "Thunars Auswahl der ersten Datei bleibt nicht stehen"
 dashes=$(count_logged "Auswahl-Schild: –")
 eval "$(xdotool getwindowgeometry --shell "$window")"
 # Below the five rows and right of the badge: empty file area, if the click gets through.
