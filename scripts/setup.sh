@@ -7,7 +7,7 @@ packages=(
   clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev libsystemd-dev
-  qt6-base-dev libgl-dev qt6-svg-dev qt6-qpa-plugins
+  qt6-base-dev libgl-dev qt6-svg-dev qt6-qpa-plugins qt6-l10n-tools
   xvfb xauth dbus dbus-x11 fonts-dejavu-core
   jq thunar nautilus pcmanfm-qt openbox xdotool
   hyperfine python3

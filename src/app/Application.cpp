@@ -5,7 +5,7 @@
 namespace larkspire {
 
 Application::Application(Ports ports)
-    : ports(ports), settingsWindow(ports.settingsWindows, ports.defaults, ports.application),
+    : ports(ports), settingsWindow(ports.settingsWindows, ports.defaults, ports.application, ports.wording),
       cutPaste(std::make_shared<CutPasteMonitor>(ports, notifications)),
       overlay(FinderOverlayController::create(FinderOverlayPorts::from(ports))) {
     cutPaste->setOverlayController(overlay);

@@ -12,11 +12,11 @@ namespace {
 // Only absolute paths name a place; anything else would land in the program's working directory.
 // A path is bytes, as a Linux folder name may be; one that no file system can hold is refused.
 std::optional<std::string> absolutePath(const Url& url, std::string_view name,
-                                        std::optional<std::string>& refused) {
+                                        std::optional<std::string>& refused, const Wording& words) {
     auto value = url.firstByteValue(name);
     if (!value || value->empty() || value->front() != '/') return std::nullopt;
     if (auto nul = value->find('\0'); nul != std::string::npos) {
-        refused = value->substr(0, nul) + "\n\nDer Pfad enthält ein NUL-Byte.";
+        refused = value->substr(0, nul) + "\n\n" + words.shown("Der Pfad enthält ein NUL-Byte.");
         return std::nullopt;
     }
     return value;
@@ -33,8 +33,8 @@ std::string parentPath(std::string path) {
 
 void Application::handleCreate(const Url& url) {
     std::optional<std::string> refused;
-    std::optional<std::string> target = absolutePath(url, "dir", refused);
-    if (auto selected = absolutePath(url, "sel", refused)) {
+    std::optional<std::string> target = absolutePath(url, "dir", refused, ports.wording);
+    if (auto selected = absolutePath(url, "sel", refused, ports.wording)) {
         std::error_code error;
         bool isFolder = std::filesystem::is_directory(*selected, error);
         // A selected folder always wins; a selected file or package never overrides "dir".
@@ -44,13 +44,14 @@ void Application::handleCreate(const Url& url) {
             target = parentPath(*selected);
     }
     if (!target) {
-        if (refused) ports.alerts.showWarning("Datei konnte nicht erstellt werden", *refused);
+        if (refused)
+            ports.alerts.showWarning(ports.wording.shown("Datei konnte nicht erstellt werden"), *refused);
         return;
     }
 
     auto created = FileCreator::create(*target, Settings::fileName(ports.defaults));
     if (!created.succeeded()) {
-        ports.alerts.showWarning("Datei konnte nicht erstellt werden",
+        ports.alerts.showWarning(ports.wording.shown("Datei konnte nicht erstellt werden"),
                                  *target + "\n\n" + std::strerror(created.error));
         return;
     }

@@ -9,13 +9,14 @@ namespace larkspire {
 void Application::updateStatusIcon() {
     if (!statusItem || !statusItem->hasButton()) return;
     auto count = cutPaste->cutPaths().size();
+    auto& words = ports.wording;
     if (count > 0) {
         auto n = std::to_string(count);
         statusItem->setIcon(StatusIcon{
             .image = "scissors",
-            .accessibilityDescription = "Ausgeschnitten",
+            .accessibilityDescription = words.shown("Ausgeschnitten"),
             .title = " " + n,
-            .tooltip = n + " Datei(en) ausgeschnitten – mit ⌘V im Finder verschieben",
+            .tooltip = filled(words.shown("%1 Datei(en) ausgeschnitten – mit ⌘V im Finder verschieben"), {n}),
         });
         return;
     }
@@ -34,17 +35,19 @@ MenuAction Application::menuAction(void (Application::*method)()) {
 }
 
 Menu Application::menuNeedsUpdate() {
+    auto& words = ports.wording;
     Menu menu;
     menu.push_back(MenuItem::heading("Larkspire"));
     if (auto count = cutPaste->cutPaths().size(); count > 0) {
         menu.push_back(MenuItem::separator());
-        menu.push_back(MenuItem{.title = std::to_string(count) + " Datei(en) ausgeschnitten – verwerfen",
-                                .image = "scissors",
-                                .action = menuAction(&Application::discardCut)});
+        menu.push_back(MenuItem{
+            .title = filled(words.shown("%1 Datei(en) ausgeschnitten – verwerfen"), {std::to_string(count)}),
+            .image = "scissors",
+            .action = menuAction(&Application::discardCut)});
     }
     if (const auto& list = networkFavorites().favorites(); !list.empty()) {
         menu.push_back(MenuItem::separator());
-        menu.push_back(MenuItem::heading("Netzwerk-Favoriten"));
+        menu.push_back(MenuItem::heading(words.shown("Netzwerk-Favoriten")));
         // A long list would make the menu taller than the screen and slow to build; the rest are in
         // the Network tab, which pages and searches.
         auto listed = std::min(list.size(), SettingsTabs::favoritesPerPage);
@@ -59,7 +62,8 @@ Menu Application::menuNeedsUpdate() {
                                     .tag = static_cast<std::int64_t>(index)});
         }
         if (listed < list.size()) {
-            menu.push_back(MenuItem{.title = "Alle " + groupedNumber(list.size()) + " Favoriten…",
+            menu.push_back(MenuItem{.title = filled(words.shown("Alle %1 Favoriten…"),
+                                                    {groupedNumber(list.size(), words.numberMarks())}),
                                     .action = [weak = weak_from_this()](const MenuItem&) {
                                         if (auto self = weak.lock())
                                             self->settingsWindow.show(SettingsTabs::networkTab);
@@ -67,34 +71,36 @@ Menu Application::menuNeedsUpdate() {
         }
     }
     menu.push_back(MenuItem::separator());
-    menu.push_back(MenuItem{.title = "Flüssig scrollen",
+    menu.push_back(MenuItem{.title = words.shown("Flüssig scrollen"),
                             .image = "arrow.up.arrow.down",
                             .checked = ports.defaults.boolForKey(Settings::smoothScrollKey),
                             .action = menuAction(&Application::toggleSmoothScroll)});
     menu.push_back(MenuItem::separator());
-    menu.push_back(MenuItem::heading("Widgets"));
+    menu.push_back(MenuItem::heading(words.shown("Widgets")));
     auto widgetAction = [weak = weak_from_this()](const MenuItem& sender) {
         if (auto self = weak.lock()) self->toggleWidget(sender);
     };
-    for (auto [title, image, key] : {std::tuple{"CPU & Arbeitsspeicher", "cpu", Settings::systemMonitorKey},
-                                     std::tuple{"Uhr & Datum", "clock", Settings::clockWidgetKey}}) {
-        menu.push_back(MenuItem{.title = title,
+    for (auto [title, image, key] :
+         {std::tuple{sourceText("CPU & Arbeitsspeicher"), "cpu", Settings::systemMonitorKey},
+          std::tuple{sourceText("Uhr & Datum"), "clock", Settings::clockWidgetKey}}) {
+        menu.push_back(MenuItem{.title = words.shown(title),
                                 .image = image,
                                 .checked = ports.defaults.boolForKey(key),
                                 .action = widgetAction,
                                 .representedObject = std::string(key)});
     }
     if (desktopWidgets().anyEnabled()) {
-        menu.push_back(
-            MenuItem{.title = desktopWidgets().isEditing() ? "Anordnen beenden" : "Widgets anordnen",
-                     .image = "arrow.up.and.down.and.arrow.left.and.right",
-                     .action = menuAction(&Application::toggleWidgetEditing)});
+        menu.push_back(MenuItem{.title = desktopWidgets().isEditing() ? words.shown("Anordnen beenden")
+                                                                      : words.shown("Widgets anordnen"),
+                                .image = "arrow.up.and.down.and.arrow.left.and.right",
+                                .action = menuAction(&Application::toggleWidgetEditing)});
     }
     menu.push_back(MenuItem::separator());
-    menu.push_back(MenuItem{
-        .title = "Einstellungen…", .action = menuAction(&Application::openSettings), .keyEquivalent = ","});
+    menu.push_back(MenuItem{.title = words.shown("Einstellungen…"),
+                            .action = menuAction(&Application::openSettings),
+                            .keyEquivalent = ","});
     menu.push_back(
-        MenuItem{.title = "Larkspire beenden",
+        MenuItem{.title = words.shown("Larkspire beenden"),
                  .action = [&application = ports.application](const MenuItem&) { application.terminate(); },
                  .keyEquivalent = "q"});
     return menu;

@@ -23,6 +23,7 @@ NetworkFavoritesPorts NetworkFavoritesPorts::from(const Ports& ports) {
         .notifications = ports.workspaceNotifications,
         .pathMonitor = ports.networkPath,
         .sidebar = ports.sidebarFavorites,
+        .wording = ports.wording,
     };
 }
 
@@ -219,8 +220,10 @@ void NetworkFavorites::open(const NetworkFavorite& favorite) {
             self->openFolder(*mountPoint, favorite);
             return;
         }
-        self->showAlert("Keine Verbindung zu „" + favorite.name + "“",
-                        "Der Server " + serverOf(favorite.shareURL) + " ist nicht erreichbar.");
+        auto& words = self->ports.wording;
+        self->showAlert(
+            filled(words.shown("Keine Verbindung zu „%1“"), {favorite.name}),
+            filled(words.shown("Der Server %1 ist nicht erreichbar."), {serverOf(favorite.shareURL)}));
     });
 }
 
@@ -232,8 +235,11 @@ std::optional<std::string> NetworkFavorites::add(const Url& folder) {
     auto folderName = lastPathComponent(folder.path());
     bool absolute = folder.isFileUrl() && folder.path().starts_with('/');
     auto properties = absolute ? ports.volumes.folderProperties(folder.path()) : std::nullopt;
-    if (!properties || !properties->isDirectory) return "„" + folderName + "“ ist kein Ordner.";
-    auto sidebarFailed = "„" + folderName + "“ konnte nicht in die Finder-Seitenleiste eingetragen werden.";
+    auto& words = ports.wording;
+    if (!properties || !properties->isDirectory)
+        return filled(words.shown("„%1“ ist kein Ordner."), {folderName});
+    auto sidebarFailed =
+        filled(words.shown("„%1“ konnte nicht in die Finder-Seitenleiste eingetragen werden."), {folderName});
 
     auto favorite = NetworkFavorite::fromFolder(folder.path(), *properties);
     if (!FinderSidebar::add(ports.sidebar, folder)) return sidebarFailed;
@@ -267,12 +273,12 @@ void NetworkFavorites::addFolders(const std::vector<Url>& folders) {
     for (const auto& folder : folders) {
         if (auto message = add(folder)) messages += (messages.empty() ? "" : "\n") + *message;
     }
-    if (!messages.empty()) showAlert(addFailedTitle, messages);
+    if (!messages.empty()) showAlert(ports.wording.shown(addFailedTitle), messages);
 }
 
 void NetworkFavorites::chooseFavorites() {
-    auto folders = ports.folderPicker.chooseFolders(
-        FolderPickerOptions{.startFolder = "/Volumes", .confirmTitle = "Zur Seitenleiste hinzufügen"});
+    auto folders = ports.folderPicker.chooseFolders(FolderPickerOptions{
+        .startFolder = "/Volumes", .confirmTitle = ports.wording.shown("Zur Seitenleiste hinzufügen")});
     addFolders(folders);
 }
 

@@ -11,6 +11,7 @@
 #include "platform/ShareMounter.h"
 #include "platform/SidebarFavorites.h"
 #include "platform/Volumes.h"
+#include "platform/Wording.h"
 #include "platform/WorkQueue.h"
 #include "platform/Workspace.h"
 #include "platform/WorkspaceNotifications.h"
@@ -43,6 +44,7 @@ struct NetworkFavoritesPorts {
     WorkspaceNotifications& notifications;
     NetworkPathMonitor& pathMonitor;
     SidebarFavorites& sidebar;
+    const Wording& wording;
 
     static NetworkFavoritesPorts from(const Ports& ports);  // its share of the application's ports
 };
@@ -54,7 +56,7 @@ class NetworkFavorites : public std::enable_shared_from_this<NetworkFavorites> {
     static constexpr const char* queueLabel = "de.halvik.Quirefold.network";
     // Where a stored list that could not be read is kept, so saving the new list does not lose it.
     static constexpr const char* unreadableFavoritesKey = "networkFavoritesUnreadable";
-    static constexpr const char* addFailedTitle = "Nicht zur Seitenleiste hinzugefügt";
+    static constexpr const char* addFailedTitle = sourceText("Nicht zur Seitenleiste hinzugefügt");
 
     static std::shared_ptr<NetworkFavorites> create(NetworkFavoritesPorts ports);  // loads the list
 

@@ -5,8 +5,8 @@
 
 namespace larkspire {
 
-std::string stringFromByteCount(std::int64_t bytes) {
-    if (bytes < 1000) return std::to_string(bytes < 0 ? 0 : bytes) + " Byte";
+std::string stringFromByteCount(std::int64_t bytes, const Wording& words) {
+    if (bytes < 1000) return filled(words.shown("%1 Byte"), {std::to_string(bytes < 0 ? 0 : bytes)});
     static constexpr std::array<const char*, 6> units{"kB", "MB", "GB", "TB", "PB", "EB"};
     static constexpr std::array<int, 6> digits{0, 1, 2, 2, 2, 2};
     // Integer arithmetic keeps the rounding exact for every count, up to exabytes.
@@ -34,7 +34,7 @@ std::string stringFromByteCount(std::int64_t bytes) {
                           static_cast<unsigned long long>(fraction));
             std::string decimals = buffer;
             while (!decimals.empty() && decimals.back() == '0') decimals.pop_back();
-            text += "," + decimals;
+            text += words.numberMarks().decimal + decimals;
         }
         return text + " " + units[unit];
     }

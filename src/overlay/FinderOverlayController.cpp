@@ -26,6 +26,7 @@ FinderOverlayPorts FinderOverlayPorts::from(const Ports& ports) {
         .overlaySurfaces = ports.overlaySurfaces,
         .textMetrics = ports.textMetrics,
         .folderSizes = ports.folderSizes,
+        .wording = ports.wording,
     };
 }
 
@@ -199,7 +200,9 @@ std::optional<OverlayLabel> FinderOverlayController::badgeLabel(const Scan& scan
                                   [](const auto& paths) { return !paths.empty(); });
     if (selection == scan.selectionByContainer.rend() || !scan.contentArea) return std::nullopt;
     auto size = sizes->total(*selection);
-    std::string text = size ? labelPrefix + stringFromByteCount(*size) : computingText;
+    auto& words = ports.wording;
+    std::string text = size ? filled(words.shown("Auswahl: %1"), {stringFromByteCount(*size, words)})
+                            : words.shown(computingText);
     const Rect& area = *scan.contentArea;
     double textWidth = ports.textMetrics.measure(text, OverlayLabel::font).width;
     return OverlayLabel{

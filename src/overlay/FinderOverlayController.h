@@ -12,6 +12,7 @@
 #include "platform/TextMetrics.h"
 #include "platform/UIElements.h"
 #include "platform/WindowServer.h"
+#include "platform/Wording.h"
 #include "platform/WorkQueue.h"
 #include "platform/WorkspaceApplications.h"
 
@@ -41,6 +42,7 @@ struct FinderOverlayPorts {
     OverlaySurfaces& overlaySurfaces;
     TextMetrics& textMetrics;
     const FolderSizes& folderSizes;
+    const Wording& wording;
 
     static FinderOverlayPorts from(const Ports& ports);  // its share of the application's ports
 };
@@ -56,7 +58,7 @@ class FinderOverlayController : public std::enable_shared_from_this<FinderOverla
     static constexpr std::size_t pathCacheLimit = 5000;
     // Bounds one window's walk even when its element tree loops back on itself with many children.
     static constexpr int maximumElementsPerWindow = 20000;
-    static constexpr const char* computingText = "Auswahl: wird berechnet …";
+    static constexpr const char* computingText = sourceText("Auswahl: wird berechnet …");
     static constexpr const char* labelPrefix = "Auswahl: ";
 
     // What one pass read from one window, in global coordinates (origin top-left, y downward).

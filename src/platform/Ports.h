@@ -36,6 +36,7 @@
 #include "platform/WheelEventTap.h"
 #include "platform/WidgetWindow.h"
 #include "platform/WindowServer.h"
+#include "platform/Wording.h"
 #include "platform/WorkQueue.h"
 #include "platform/Workspace.h"
 #include "platform/WorkspaceApplications.h"
@@ -62,6 +63,7 @@ struct Ports {
     FolderPicker& folderPicker;
     TextMetrics& textMetrics;
     Workspace& workspace;
+    const Wording& wording;
     // File manager
     FinderExtension& finderExtension;
     Clipboard& clipboard;

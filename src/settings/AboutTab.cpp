@@ -10,6 +10,7 @@
 namespace larkspire {
 
 TabView SettingsTabs::about() {
+    auto& words = ports.wording;
     return TabView{.elements = {
                        TabRow{
                            .items = {TabImage{.image = "larkspire", .size = 64},
@@ -19,12 +20,12 @@ TabView SettingsTabs::about() {
                                                            .semibold = true},
                                                    TabText{.text = versionLine(LARKSPIRE_VERSION,
                                                                                LARKSPIRE_BUILD_NUMBER)},
-                                                   TabText{.text =
-                                                               "Kleine Verbesserungen für Finder und Maus."}},
+                                                   TabText{.text = words.shown(
+                                                               "Kleine Verbesserungen für Finder und Maus.")}},
                                          .spacing = 4}},
                            .spacing = 16},
-                       TabGroup{.title = "Danksagung",
-                                .content = {TabText{.text = "Gebaut mit Qt 6, nlohmann/json und GoogleTest.",
+                       TabGroup{.title = words.shown("Danksagung"),
+                                .content = {TabText{.text = words.shown("Gebaut mit Qt 6, nlohmann/json und GoogleTest."),
                                                     .style = TabTextStyle::caption},
                                             TabButton{
                                                 .title = "www.qt.io",

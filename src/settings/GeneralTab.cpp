@@ -8,9 +8,10 @@ TabView SettingsTabs::general() {
     auto& cutPaste = features.cutPaste;
     auto& application = ports.application;
     auto self = weak_from_this();
+    auto& words = ports.wording;
 
     TabSwitch atLogin{
-        .title = "Beim Anmelden starten",
+        .title = words.shown("Beim Anmelden starten"),
         .isOn = {.get = [&loginItem] { return loginItem.status() == LoginItemStatus::enabled; },
                  .set =
                      [&loginItem, self](bool on) {
@@ -23,33 +24,34 @@ TabView SettingsTabs::general() {
                          if (auto tabs = self.lock()) tabs->readPlatformState();
                      }},
     };
-    TabElement approval(TabButton{.title = "Anmeldeobjekt in den Systemeinstellungen erlauben…",
+    TabElement approval(TabButton{.title = words.shown("Anmeldeobjekt in den Systemeinstellungen erlauben…"),
                                   .action = [&loginItem] { loginItem.openApprovalSettings(); },
                                   .style = TabButtonStyle::small},
                         loginStatus == LoginItemStatus::requiresApproval);
 
     return TabView{
         .elements = {
-            TabGroup{.title = "Start", .content = {atLogin, approval}},
+            TabGroup{.title = words.shown("Start"), .content = {atLogin, approval}},
             TabGroup{
-                .title = "Berechtigungen",
+                .title = words.shown("Berechtigungen"),
                 .content =
                     {
                         TabStatusRow{.flag = extensionEnabled,
-                                     .text = extensionEnabled ? "Finder-Erweiterung aktiv"
-                                                              : "Finder-Erweiterung nicht aktiv",
-                                     .buttonTitle = "Aktivieren…",
+                                     .text = extensionEnabled ? words.shown("Finder-Erweiterung aktiv")
+                                                              : words.shown("Finder-Erweiterung nicht aktiv"),
+                                     .buttonTitle = words.shown("Aktivieren…"),
                                      .buttonAction = [&extension] { extension.showManagementInterface(); }},
                         TabStatusRow{.flag = trusted,
-                                     .text = trusted ? "Gerätesteuerung erlaubt"
-                                                     : "Gerätesteuerung nicht erlaubt",
-                                     .buttonTitle = "Erlauben…",
+                                     .text = trusted ? words.shown("Gerätesteuerung erlaubt")
+                                                     : words.shown("Gerätesteuerung nicht erlaubt"),
+                                     .buttonTitle = words.shown("Erlauben…"),
                                      .buttonAction = [&cutPaste] { cutPaste.openAccessibilitySettings(); }},
-                        TabHint{"Die Finder-Erweiterung liefert die Rechtsklick-Einträge. Die "
-                                "Gerätesteuerung braucht Larkspire für ⌘X, die Auswahlgröße und das "
-                                "flüssige Scrollen."},
+                        TabHint{
+                            words.shown("Die Finder-Erweiterung liefert die Rechtsklick-Einträge. Die "
+                                        "Gerätesteuerung braucht Larkspire für ⌘X, die Auswahlgröße und das "
+                                        "flüssige Scrollen.")},
                     }},
-            TabRow{.items = {TabSpacer{}, TabButton{.title = "Larkspire beenden",
+            TabRow{.items = {TabSpacer{}, TabButton{.title = words.shown("Larkspire beenden"),
                                                     .action = [&application] { application.terminate(); }}}},
         }};
 }

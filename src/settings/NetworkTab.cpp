@@ -7,12 +7,12 @@ namespace larkspire {
 
 namespace {
 
-TabRow favoriteRow(NetworkFavorites& favorites, const NetworkFavorite& favorite) {
+TabRow favoriteRow(NetworkFavorites& favorites, const NetworkFavorite& favorite, const Wording& words) {
     bool mounted = favorites.isMounted(favorite);
     return TabRow{.items = {
                       TabDot{.color = mounted ? TabColor::green : TabColor::secondary,
                              .opacity = mounted ? 1.0 : 0.5,
-                             .help = mounted ? "Verbunden" : "Nicht verbunden"},
+                             .help = mounted ? words.shown("Verbunden") : words.shown("Nicht verbunden")},
                       TabButton{.title = favorite.name,
                                 .action = [&favorites, favorite] { favorites.open(favorite); },
                                 .style = TabButtonStyle::link},
@@ -21,7 +21,7 @@ TabRow favoriteRow(NetworkFavorites& favorites, const NetworkFavorite& favorite)
                                 .action = [&favorites, favorite] { favorites.remove(favorite); },
                                 .style = TabButtonStyle::borderless,
                                 .image = "minus.circle",
-                                .help = "Aus der Seitenleiste entfernen"},
+                                .help = words.shown("Aus der Seitenleiste entfernen")},
                   }};
 }
 
@@ -35,9 +35,9 @@ TabElement emptyRow() {
 
 }  // namespace
 
-std::string groupedNumber(std::size_t number) {
+std::string groupedNumber(std::size_t number, NumberMarks marks) {
     auto digits = std::to_string(number);
-    for (auto end = digits.size(); end > 3; end -= 3) digits.insert(end - 3, ".");
+    for (auto end = digits.size(); end > 3; end -= 3) digits.insert(end - 3, 1, marks.group);
     return digits;
 }
 
@@ -45,10 +45,13 @@ TabView SettingsTabs::network() {
     auto& favorites = features.networkFavorites();
     const auto& list = favorites.favorites();
     auto& defaults = ports.defaults;
+    auto& words = ports.wording;
+    auto marks = words.numberMarks();
     auto self = weak_from_this();
     TabElements rows;
     if (list.empty())
-        rows.push_back(TabText{.text = "Noch keine Netzwerk-Favoriten.", .color = TabColor::secondary});
+        rows.push_back(
+            TabText{.text = words.shown("Noch keine Netzwerk-Favoriten."), .color = TabColor::secondary});
 
     // However many are stored, one page of them is described: a row per favourite would freeze the
     // window and fill the memory with widgets. Every favourite stays reachable by paging or searching.
@@ -80,14 +83,14 @@ TabView SettingsTabs::network() {
                              tabs->favoritesFirst = 0;
                              tabs->changed();
                          }},
-            .placeholder = "Favoriten durchsuchen",
+            .placeholder = words.shown("Favoriten durchsuchen"),
         });
     }
     std::size_t shown = 0;
     for (std::size_t index = 0, match = 0; index < list.size() && match < end; ++index) {
         if (!found(list[index])) continue;
         if (match++ < first) continue;
-        rows.push_back(favoriteRow(favorites, list[index]));
+        rows.push_back(favoriteRow(favorites, list[index], words));
         ++shown;
     }
     if (paged) {
@@ -100,32 +103,33 @@ TabView SettingsTabs::network() {
                 tabs->changed();
             };
         };
-        auto range =
-            groupedNumber(first + 1) + "–" + groupedNumber(end) + " von " + groupedNumber(matchCount);
+        auto range = filled(
+            search.empty() ? words.shown("Favoriten %1–%2 von %3") : words.shown("Treffer %1–%2 von %3"),
+            {groupedNumber(first + 1, marks), groupedNumber(end, marks), groupedNumber(matchCount, marks)});
+        rows.push_back(
+            TabElement(TabText{.text = filled(words.shown("Kein Favorit enthält „%1“."), {favoritesSearch}),
+                               .color = TabColor::secondary},
+                       matchCount == 0));
         rows.push_back(TabElement(
-            TabText{.text = "Kein Favorit enthält „" + favoritesSearch + "“.", .color = TabColor::secondary},
-            matchCount == 0));
-        rows.push_back(TabElement(
-            TabRow{.items = {TabElement(TabButton{.title = "Zurück",
+            TabRow{.items = {TabElement(TabButton{.title = words.shown("Zurück"),
                                                   .action = turnTo(first - std::min(first, favoritesPerPage)),
                                                   .style = TabButtonStyle::small},
                                         first > 0),
-                             TabText{.text = (search.empty() ? "Favoriten " : "Treffer ") + range,
-                                     .style = TabTextStyle::caption,
-                                     .color = TabColor::secondary},
-                             TabElement(TabButton{.title = "Weiter",
+                             TabText{
+                                 .text = range, .style = TabTextStyle::caption, .color = TabColor::secondary},
+                             TabElement(TabButton{.title = words.shown("Weiter"),
                                                   .action = turnTo(end),
                                                   .style = TabButtonStyle::small},
                                         end < matchCount)}},
             matchCount > 0));
     }
-    rows.push_back(
-        TabButton{.title = "Ordner hinzufügen…", .action = [&favorites] { favorites.chooseFavorites(); }});
-    rows.push_back(TabHint{"Oder im Finder: Rechtsklick auf einen Ordner im Netzlaufwerk → „Zur Seitenleiste "
-                           "hinzufügen“."});
+    rows.push_back(TabButton{.title = words.shown("Ordner hinzufügen…"),
+                             .action = [&favorites] { favorites.chooseFavorites(); }});
+    rows.push_back(TabHint{words.shown("Oder im Finder: Rechtsklick auf einen Ordner im Netzlaufwerk → „Zur "
+                                       "Seitenleiste hinzufügen“.")});
 
     TabSwitch autoMount{
-        .title = "Netzlaufwerke automatisch verbinden",
+        .title = words.shown("Netzlaufwerke automatisch verbinden"),
         .isOn = {.get = [&defaults] { return defaults.boolForKey(Settings::autoMountKey); },
                  .set =
                      [&defaults, &favorites](bool on) {
@@ -135,13 +139,15 @@ TabView SettingsTabs::network() {
     };
     return TabView{
         .elements = {
-            TabGroup{.title = "Netzwerk-Favoriten in der Finder-Seitenleiste", .content = std::move(rows)},
-            TabGroup{.title = "Verbindung",
-                     .content = {autoMount,
-                                 TabHint{"Reißt die Verbindung ab, verbindet Larkspire die Freigaben der "
-                                         "Favoriten wieder – nach dem Ruhezustand, wenn das Netzwerk "
-                                         "zurückkommt, spätestens nach einer Minute. Die Zugangsdaten "
-                                         "kommen aus dem Schlüsselbund."}}},
+            TabGroup{.title = words.shown("Netzwerk-Favoriten in der Finder-Seitenleiste"),
+                     .content = std::move(rows)},
+            TabGroup{
+                .title = words.shown("Verbindung"),
+                .content = {autoMount, TabHint{words.shown(
+                                           "Reißt die Verbindung ab, verbindet Larkspire die Freigaben der "
+                                           "Favoriten wieder – nach dem Ruhezustand, wenn das Netzwerk "
+                                           "zurückkommt, spätestens nach einer Minute. Die Zugangsdaten "
+                                           "kommen aus dem Schlüsselbund.")}}},
         }};
 }
 

@@ -27,6 +27,7 @@ void SettingsTabs::replaceExtension(const std::string& extension) {
 
 TabView SettingsTabs::newFile() {
     auto& defaults = ports.defaults;
+    auto& words = ports.wording;
     auto self = weak_from_this();
     auto replacing = [self](std::string extension) {
         return [self, extension] {
@@ -49,12 +50,12 @@ TabView SettingsTabs::newFile() {
         .elements =
             {
                 TabGroup{
-                    .title = "Rechtsklick im Finder → „Neue Datei“",
+                    .title = words.shown("Rechtsklick im Finder → „Neue Datei“"),
                     .content =
                         {
-                            TabText{.text = "Dateiname inkl. Endung"},
+                            TabText{.text = words.shown("Dateiname inkl. Endung")},
                             TabRow{.items = {name,
-                                             TabButton{.title = "Standard",
+                                             TabButton{.title = words.shown("Standard"),
                                                        .action = then([&defaults] {
                                                            defaults.set(Settings::fileNameKey,
                                                                         Value(Settings::defaultFileName));
@@ -62,14 +63,15 @@ TabView SettingsTabs::newFile() {
                                              TabButton{.title = ".md", .action = replacing("md")},
                                              TabButton{.title = ".txt", .action = replacing("txt")}}},
                             TabElement(
-                                TabText{.text = std::string("Ungültiger Name – es wird „") +
-                                                Settings::defaultFileName + "“ verwendet.",
+                                TabText{.text = filled(words.shown(
+                                                           "Ungültiger Name – es wird „%1“ verwendet."),
+                                                       {Settings::defaultFileName}),
                                         .style = TabTextStyle::caption,
                                         .color = TabColor::red},
                                 invalid),
-                            TabHint{
-                                "Gibt es die Datei schon, heißt die neue „Neu (1).txt“, „Neu (2).txt“ usw."},
-                            TabSwitch{.title = "Datei nach dem Erstellen öffnen",
+                            TabHint{words.shown("Gibt es die Datei schon, heißt die neue „Neu (1).txt“, „Neu "
+                                                "(2).txt“ usw.")},
+                            TabSwitch{.title = words.shown("Datei nach dem Erstellen öffnen"),
                                       .isOn = {.get =
                                                    [&defaults] {
                                                        return defaults.boolForKey(

@@ -5,26 +5,29 @@ namespace larkspire {
 
 TabView SettingsTabs::scroll() {
     auto scroller = features.smoothScroller;
+    auto& words = ports.wording;
     return TabView{
         .elements = {
             TabGroup{
-                .title = "Mausrad",
+                .title = words.shown("Mausrad"),
                 .content = {featureSwitch(
-                                "Flüssig scrollen", Settings::smoothScrollKey, [] { return true; },
-                                [scroller] { scroller().update(); }),
-                            TabHint{
+                                words.shown("Flüssig scrollen"), Settings::smoothScrollKey,
+                                [] { return true; }, [scroller] { scroller().update(); }),
+                            TabHint{words.shown(
                                 "Das Mausrad scrollt weich wie ein Trackpad und beschleunigt bei schnellem "
                                 "Drehen. ⇧ + Mausrad scrollt waagerecht. Mit ⌘, ⌥ oder ⌃ bleibt das "
-                                "Mausrad unverändert."},
+                                "Mausrad unverändert.")},
                             accessibilityWarning()}},
             TabGroup{
-                .title = "Spiele",
-                .content = {TabStatusRow{.flag = !gameModeOn,
-                                         .text = gameModeOn
-                                                     ? "Spielemodus aktiv – flüssiges Scrollen pausiert"
-                                                     : "Spielemodus aus – flüssiges Scrollen aktiv"},
-                            TabHint{"Solange macOS den Spielemodus eingeschaltet hat, bekommen Spiele das "
-                                    "normale Mausrad."}}},
+                .title = words.shown("Spiele"),
+                .content = {TabStatusRow{
+                                .flag = !gameModeOn,
+                                .text = gameModeOn
+                                            ? words.shown("Spielemodus aktiv – flüssiges Scrollen pausiert")
+                                            : words.shown("Spielemodus aus – flüssiges Scrollen aktiv")},
+                            TabHint{words.shown(
+                                "Solange macOS den Spielemodus eingeschaltet hat, bekommen Spiele das "
+                                "normale Mausrad.")}}},
         }};
 }
 

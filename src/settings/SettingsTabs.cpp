@@ -15,6 +15,7 @@ SettingsTabsPorts SettingsTabsPorts::from(const Ports& ports, NotificationCenter
         .application = ports.application,
         .notifications = notifications,
         .workspace = ports.workspace,
+        .wording = ports.wording,
     };
 }
 
@@ -138,29 +139,32 @@ TabSwitch SettingsTabs::featureSwitch(const std::string& title, const char* key,
 
 TabElement SettingsTabs::accessibilityWarning() const {
     auto& cutPaste = features.cutPaste;
+    auto& words = ports.wording;
     return TabElement(
         TabRow{
-            .items = {TabImage{.image = "exclamationmark.triangle.fill", .tint = TabColor::orange},
-                      TabText{
-                          .text =
-                              "Dafür braucht Larkspire den Zugriff unter „Gerätesteuerung und Datenzugriff“.",
-                          .style = TabTextStyle::caption},
-                      TabButton{.title = "Erlauben…",
-                                .action = [&cutPaste] { cutPaste.openAccessibilitySettings(); },
-                                .style = TabButtonStyle::small}}},
+            .items =
+                {TabImage{.image = "exclamationmark.triangle.fill", .tint = TabColor::orange},
+                 TabText{.text = words.shown(
+                             "Dafür braucht Larkspire den Zugriff unter „Gerätesteuerung und Datenzugriff“."),
+                         .style = TabTextStyle::caption},
+                 TabButton{.title = words.shown("Erlauben…"),
+                           .action = [&cutPaste] { cutPaste.openAccessibilitySettings(); },
+                           .style = TabButtonStyle::small}}},
         !trusted);
 }
 
-std::string cutSummary(const std::vector<std::string>& paths) {
-    std::string text = "Ausgeschnitten: ";
+std::string cutSummary(const std::vector<std::string>& paths, const Wording& words) {
+    std::string names;
     for (std::size_t index = 0; index < paths.size() && index < 3; ++index) {
         const auto& path = paths[index];
         auto slash = path.find_last_of('/');
-        if (index > 0) text += ", ";
-        text += slash == std::string::npos ? path : path.substr(slash + 1);
+        if (index > 0) names += ", ";
+        names += slash == std::string::npos ? path : path.substr(slash + 1);
     }
-    if (paths.size() > 3) text += " und " + std::to_string(paths.size() - 3) + " weitere";
-    return text;
+    if (paths.size() > 3)
+        return filled(words.shown("Ausgeschnitten: %1 und %2 weitere"),
+                      {names, std::to_string(paths.size() - 3)});
+    return filled(words.shown("Ausgeschnitten: %1"), {names});
 }
 
 std::string versionLine(const std::optional<std::string>& shortVersion,

@@ -9,6 +9,7 @@
 #include "platform/LoginItem.h"
 #include "platform/MainQueue.h"
 #include "platform/StatusItem.h"
+#include "platform/Wording.h"
 #include "platform/Workspace.h"
 #include "platform/types/NotificationCenter.h"
 #include "platform/types/TabView.h"
@@ -35,6 +36,7 @@ struct SettingsTabsPorts {
     ApplicationControl& application;
     NotificationCenter& notifications;
     Workspace& workspace;
+    const Wording& wording;
 
     static SettingsTabsPorts from(const Ports& ports,
                                   NotificationCenter& notifications);  // its share of the application's ports
@@ -112,10 +114,10 @@ class SettingsTabs : public std::enable_shared_from_this<SettingsTabs> {
 };
 
 // "Ausgeschnitten: a, b, c und 2 weitere": the last components of the first three paths.
-std::string cutSummary(const std::vector<std::string>& paths);
+std::string cutSummary(const std::vector<std::string>& paths, const Wording& words = sourceWording());
 
-// "10.000": the digits in groups of three, as German writes a count.
-std::string groupedNumber(std::size_t number);
+// "10.000": the digits in groups of three, as German writes a count; English groups with ",".
+std::string groupedNumber(std::size_t number, NumberMarks marks = {});
 
 // The version line of the About tab; a missing part shows as "?".
 std::string versionLine(const std::optional<std::string>& shortVersion,

@@ -7,23 +7,25 @@ namespace larkspire {
 
 const std::vector<SettingsTab>& SettingsWindowController::tabs() {
     static const std::vector<SettingsTab> all = {
-        {"Allgemein", "gearshape"},
-        {"Neue Datei", "doc.badge.plus"},
-        {"Finder", "folder"},
-        {"Netzwerk", "externaldrive.connected.to.line.below"},
-        {"Scrollen", "arrow.up.arrow.down"},
-        {"Widgets", "square.grid.2x2"},
-        {"Über", "info.circle"},
+        {sourceText("Allgemein"), "gearshape"},
+        {sourceText("Neue Datei"), "doc.badge.plus"},
+        {sourceText("Finder"), "folder"},
+        {sourceText("Netzwerk"), "externaldrive.connected.to.line.below"},
+        {sourceText("Scrollen"), "arrow.up.arrow.down"},
+        {sourceText("Widgets"), "square.grid.2x2"},
+        {sourceText("Über"), "info.circle"},
     };
     return all;
 }
 
 SettingsWindowController::SettingsWindowController(SettingsWindowFactory& factory, DefaultsStore& defaults,
-                                                   ApplicationControl& application)
-    : factory(factory), defaults(defaults), application(application) {}
+                                                   ApplicationControl& application, const Wording& wording)
+    : factory(factory), defaults(defaults), application(application), wording(wording) {}
 
 void SettingsWindowController::createWindow() {
-    window = factory.createSettingsWindow(tabs());
+    auto shownTabs = tabs();
+    for (auto& tab : shownTabs) tab.label = wording.shown(tab.label);
+    window = factory.createSettingsWindow(shownTabs);
     window->setFrameAutosaveName(frameAutosaveName);
     refreshTabs();
     // Clamped as a double, so that a stored 1e30 gives the last tab like 9 does; NaN gives the first.

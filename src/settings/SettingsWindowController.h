@@ -21,7 +21,7 @@ class SettingsWindowController {
     static const std::vector<SettingsTab>& tabs();
 
     SettingsWindowController(SettingsWindowFactory& factory, DefaultsStore& defaults,
-                             ApplicationControl& application);
+                             ApplicationControl& application, const Wording& wording = sourceWording());
 
     // Selects `tab` when given and one of the tabs (else the tab last shown), brings the window to
     // the front, centring it when it was not visible.
@@ -39,6 +39,7 @@ class SettingsWindowController {
     SettingsWindowFactory& factory;
     DefaultsStore& defaults;
     ApplicationControl& application;
+    const Wording& wording;
     std::shared_ptr<SettingsTabs> content;
     std::unique_ptr<SettingsWindow> window;
 };

@@ -7,6 +7,7 @@ namespace larkspire {
 TabView SettingsTabs::widgets() {
     auto& widgets = features.desktopWidgets();
     auto& defaults = ports.defaults;
+    auto& words = ports.wording;
     auto self = weak_from_this();
     auto widgetToggle = [&](const std::string& title, const char* key) {
         return TabSwitch{.title = title,
@@ -22,14 +23,14 @@ TabView SettingsTabs::widgets() {
     return TabView{
         .elements = {
             TabGroup{
-                .title = "Auf dem Schreibtisch anzeigen",
+                .title = words.shown("Auf dem Schreibtisch anzeigen"),
                 .content =
                     {
-                        widgetToggle("CPU & Arbeitsspeicher", Settings::systemMonitorKey),
-                        TabHint{
+                        widgetToggle(words.shown("CPU & Arbeitsspeicher"), Settings::systemMonitorKey),
+                        TabHint{words.shown(
                             "Last jedes CPU-Kerns (E = Effizienz-, P = Performance-Kerne), CPU-Auslastung "
-                            "und belegter Arbeitsspeicher, jede Sekunde aktuell."},
-                        TabSwitch{.title = "CPU-Temperatur anzeigen",
+                            "und belegter Arbeitsspeicher, jede Sekunde aktuell.")},
+                        TabSwitch{.title = words.shown("CPU-Temperatur anzeigen"),
                                   .isOn = {.get =
                                                [&defaults] {
                                                    return defaults.boolForKey(
@@ -44,17 +45,18 @@ TabView SettingsTabs::widgets() {
                                   .enabled = defaults.boolForKey(Settings::systemMonitorKey),
                                   .indented = true},
                         TabDivider{},
-                        widgetToggle("Uhr & Datum", Settings::clockWidgetKey),
-                        TabHint{"Großer Tag, Monat, Uhrzeit und Wochentag."},
+                        widgetToggle(words.shown("Uhr & Datum"), Settings::clockWidgetKey),
+                        TabHint{words.shown("Großer Tag, Monat, Uhrzeit und Wochentag.")},
                     }},
-            TabGroup{
-                .title = "Anordnen",
-                .content =
-                    {TabButton{.title = editing ? "Anordnen beenden" : "Widgets anordnen",
-                               .action = [&widgets] { widgets.setEditing(!widgets.isEditing()); }},
-                     TabHint{"Im Anordnen-Modus die Widgets mit der Maus an die gewünschte Stelle ziehen – "
-                             "auch auf einen anderen Bildschirm – und mit dem Dreieck unten rechts die "
-                             "Größe ändern. Die Widgets liegen hinter allen Fenstern."}}},
+            TabGroup{.title = words.shown("Anordnen"),
+                     .content =
+                         {TabButton{.title = editing ? words.shown("Anordnen beenden")
+                                                     : words.shown("Widgets anordnen"),
+                                    .action = [&widgets] { widgets.setEditing(!widgets.isEditing()); }},
+                          TabHint{words.shown(
+                              "Im Anordnen-Modus die Widgets mit der Maus an die gewünschte Stelle ziehen – "
+                              "auch auf einen anderen Bildschirm – und mit dem Dreieck unten rechts die "
+                              "Größe ändern. Die Widgets liegen hinter allen Fenstern.")}}},
         }};
 }
 

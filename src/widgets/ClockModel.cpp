@@ -8,10 +8,13 @@ namespace larkspire {
 
 namespace {
 
-constexpr const char* monthNames[] = {"Januar", "Februar", "März",      "April",   "Mai",      "Juni",
-                                      "Juli",   "August",  "September", "Oktober", "November", "Dezember"};
-constexpr const char* weekdayNames[] = {"Sonntag",    "Montag",  "Dienstag", "Mittwoch",
-                                        "Donnerstag", "Freitag", "Samstag"};
+constexpr const char* monthNames[] = {sourceText("Januar"),  sourceText("Februar"),  sourceText("März"),
+                                      sourceText("April"),   sourceText("Mai"),      sourceText("Juni"),
+                                      sourceText("Juli"),    sourceText("August"),   sourceText("September"),
+                                      sourceText("Oktober"), sourceText("November"), sourceText("Dezember")};
+constexpr const char* weekdayNames[] = {
+    sourceText("Sonntag"),    sourceText("Montag"),  sourceText("Dienstag"), sourceText("Mittwoch"),
+    sourceText("Donnerstag"), sourceText("Freitag"), sourceText("Samstag")};
 
 std::string twoDigits(int value) {
     char text[8];
@@ -50,9 +53,9 @@ void ClockModel::refresh() {
 
 std::string ClockModel::format(const std::string& pattern) const {
     if (pattern == "dd") return twoDigits(static_cast<int>(shown.day));
-    if (pattern == "MMMM") return monthNames[(shown.month - 1) % 12];
+    if (pattern == "MMMM") return words.shown(monthNames[(shown.month - 1) % 12]);
     if (pattern == "HH:mm") return twoDigits(shown.hour) + ":" + twoDigits(shown.minute);
-    if (pattern == "EEEE") return weekdayNames[shown.weekday % 7];
+    if (pattern == "EEEE") return words.shown(weekdayNames[shown.weekday % 7]);
     return {};
 }
 

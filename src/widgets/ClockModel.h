@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/TimeZone.h"
+#include "platform/Wording.h"
 #include "platform/types/Signal.h"
 
 #include <string>
@@ -22,12 +23,12 @@ LocalTime localTime(double wallTime, const TimeZone& zone);
 // The moment the clock face shows; it moves only when the minute changes.
 class ClockModel {
   public:
-    ClockModel(Clock& clock, TimeZone& zone)
-        : clock(clock), zone(zone), moment(clock.wallTime()), shown(localTime(moment, zone)) {}
+    ClockModel(Clock& clock, TimeZone& zone, const Wording& words = sourceWording())
+        : clock(clock), zone(zone), words(words), moment(clock.wallTime()), shown(localTime(moment, zone)) {}
 
     void refresh();
     double now() const { return moment; }
-    // `pattern` is one of "dd", "MMMM", "HH:mm", "EEEE", in German whatever the system language.
+    // `pattern` is one of "dd", "MMMM", "HH:mm", "EEEE"; the names in the shown language.
     std::string format(const std::string& pattern) const;
     [[nodiscard]] std::shared_ptr<void> observe(Signal::Handler handler) {
         return changed.observe(std::move(handler));
@@ -36,6 +37,7 @@ class ClockModel {
   private:
     Clock& clock;
     TimeZone& zone;
+    const Wording& words;
     double moment;
     LocalTime shown;  // `moment` on the calendar, read once when it is taken
     Signal changed;

@@ -19,13 +19,14 @@ DesktopWidgetsPorts DesktopWidgetsPorts::from(const Ports& ports) {
         .host = ports.hostStatistics,
         .sensors = ports.temperatureSensors,
         .timeZone = ports.timeZone,
+        .wording = ports.wording,
     };
 }
 
 DesktopWidgets::DesktopWidgets(DesktopWidgetsPorts ports)
     : ports(ports),
       stats(SystemStatsPorts{.host = ports.host, .sensors = ports.sensors, .defaults = ports.defaults}),
-      clockModel(ports.clock, ports.timeZone) {}
+      clockModel(ports.clock, ports.timeZone, ports.wording) {}
 
 WidgetPorts DesktopWidgets::widgetPorts() const {
     return WidgetPorts{ports.main, ports.defaults, ports.screens, ports.windows, ports.application};
@@ -42,7 +43,7 @@ DesktopWidget& DesktopWidgets::system() {
             },
             [this] { stats.refresh(); },
             [this, &metrics](WidgetState& state) {
-                return std::make_unique<SystemMonitorView>(stats, state, metrics);
+                return std::make_unique<SystemMonitorView>(stats, state, metrics, this->ports.wording);
             });
     }
     return *systemWidget;

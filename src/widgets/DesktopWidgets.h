@@ -26,6 +26,7 @@ struct DesktopWidgetsPorts {
     HostStatistics& host;
     TemperatureSensors& sensors;
     TimeZone& timeZone;
+    const Wording& wording;
 
     static DesktopWidgetsPorts from(const Ports& ports);  // its share of the application's ports
 };

@@ -17,13 +17,9 @@ using faces::white;
 
 namespace {
 
-std::string gigabytes(double bytes) {
+std::string gigabytes(double bytes, NumberMarks marks) {
     double value = std::isfinite(bytes) ? std::clamp(bytes / 1073741824.0, -1e12, 1e12) : 0;
-    char text[48];
-    std::snprintf(text, sizeof text, "%.1f GB", value);
-    std::string out = text;
-    std::replace(out.begin(), out.end(), '.', ',');
-    return out;
+    return decimalNumber(value, 1, marks) + " GB";
 }
 
 double fraction(double value) {
@@ -68,7 +64,7 @@ RenderedView SystemMonitorView::render() const {
         if (i > 0) barsWidth += 10 * s;
         if (count > 0) barsWidth += count * 7 * s + (count - 1) * 4 * s;
     }
-    auto loadText = faces::wholeNumber(stats.totalLoad() * 100) + " %";
+    auto loadText = filled(words.shown("%1 %"), {faces::wholeNumber(stats.totalLoad() * 100)});
     double cpuWidth = metrics.measure("CPU", big).width;
     double loadWidth = std::max(52 * s, metrics.measure(loadText, big).width);
     double pillWidth = 18 * s + barsWidth + 18 * s + cpuWidth + 18 * s + loadWidth + 18 * s;
@@ -127,12 +123,14 @@ RenderedView SystemMonitorView::render() const {
     gauge.items.push_back(
         RoundedRect{.rect = {x, 0, fraction(share) * memoryWidth, height}, .fill = Fill(white(0.18))});
     items.push_back(std::move(gauge));
-    centred("RAM " + faces::wholeNumber(share * 100) + " %", x + 18 * s, big, white(1));
+    centred(filled(words.shown("RAM %1 %"), {faces::wholeNumber(share * 100)}), x + 18 * s, big, white(1));
     x += memoryWidth + 18 * s;
 
     FontDescription usedFont{.size = 18 * s, .weight = FontWeight::heavy, .monospacedDigits = true};
     FontDescription totalFont{.size = 13 * s, .weight = FontWeight::bold, .monospacedDigits = true};
-    auto usedText = gigabytes(stats.memoryUsed()), totalText = "von " + gigabytes(stats.memoryTotal());
+    auto marks = words.numberMarks();
+    auto usedText = gigabytes(stats.memoryUsed(), marks);
+    auto totalText = filled(words.shown("von %1"), {gigabytes(stats.memoryTotal(), marks)});
     auto used = metrics.measure(usedText, usedFont), total = metrics.measure(totalText, totalFont);
     double columnTop = (height - (used.ascent + used.descent + 2 * s + total.ascent + total.descent)) / 2;
     items.push_back(Text{.text = usedText,

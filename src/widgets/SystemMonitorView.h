@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/TextMetrics.h"
+#include "platform/Wording.h"
 #include "stats/SystemStats.h"
 #include "widgets/WidgetState.h"
 
@@ -9,8 +10,9 @@ namespace larkspire {
 // The system monitor's face: a CPU pill with a bar per CPU, the temperature, a memory gauge.
 class SystemMonitorView : public WidgetContent {
   public:
-    SystemMonitorView(SystemStats& stats, WidgetState& state, const TextMetrics& metrics)
-        : stats(stats), state(state), metrics(metrics) {}
+    SystemMonitorView(SystemStats& stats, WidgetState& state, const TextMetrics& metrics,
+                      const Wording& words = sourceWording())
+        : stats(stats), state(state), metrics(metrics), words(words) {}
     RenderedView render() const override;
     std::vector<std::shared_ptr<void>> observe(Signal::Handler handler) override;
 
@@ -20,6 +22,7 @@ class SystemMonitorView : public WidgetContent {
     SystemStats& stats;
     WidgetState& state;
     const TextMetrics& metrics;
+    const Wording& words;
 };
 
 }  // namespace larkspire

@@ -47,6 +47,7 @@ Ports Desktop::ports() {
         .folderPicker = folderPicker,
         .textMetrics = textMetrics,
         .workspace = workspace,
+        .wording = *inUse.wording,
         // File manager
         .finderExtension = finderExtension,
         .clipboard = clipboard,

@@ -75,6 +75,8 @@ class Desktop {
     void useWheel(WheelEventHooks& hooks, ScrollEventPoster& poster);
     void useFileManagers(RunningApplications& running, WorkspaceApplications& workspace, UIElements& elements,
                          WindowServer& windows);
+    // Another desktop's words in place of the German texts as the features write them.
+    void useWording(const Wording& words) { inUse.wording = &words; }
 
     // The file manager runs from the start and is in front.
     SimFinder& fileManager() { return *finder; }
@@ -92,7 +94,8 @@ class Desktop {
         WorkspaceApplications* workspaceApplications;
         UIElements* uiElements;
         WindowServer* windowServer;
-    } inUse{&wheel, &wheel, &applications, &applications, &applications, &windowServer};
+        const Wording* wording;
+    } inUse{&wheel, &wheel, &applications, &applications, &applications, &windowServer, &sourceWording()};
 };
 
 }  // namespace larkspire::sim

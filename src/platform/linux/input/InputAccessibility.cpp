@@ -107,24 +107,30 @@ std::string InputAccessibility::ruleCommand() {
            "--subsystem-match=input'";
 }
 
-std::string InputAccessibility::explanation() const {
+std::string InputAccessibility::explanation(const Wording& words) const {
     std::string text =
-        "Für flüssiges Scrollen übernimmt Larkspire die Mäuse (/dev/input/event*) und scrollt über ein "
-        "eigenes Eingabegerät (/dev/uinput). Zugriff auf die Tastaturen braucht es dafür nicht: Ob Strg, "
-        "Alt oder Super gedrückt ist, sagt unter X11 der X-Server. Unter Wayland erfährt Larkspire das nur "
-        "mit Zugriff auf die Tastaturen (Gruppe „input“); ohne ihn scrollt das Mausrad auch mit diesen "
-        "Tasten flüssig.\n\n";
+        words.shown(
+            "Für flüssiges Scrollen übernimmt Larkspire die Mäuse (/dev/input/event*) und scrollt über ein "
+            "eigenes Eingabegerät (/dev/uinput). Zugriff auf die Tastaturen braucht es dafür nicht: Ob "
+            "Strg, Alt oder Super gedrückt ist, sagt unter X11 der X-Server. Unter Wayland erfährt "
+            "Larkspire das nur mit Zugriff auf die Tastaturen (Gruppe „input“); ohne ihn scrollt das "
+            "Mausrad auch mit diesen Tasten flüssig.") +
+        "\n\n";
     std::error_code error;
     if (!std::filesystem::exists(uinputDevice, error))
-        text += "Auf diesem Rechner gibt es " + uinputDevice.string() +
-                " nicht – das Kernelmodul „uinput“ ist nicht geladen. „sudo modprobe uinput“ lädt es sofort "
-                "(das tut auch der Befehl unten), das Debian-Paket bei jedem Start.\n\n";
-    text += "Mit dem Debian-Paket von Larkspire ist die udev-Regel dafür schon eingerichtet: Melden Sie sich "
-            "ab und wieder an – mehr ist nicht nötig.\n\n"
-            "Ohne das Paket (etwa nach „make install“) richtet sie dieser eine Befehl ein:\n" +
-            ruleCommand() +
-            "\n\nLarkspire bemerkt den Zugriff von selbst und startet das flüssige Scrollen, spätestens "
-            "nach dem nächsten Anmelden.";
+        text += filled(words.shown("Auf diesem Rechner gibt es %1 nicht – das Kernelmodul „uinput“ ist nicht "
+                                   "geladen. „sudo modprobe uinput“ lädt es sofort (das tut auch der Befehl "
+                                   "unten), das Debian-Paket bei jedem Start."),
+                       {uinputDevice.string()}) +
+                "\n\n";
+    text +=
+        words.shown("Mit dem Debian-Paket von Larkspire ist die udev-Regel dafür schon eingerichtet: Melden "
+                    "Sie sich ab und wieder an – mehr ist nicht nötig.") +
+        "\n\n" +
+        words.shown("Ohne das Paket (etwa nach „make install“) richtet sie dieser eine Befehl ein:") + "\n" +
+        ruleCommand() + "\n\n" +
+        words.shown("Larkspire bemerkt den Zugriff von selbst und startet das flüssige Scrollen, spätestens "
+                    "nach dem nächsten Anmelden.");
     return text;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/Wording.h"
 
 #include <filesystem>
 #include <functional>
@@ -13,7 +14,7 @@ namespace larkspire::linux_desktop {
 // dialog grants it, so the prompt is an explanation the shell shows.
 class InputAccessibility : public Accessibility {
   public:
-    static constexpr const char* permissionMessage = "Larkspire braucht Zugriff auf die Mäuse";
+    static constexpr const char* permissionMessage = sourceText("Larkspire braucht Zugriff auf die Mäuse");
     static constexpr const char* ruleDestination = "/etc/udev/rules.d/70-larkspire.rules";
 
     // `inputClass` is where the kernel lists each event device's abilities.
@@ -30,7 +31,7 @@ class InputAccessibility : public Accessibility {
 
     // How to grant the access, as the shell shows it: with the package, or with one sudo command
     // that installs the rule; and what is missing on this machine.
-    std::string explanation() const;
+    std::string explanation(const Wording& words = sourceWording()) const;
     // That one command, for a shell: writes the rule to ruleDestination, loads uinput, reloads udev.
     static std::string ruleCommand();
 

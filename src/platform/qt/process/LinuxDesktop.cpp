@@ -86,20 +86,20 @@ LinuxDesktop::LinuxDesktop()
         return true;
     };
     // "Aktivieren…" writes or repairs the file-manager entries and says what came of it.
-    fileManagers.setReportHandler(
-        [this](const linux_desktop::FileManagerIntegrations::InstallReport& report) {
-            qt.main.post([this, report] {
-                qt.alerts.showWarning(report.succeeded ? "Rechtsklick-Einträge eingerichtet"
-                                                       : "Rechtsklick-Einträge nicht eingerichtet",
-                                      report.output);
-            });
+    fileManagers.setReportHandler([this](
+                                      const linux_desktop::FileManagerIntegrations::InstallReport& report) {
+        qt.main.post([this, report] {
+            qt.alerts.showWarning(report.succeeded ? words.shown("Rechtsklick-Einträge eingerichtet")
+                                                   : words.shown("Rechtsklick-Einträge nicht eingerichtet"),
+                                  report.output);
         });
+    });
 }
 
 void LinuxDesktop::explainInputAccess() {
     qt.main.post([this] {
-        qt.alerts.showWarning(linux_desktop::InputAccessibility::permissionMessage,
-                              accessibility.explanation());
+        qt.alerts.showWarning(words.shown(linux_desktop::InputAccessibility::permissionMessage),
+                              accessibility.explanation(words));
     });
 }
 
@@ -114,6 +114,7 @@ SessionPorts LinuxDesktop::session() {
         .log = log,
         .loginItem = loginItem,
         .distributedNotifications = sessionBus,
+        .wording = words,
         // File manager
         .finderExtension = fileManagers,
         .clipboard = dataControl ? *dataControl : static_cast<Clipboard&>(clipboard),

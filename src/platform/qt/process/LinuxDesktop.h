@@ -17,8 +17,10 @@
 #include "platform/linux/system/SessionBusNotifications.h"
 #include "platform/linux/system/SystemClock.h"
 #include "platform/linux/system/SystemLog.h"
+#include "platform/linux/words/LinuxWording.h"
 #include "platform/qt/process/QtDesktop.h"
 #include "platform/qt/process/SingleInstance.h"
+#include "platform/qt/words/SessionWording.h"
 #include "platform/qt/x11/QtClipboard.h"
 #include "platform/qt/x11/X11HeldModifiers.h"
 #include "platform/qt/x11/X11Windows.h"
@@ -53,6 +55,9 @@ class LinuxDesktop {
     linux_desktop::AutostartLoginItem loginItem;
     linux_desktop::InputAccessibility accessibility;
     linux_desktop::TreeWalk folderSizes;  // outlives the work queue, whose walks use it
+    // Linux words for the Mac's, in English where the session is not German.
+    linux_desktop::LinuxWording linuxWords;
+    SessionWording words{linuxWords, sessionLanguage()};
     QtDesktop qt{defaults};
     // Ctrl, Alt and Super for the wheel, told by the X11 server; before the input that asks it.
     X11HeldModifiers heldModifiers;

@@ -20,6 +20,7 @@ Ports QtDesktop::ports(const SessionPorts& session) {
         .folderPicker = folderPicker,
         .textMetrics = textMetrics,
         .workspace = workspace,
+        .wording = session.wording,
         // File manager
         .finderExtension = session.finderExtension,
         .clipboard = session.clipboard,
@@ -59,6 +60,7 @@ SessionPorts SessionPorts::from(const Ports& ports) {
         .log = ports.log,
         .loginItem = ports.loginItem,
         .distributedNotifications = ports.distributedNotifications,
+        .wording = ports.wording,
         // File manager
         .finderExtension = ports.finderExtension,
         .clipboard = ports.clipboard,

@@ -23,6 +23,7 @@ struct SessionPorts {
     Log& log;
     LoginItem& loginItem;
     DistributedNotifications& distributedNotifications;
+    const Wording& wording;  // the desktop's words in the session's language
     // File manager
     FinderExtension& finderExtension;
     Clipboard& clipboard;

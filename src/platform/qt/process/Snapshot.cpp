@@ -124,12 +124,12 @@ struct FixedWallClock : Clock {
 };
 
 // The faces at both ends of their scale, the monitor on three kinds of machine.
-void writeWidgetFaces(const std::function<void(const QImage&, const QString&)>& save) {
+void writeWidgetFaces(const std::function<void(const QImage&, const QString&)>& save, const Wording& words) {
     QtTextMetrics metrics;
     Color accent{0.0, 0.48, 1.0, 1};
     FixedWallClock wallClock;
     sim::SimTimeZone zone;
-    ClockModel clock(wallClock, zone);
+    ClockModel clock(wallClock, zone, words);
     for (double scale : {1.0, 1.5}) {
         WidgetState state(scale);
         WidgetChrome face(std::make_unique<ClockView>(clock, state, metrics), state, accent);
@@ -181,21 +181,22 @@ void writeWidgetFaces(const std::function<void(const QImage&, const QString&)>& 
         }
         stats.refresh();
         WidgetState state(machine.scale);
-        WidgetChrome face(std::make_unique<SystemMonitorView>(stats, state, metrics), state, accent);
+        WidgetChrome face(std::make_unique<SystemMonitorView>(stats, state, metrics, words), state, accent);
         save(onDesktop(drawn(face.render())), QString("widget-monitor-%1.png").arg(machine.name));
     }
 }
 
 }  // namespace
 
-SnapshotResult writeSnapshots(const QString& folder) {
+SnapshotResult writeSnapshots(const QString& folder, const Wording& words, const QString& language) {
     SnapshotResult result;
     QDir dir(folder);
     if (!dir.mkpath(".")) {
         result.failed.append(folder);
         return result;
     }
-    auto save = [&](const QImage& image, const QString& name) {
+    auto save = [&](const QImage& image, QString name) {
+        if (!language.isEmpty()) name.insert(name.lastIndexOf('.'), "-" + language);
         auto path = dir.absoluteFilePath(name);
         if (!image.isNull() && image.save(path, "PNG"))
             result.written.append(path);
@@ -204,6 +205,7 @@ SnapshotResult writeSnapshots(const QString& folder) {
     };
 
     sim::Desktop session;
+    session.useWording(words);
     session.accessibility.trusted = true;  // no permission explanation over the pictures
     QtDesktop desktop(session.defaults);
     auto app = std::make_shared<Application>(desktop.ports(SessionPorts::from(session.ports())));
@@ -339,7 +341,8 @@ SnapshotResult writeSnapshots(const QString& folder) {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
         auto found = overlay.overlayWindows().find(static_cast<std::uint32_t>(window.number));
         view = found == overlay.overlayWindows().end() ? nullptr : &found->second->overlayView;
-        if (view && view->label && view->label->text != FinderOverlayController::computingText) break;
+        if (view && view->label && view->label->text != words.shown(FinderOverlayController::computingText))
+            break;
     }
     if (view) {
         save(fileManagerPicture(window, *view, QApplication::palette(), desktop.textMetrics),
@@ -349,7 +352,7 @@ SnapshotResult writeSnapshots(const QString& folder) {
         result.failed.append(dir.absoluteFilePath("badge-light.png"));
     }
     app->cutPasteMonitor().cancelCut();
-    writeWidgetFaces(save);
+    writeWidgetFaces(save, words);
     // A real widget window in arrangement mode, with its outline and handle.
     session.defaults.setBool(Settings::systemMonitorKey, true);
     app->desktopWidgets().update();

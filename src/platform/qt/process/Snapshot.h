@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Wording.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,6 +14,8 @@ struct SnapshotResult {
 
 // Draws every surface the program has — the status icon in its states, the menu, each settings tab —
 // into PNG files in `folder`, on a fresh in-memory account so the user's settings are never touched.
-SnapshotResult writeSnapshots(const QString& folder);
+// The texts are worded by `words`; `language`, when given, ends each file name ("status-menu-en.png").
+SnapshotResult writeSnapshots(const QString& folder, const Wording& words = sourceWording(),
+                              const QString& language = {});
 
 }  // namespace larkspire::qt

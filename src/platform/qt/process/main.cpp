@@ -69,7 +69,10 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(qt::namedImage("larkspire"));
 
     if (arguments.task == Task::snapshot) {
-        auto result = qt::writeSnapshots(QString::fromLocal8Bit(arguments.value));
+        // The pictures show what this session would show: Linux words, in its language.
+        linux_desktop::LinuxWording linuxWords;
+        qt::SessionWording words(linuxWords, qt::sessionLanguage());
+        auto result = qt::writeSnapshots(QString::fromLocal8Bit(arguments.value), words);
         for (const auto& path : result.written) std::printf("%s\n", qPrintable(path));
         for (const auto& path : result.failed)
             std::fprintf(stderr, "Nicht geschrieben: %s\n", qPrintable(path));

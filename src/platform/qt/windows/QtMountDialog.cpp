@@ -1,5 +1,6 @@
 #include "platform/qt/windows/QtMountDialog.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -35,7 +36,7 @@ QDialog* newDialog(const std::string& message, QVBoxLayout*& layout) {
     return dialog;
 }
 
-QLineEdit* addField(QFormLayout* form, const char* name, const char* label, const std::string& text) {
+QLineEdit* addField(QFormLayout* form, const char* name, const QString& label, const std::string& text) {
     auto* field = new QLineEdit(QString::fromStdString(text));
     field->setObjectName(name);
     form->addRow(label, field);
@@ -54,27 +55,29 @@ void askCredentials(const linux_desktop::MountQuestion& question,
     auto* dialog = newDialog(question.message, layout);
     auto* form = new QFormLayout;
     layout->addLayout(form);
-    auto* user = question.needsUser ? addField(form, "user", "Benutzername:", question.user) : nullptr;
-    auto* domain = question.needsDomain ? addField(form, "domain", "Domäne:", question.domain) : nullptr;
+    auto* user =
+        question.needsUser ? addField(form, "user", qtTrId("Benutzername:"), question.user) : nullptr;
+    auto* domain =
+        question.needsDomain ? addField(form, "domain", qtTrId("Domäne:"), question.domain) : nullptr;
     QLineEdit* password = nullptr;
     if (question.needsPassword) {
-        password = addField(form, "password", "Passwort:", {});
+        password = addField(form, "password", qtTrId("Passwort:"), {});
         password->setEchoMode(QLineEdit::Password);
     }
     QRadioButton *session = nullptr, *permanently = nullptr;
     if (question.offersSaving) {
-        auto* never = new QRadioButton("Passwort nicht speichern");
+        auto* never = new QRadioButton(qtTrId("Passwort nicht speichern"));
         never->setObjectName("never");
         never->setChecked(true);
-        session = new QRadioButton("Passwort bis zum Abmelden merken");
+        session = new QRadioButton(qtTrId("Passwort bis zum Abmelden merken"));
         session->setObjectName("session");
-        permanently = new QRadioButton("Passwort dauerhaft speichern");
+        permanently = new QRadioButton(qtTrId("Passwort dauerhaft speichern"));
         permanently->setObjectName("permanently");
         for (auto* button : {never, session, permanently}) layout->addWidget(button);
     }
     auto* buttons = new QDialogButtonBox;
-    buttons->addButton("Verbinden", QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton("Abbrechen", QDialogButtonBox::RejectRole);
+    buttons->addButton(qtTrId("Verbinden"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(qtTrId("Abbrechen"), QDialogButtonBox::RejectRole);
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     layout->addWidget(buttons);

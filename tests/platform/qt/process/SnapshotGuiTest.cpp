@@ -1,5 +1,7 @@
+#include "platform/linux/words/LinuxWording.h"
 #include "platform/qt/QtApp.h"
 #include "platform/qt/process/Snapshot.h"
+#include "platform/qt/words/SessionWording.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -69,6 +71,28 @@ TEST(Snapshot, WritesEverySurfaceAsAPictureIntoTheBuildFolder) {
     EXPECT_GT(large.width(), small.width() * 1.3);
     EXPECT_GT(QImage(folder + "/widget-monitor-24-cpus-hot.png").width(),
               QImage(folder + "/widget-monitor-2-cpus-no-temperature.png").width() + 100);
+}
+
+TEST(Snapshot, DrawsEverySurfaceWithTheLinuxWordsInGermanAndInEnglish) {
+    QString folder = QString(LARKSPIRE_BUILD_DIR) + "/snapshots-languages";
+    QDir(folder).removeRecursively();
+    linux_desktop::LinuxWording linuxWords;
+    for (auto [language, tag] :
+         {std::pair{qt::Language::german, "de"}, std::pair{qt::Language::english, "en"}}) {
+        qt::SessionWording words(linuxWords, language);
+        auto result = qt::writeSnapshots(folder, words, tag);
+        EXPECT_TRUE(result.failed.isEmpty()) << result.failed.join(", ").toStdString();
+        EXPECT_EQ(result.written.size(), 25);
+        for (const auto& path : result.written)
+            EXPECT_TRUE(path.endsWith(QString("-%1.png").arg(tag))) << path.toStdString();
+    }
+    // The same surfaces in two languages: the tab bar, every tab's text and the faces differ.
+    for (const char* name :
+         {"settings-0-allgemein", "settings-2-finder", "status-menu", "badge-light", "widget-clock-1.0"}) {
+        QImage german(folder + "/" + name + "-de.png"), english(folder + "/" + name + "-en.png");
+        EXPECT_FALSE(german.isNull()) << name;
+        EXPECT_NE(german, english) << name;
+    }
 }
 
 TEST(Snapshot, ReportsAFolderItCannotCreate) {
