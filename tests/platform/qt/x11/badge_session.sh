@@ -63,7 +63,8 @@ windowNamed() {  # pattern: waits up to 10 s for a visible window of that name a
 }
 
 startLarkspire() {
-    "$bin" 2>"$log" &
+    # The badge's text is checked in German whatever the session's language; only Larkspire is told.
+    LANGUAGE=de_DE "$bin" 2>"$log" &
     larkspire=$!
     started+=("$larkspire")
     within 20 "Larkspire startet nicht" logged "Statussymbol gesetzt"
