@@ -62,9 +62,17 @@ windowNamed() {  # pattern: waits up to 10 s for a visible window of that name a
     return 1
 }
 
+# The badge's language, whatever the session's: German, or English with LARKSPIRE_BADGE_LANGUAGE=en,
+# whose pictures end in "-en". Only Larkspire is told, so the file manager keeps the session's.
+badgeLanguage=${LARKSPIRE_BADGE_LANGUAGE:-de}
+shot=""
+[ "$badgeLanguage" = de ] || shot="-$badgeLanguage"
+badge() {  # size with a German comma: the badge's text for it in the badge's language
+    if [ "$badgeLanguage" = en ]; then echo "Selection: ${1/,/.}"; else echo "Auswahl: $1"; fi
+}
+
 startLarkspire() {
-    # The badge's text is checked in German whatever the session's language; only Larkspire is told.
-    LANGUAGE=de_DE "$bin" 2>"$log" &
+    LANGUAGE=$badgeLanguage "$bin" 2>"$log" &
     larkspire=$!
     started+=("$larkspire")
     within 20 "Larkspire startet nicht" logged "Statussymbol gesetzt"
@@ -82,7 +90,9 @@ startLarkspire() {
 }
 
 quitLarkspire() {
-    "$bin" --choose-menu-item "Larkspire beenden" || fail "Beenden nicht zugestellt"
+    local quit="Larkspire beenden"
+    [ "$badgeLanguage" = en ] && quit="Quit Larkspire"
+    "$bin" --choose-menu-item "$quit" || fail "Beenden nicht zugestellt"
     timeout 20 tail --pid="$larkspire" -f /dev/null || fail "Larkspire hat sich nicht beendet"
 }
 

@@ -60,7 +60,8 @@ b="$work/files/b.txt"
 touch "$a" "$b"
 both=$(jq -cn --arg a "$a" --arg b "$b" '[$a, $b] | sort')
 
-"$bin" 2>"$log" &
+# Menu items are chosen by their German titles, whatever the session's language.
+LANGUAGE=de_DE "$bin" 2>"$log" &
 larkspire=$!
 pids+=("$larkspire")
 await "$log" "Statussymbol gesetzt" 1

@@ -29,7 +29,7 @@ startLarkspire
 
 if [ "$mode" = "--measure" ]; then
     keys Home shift+Down shift+Down shift+Down
-    within 30 "kein Schild" logged "Auswahl-Schild: Auswahl: "
+    within 30 "kein Schild" logged "Auswahl-Schild: $(badge "")"
     sleep 2
     measureCpu
     exit 0
@@ -39,10 +39,10 @@ echo "1. Drei Dateien in Thunars Listenansicht gewählt: das Schild zeigt ihre S
 # Thunar takes the first Shift+Down after Home to start the selection on the first row.
 keys Home shift+Down shift+Down shift+Down
 # 1,500,000 + 700,000 + 340,000 bytes; two of them would read 2,2 MB, four 2,7 MB.
-within 20 "kein Schild mit der Summe der drei Dateien" logged "Auswahl-Schild: Auswahl: 2,5 MB"
+within 20 "kein Schild mit der Summe der drei Dateien" logged "Auswahl-Schild: $(badge "2,5 MB")"
 within 10 "das Schild liegt nicht direkt über Thunars Rahmen" stacked_above
 sleep 0.5
-"$grab" "$pictures/thunar_badge.png" || fail "kein Bildschirmfoto"
+"$grab" "$pictures/thunar_badge$shot.png" || fail "kein Bildschirmfoto"
 echo "   Überlagerung $(overlay_over "$window") direkt über Thunars Rahmen $(frame_of "$window")"
 
 echo "2. Zwei Dateien mit Strg+X ausgeschnitten: ihre Zeilen sind ausgegraut"
@@ -53,25 +53,25 @@ within 10 "cutPaths sind nicht d.txt und e.txt" cut_list_is "[\"$folder/d.txt\",
 # Another row selected, so the picture shows the two greyed rows unselected. Thunar redraws the cut
 # rows after the clipboard changed and may drop a selection made meanwhile (its status bar then shows
 # none): the key is pressed again once.
-ones=$(count_logged "Auswahl-Schild: Auswahl: 1,5 MB")
+ones=$(count_logged "Auswahl-Schild: $(badge "1,5 MB")")
 keys Home
-first_selected() { [ "$(count_logged "Auswahl-Schild: Auswahl: 1,5 MB")" -gt "$ones" ]; }
+first_selected() { [ "$(count_logged "Auswahl-Schild: $(badge "1,5 MB")")" -gt "$ones" ]; }
 for ((tries = 0; tries < 100; tries++)); do first_selected && break; sleep 0.05; done
 first_selected || keys Home
 # On a busy machine Thunar takes seconds to lay its redrawn rows out again.
 within 30 "kein Schild für die erste Datei" first_selected
 within 10 "die Überlagerung liegt nicht mehr über Thunar" stacked_above
 sleep 0.5
-"$grab" "$pictures/thunar_greyed.png" || fail "kein Bildschirmfoto"
+"$grab" "$pictures/thunar_greyed$shot.png" || fail "kein Bildschirmfoto"
 
 echo "3. Ein Klick durch die Überlagerung auf leere Fläche hebt Thunars Auswahl auf"
 # Thunar may still drop the selection while it redraws the cut rows; the click needs one that stands
 # for a second, or it would have nothing to clear.
 last_badge() { grep -- "Auswahl-Schild: " "$log" | tail -n 1; }
 selection_stands() {
-    [[ "$(last_badge)" == *"Auswahl: 1,5 MB" ]] || { keys Home; sleep 0.5; return 1; }
+    [[ "$(last_badge)" == *"$(badge "1,5 MB")" ]] || { keys Home; sleep 0.5; return 1; }
     sleep 1
-    [[ "$(last_badge)" == *"Auswahl: 1,5 MB" ]]
+    [[ "$(last_badge)" == *"$(badge "1,5 MB")" ]]
 }
 for ((tries = 0; tries < 15; tries++)); do selection_stands && break; done
 selection_stands || fail "Thunars Auswahl der ersten Datei bleibt nicht stehen"
@@ -83,4 +83,4 @@ more_dashes() { [ "$(count_logged "Auswahl-Schild: –")" -gt "$dashes" ]; }
 within 10 "der Klick kam nicht bei Thunar an" more_dashes
 
 quitLarkspire
-echo "Schild über Thunar: bestanden ($pictures/thunar_badge.png, $pictures/thunar_greyed.png)"
+echo "Schild über Thunar: bestanden ($pictures/thunar_badge$shot.png, $pictures/thunar_greyed$shot.png)"

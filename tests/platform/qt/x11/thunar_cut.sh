@@ -37,7 +37,8 @@ touch "$src/one.txt" "$src/two.txt"
 both=$(jq -cn --arg a "$src/one.txt" --arg b "$src/two.txt" '[$a, $b]')
 
 startOpenbox "$work" || fail "$sessionProblem"
-"$bin" 2>"$log" &
+# Menu items are chosen by their German titles, whatever the session's language.
+LANGUAGE=de_DE "$bin" 2>"$log" &
 larkspire=$!
 pids+=("$larkspire")
 within "Larkspire startet nicht" logged "Statussymbol gesetzt" 1

@@ -108,7 +108,8 @@ within "kein Schreibtisch" grep -q "^Fenster" "$desktop_clicks"
 desktop=$(awk '/^Fenster/ {print $2}' "$desktop_clicks")
 
 echo "1. Beide Widgets: über dem Schreibtisch, auf jeder Arbeitsfläche, nicht in der Taskleiste"
-"$bin" 2>"$log" &
+# Menu items are chosen by their German titles, whatever the session's language.
+LANGUAGE=de_DE "$bin" 2>"$log" &
 larkspire=$!
 pids+=("$larkspire")
 widgets() { xdotool search --onlyvisible --name '^Larkspire-Widget$' 2>/dev/null || true; }
