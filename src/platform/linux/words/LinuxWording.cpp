@@ -45,8 +45,7 @@ LinuxWording::LinuxWording(PasswordStore passwordStore) {
              "Solange der Spielemodus des Systems (GameMode) eingeschaltet ist, bekommen Spiele das normale "
              "Mausrad.")},
         // Starting at login is an autostart entry, which needs no approval.
-        {"Anmeldeobjekt in den Systemeinstellungen erlauben…",
-         sourceText("Autostart-Eintrag erlauben…")},
+        {"Anmeldeobjekt in den Systemeinstellungen erlauben…", sourceText("Autostart-Eintrag erlauben…")},
         // The permission is the access to the mice and /dev/uinput, and only smooth scrolling needs it:
         // cuts are read from the clipboard and the badge from the accessibility bus.
         {"Gerätesteuerung erlaubt", sourceText("Zugriff auf die Eingabegeräte erlaubt")},
