@@ -90,6 +90,8 @@ LinuxDesktop::LinuxDesktop()
     fileManagers.setReportHandler(
         [this](const linux_desktop::FileManagerIntegrations::InstallReport& report) {
             qt.main.post([this, report] {
+                // On GNOME Shell the same button switches Larkspire's extension on.
+                if (shellExtension && !shellExtension->isAttached()) shellExtension->enableExtension();
                 qt.alerts.showWarning(report.succeeded ? "Rechtsklick-Einträge eingerichtet"
                                                        : "Rechtsklick-Einträge nicht eingerichtet",
                                       report.output);
