@@ -283,12 +283,16 @@ sleep 3.5
 grep -q "Keine Statusleiste" "$log" && fail "ohne Statusleiste gemeldet, obwohl die Erweiterung das Symbol zeigt"
 
 echo "9. Die Shell startet neu: Larkspire trennt und meldet sich wieder an"
+# The restarted Shell finds an extension of another version.
+metadata=$work/data/gnome-shell/extensions/$uuid/metadata.json
+jq '."version-name" = "9.9.9"' "$metadata" >"$work/metadata.json" && cat "$work/metadata.json" >"$metadata"
 kill "$shell"
 # A Shell that ends in order detaches its extension first; one that crashes leaves the bus.
 await "$log" "GNOME-Shell-Erweiterung getrennt" 1
 wait "$shell" 2>/dev/null || true
 start_shell
 await "$log" "GNOME-Shell-Erweiterung angemeldet (Erweiterung " 2
+await "$log" "Die GNOME-Shell-Erweiterung hat Version 9.9.9, Larkspire" 1
 
 if [ -n "${LARKSPIRE_MEASURE_IDLE:-}" ]; then
   # Not a check: the Shell's wake-ups and processor time over a quiet stretch with nothing cut,
@@ -313,6 +317,19 @@ offer --type x-special/gnome-copied-files <"$work/cut"
 await "$log" "Ausgeschnitten: 2 Datei(en)" 1
 kill -0 "$larkspire" 2>/dev/null || fail "Larkspire lebt nicht mehr"
 
+as_user QT_QPA_PLATFORM=offscreen "$bin" --choose-menu-item "Larkspire beenden" || fail "Beenden nicht zugestellt"
+timeout 20 tail --pid="$larkspire" -f /dev/null || fail "Larkspire hat sich nicht beendet"
+
+echo "10. Ohne eingeschaltete Erweiterung sagt Larkspire einmal, was fehlt"
+as_user gnome-extensions disable "$uuid"
+as_user_in_background QT_QPA_PLATFORM=offscreen "$bin" 2>"$log" &
+larkspire=$!
+pids+=("$larkspire")
+await "$log" "Die Larkspire-Erweiterung für GNOME Shell ist ausgeschaltet: ausgeschnittene Dateien" 2
+await "$log" "Keine Statusleiste gefunden" 1
+sleep 0.5
+[ "$(count "$log" "Larkspire-Erweiterung für GNOME Shell ist ausgeschaltet")" -eq 2 ] ||
+  fail "nicht genau einmal gesagt (Journal und Terminal)"
 as_user QT_QPA_PLATFORM=offscreen "$bin" --choose-menu-item "Larkspire beenden" || fail "Beenden nicht zugestellt"
 timeout 20 tail --pid="$larkspire" -f /dev/null || fail "Larkspire hat sich nicht beendet"
 echo "GNOME Shell bestanden"
