@@ -311,6 +311,8 @@ export class Link {
         this._trayIcon.icon_name = /^[A-Za-z0-9._-]{1,100}$/.test(iconName) ? iconName : 'larkspire-symbolic';
         this._trayCount.text = trayCountText(count);
         this._tray.accessible_name = menuLabel(tooltip);
+        // A menu without items does not open, so it is filled before it is ever opened.
+        this._fillMenu();
     }
 
     _fillMenu() {

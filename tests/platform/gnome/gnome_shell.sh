@@ -165,7 +165,8 @@ start_shell
 # Every cut signal and every hand-over from the Shell, with the bus's times.
 as_user_in_background dbus-monitor --session "type='signal',interface='de.halvik.Quirefold',member='cutChanged'" \
   "type='method_call',interface='de.halvik.Quirefold.Larkspire1',member='ClipboardChanged'" \
-  "type='method_call',interface='de.halvik.Quirefold.ShellExtension1',member='SetClipboard'" >"$monitor" 2>&1 &
+  "type='method_call',interface='de.halvik.Quirefold.ShellExtension1',member='SetClipboard'" \
+  "type='method_call',interface='de.halvik.Quirefold.Larkspire1',member='GetMenu'" >"$monitor" 2>&1 &
 pids+=($!)
 
 echo "1. Ein anderes Programm mit Larkspires Busnamen bekommt nichts"
@@ -266,6 +267,7 @@ kill -CONT "$silent"
 
 echo "7. Das Symbol in der oberen Leiste, wo kein StatusNotifier-Host läuft"
 await "$shellLog" "Larkspire: Symbol in der oberen Leiste" 1
+await "$monitor" "member=GetMenu" 1
 # Larkspire waits a moment for the extension before it says that no tray shows its icon.
 sleep $((launched + 4 - $(date +%s) > 0 ? launched + 4 - $(date +%s) : 0))
 grep -q "Keine Statusleiste" "$log" && fail "ohne Statusleiste gemeldet, obwohl die Erweiterung das Symbol zeigt"
