@@ -13,6 +13,7 @@ build: setup
 
 run: build
 	@integrations/install.sh "$(CURDIR)/$(BUILD)/larkspire"
+	@scripts/install-gnome-extension.sh $(BUILD)
 	@scripts/run.sh $(BUILD)
 
 # For this user, into ~/.local: the program, its desktop entry and icons, the file-manager entries;

@@ -75,6 +75,7 @@ LinuxDesktop::LinuxDesktop()
 #else
     shellLog.info("Zwischenablage über Qt: ohne Wayland-Datensteuerung gebaut");
 #endif
+    if (!dataControl) linkShellExtension();
     shares.setMountQuestions(askMountQuestion);  // only for shares the user opened
     followPrimaryScreen(scrolling.screen);
     scrolling.input.readModifiersFrom(heldModifiers);  // the keyboards stay closed where X11 tells
@@ -89,11 +90,51 @@ LinuxDesktop::LinuxDesktop()
     fileManagers.setReportHandler([this](
                                       const linux_desktop::FileManagerIntegrations::InstallReport& report) {
         qt.main.post([this, report] {
+            // On GNOME Shell the same button switches Larkspire's extension on.
+            if (shellExtension && !shellExtension->isAttached()) shellExtension->enableExtension();
             qt.alerts.showWarning(report.succeeded ? words.shown("Rechtsklick-Einträge eingerichtet")
                                                    : words.shown("Rechtsklick-Einträge nicht eingerichtet"),
                                   report.output);
         });
     });
+}
+
+void LinuxDesktop::linkShellExtension() {
+    std::string noBus;
+    shellExtension = gnome::ShellExtensionLink::connect(
+        log, LARKSPIRE_VERSION,
+        {
+            .attachedChanged =
+                [this] {
+                    if (shellClipboard) shellClipboard->attachedChanged();
+                },
+            .clipboardChanged =
+                [this](const FileClipboardContent& content) {
+                    if (shellClipboard) shellClipboard->fileListsChanged(content);
+                },
+            .tray =
+                [this] {
+                    gnome::ShellExtensionLink::Tray tray;
+                    if (auto* item = qt.statusBar.item) {
+                        tray.iconName = QtStatusItem::themeIconName(item->icon().image);
+                        tray.tooltip = item->icon().tooltip;
+                    }
+                    if (auto app = launched.lock())
+                        tray.count = static_cast<unsigned>(app->cutPasteMonitor().cutPaths().size());
+                    return tray;
+                },
+            .menu = [this] { return qt.statusBar.item ? qt.statusBar.item->currentMenu() : Menu{}; },
+            .menuItemChosen =
+                [this](const std::string& title) {
+                    if (qt.statusBar.item) qt.statusBar.item->choose(title);
+                },
+        },
+        noBus);
+    if (!shellExtension) {
+        shellLog.info("Keine Verbindung zu GNOME Shell: " + noBus);
+        return;
+    }
+    shellClipboard = std::make_unique<gnome::ShellClipboard>(clipboard, *shellExtension);
 }
 
 void LinuxDesktop::explainInputAccess() {
@@ -117,7 +158,9 @@ SessionPorts LinuxDesktop::session() {
         .wording = words,
         // File manager
         .finderExtension = fileManagers,
-        .clipboard = dataControl ? *dataControl : static_cast<Clipboard&>(clipboard),
+        .clipboard = dataControl      ? *dataControl
+                     : shellClipboard ? static_cast<Clipboard&>(*shellClipboard)
+                                      : static_cast<Clipboard&>(clipboard),
         .eventTaps = keyboardHook,
         .accessibility = accessibility,
         .runningApplications = either<RunningApplications>(bus, *fileManagerWindows, noApplications),
@@ -184,14 +227,26 @@ void LinuxDesktop::launch(const std::shared_ptr<Application>& application, Singl
         }
     });
 
+    launched = application;
     application->applicationDidFinishLaunching();
-    if (qt.statusBar.item)
+    if (qt.statusBar.item) {
         shellLog.info("Statussymbol gesetzt nach " + std::to_string(sinceStart.elapsed()) + " ms");
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        if (shellExtension)
+            qt.statusBar.item->setOnIconSet([link = shellExtension.get()] { link->trayChanged(); });
+    }
+    auto withoutTray = [this, weak] {
         // The status item would be invisible; the settings window gives the user a surface.
         shellLog.error(noTrayMessage);
         std::fprintf(stderr, "%s\n", noTrayMessage);
-        application->openSettings();
+        if (auto app = weak.lock()) app->openSettings();
+    };
+    if (shellExtension && shellExtension->shellRunning()) {
+        // On GNOME Shell the extension shows the icon once it attached, which takes a moment.
+        shellExtension->checkAttachedSoon(3.0, [withoutTray] {
+            if (!QSystemTrayIcon::isSystemTrayAvailable()) withoutTray();
+        });
+    } else if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        withoutTray();
     }
     if (!urls.empty()) {
         for (const auto& url : urls) shellLog.info("URL: " + loggable(url));

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/Application.h"
+#include "platform/gnome/ShellClipboard.h"
+#include "platform/gnome/ShellExtensionLink.h"
 #include "platform/linux/accessibility/AccessibilityBusWatcher.h"
 #include "platform/linux/accessibility/FileManagerBridge.h"
 #include "platform/linux/accessibility/NoFileManagerConnection.h"
@@ -47,6 +49,7 @@ class LinuxDesktop {
     SessionPorts session();
     bool readsFileManagers() const { return accessibilityBus != nullptr; }
     void explainInputAccess();
+    void linkShellExtension();
 
     linux_desktop::SystemLog log;
     Logger shellLog{log, "shell"};
@@ -68,6 +71,10 @@ class LinuxDesktop {
     QtClipboard clipboard{qt.work, qt.main};
     // On Wayland the compositor's data control where it offers it, which sees cuts without the focus.
     std::unique_ptr<Clipboard> dataControl;
+    // On GNOME Shell its Larkspire extension: the clipboard without the focus, the top-bar icon.
+    std::unique_ptr<gnome::ShellExtensionLink> shellExtension;
+    std::unique_ptr<gnome::ShellClipboard> shellClipboard;
+    std::weak_ptr<Application> launched;
     // No file manager is driven from outside; these say so where the bus is not read.
     linux_desktop::IdleKeyboardHook keyboardHook;
     linux_desktop::NoFrontmostApplication noApplications;

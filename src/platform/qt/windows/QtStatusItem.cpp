@@ -145,6 +145,10 @@ QImage QtStatusItem::renderIcon(const StatusIcon& icon, int size, const QColor& 
     return image;
 }
 
+std::string QtStatusItem::themeIconName(const std::string& image) {
+    return trayArt(image);
+}
+
 void QtStatusItem::setIcon(const StatusIcon& icon) {
     shown = icon;
     auto tint = QApplication::palette().color(QPalette::WindowText);

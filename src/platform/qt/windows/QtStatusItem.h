@@ -28,6 +28,10 @@ class QtStatusItem : public QObject, public StatusItem {
     // Opens the menu afresh and chooses its first enabled item with this title; false when there is none.
     bool choose(const std::string& title);
     void setOnIconSet(std::function<void()> callback) { onIconSet = std::move(callback); }
+    // The menu as the core describes it now, for panels that draw it themselves.
+    Menu currentMenu() const { return provider ? provider() : Menu{}; }
+    // The icon theme's name for a state's image.
+    static std::string themeIconName(const std::string& image);
 
     QSystemTrayIcon& trayIcon() { return tray; }
     QMenu& menu() { return *qmenu; }

@@ -1,0 +1,347 @@
+// The extension's side of the link to Larkspire: finds it on the session bus (again after either
+// restarts), hands it the clipboard's file lists as they change, writes lists back on its request
+// and shows its tray icon where no StatusNotifier host runs. Sleeps while nothing changes: no timer
+// runs except while a clipboard read is under way.
+
+import Gio from 'gi://Gio';
+import GLib from 'gi://GLib';
+import Meta from 'gi://Meta';
+import St from 'gi://St';
+import Clutter from 'gi://Clutter';
+
+import * as Main from 'resource:///org/gnome/shell/ui/main.js';
+import * as PanelMenu from 'resource:///org/gnome/shell/ui/panelMenu.js';
+import * as PopupMenu from 'resource:///org/gnome/shell/ui/popupMenu.js';
+import * as Config from 'resource:///org/gnome/shell/misc/config.js';
+
+import {
+    EXTENSION_INTERFACE, EXTENSION_PATH, LARKSPIRE_BUS_NAME, LARKSPIRE_INTERFACE, LARKSPIRE_PATH,
+    MAX_FILE_LIST_BYTES, fileListTypesOffered, fileListsToHandOver, formatToWrite, isLarkspireOwner,
+    menuLabel, trayCountText,
+} from './formats.js';
+
+const EXTENSION_XML = `<node>
+  <interface name="${EXTENSION_INTERFACE}">
+    <method name="SetClipboard">
+      <arg type="a{say}" name="fileLists" direction="in"/>
+      <arg type="b" name="written" direction="out"/>
+    </method>
+    <property name="Version" type="s" access="read"/>
+  </interface>
+</node>`;
+
+const STATUS_NOTIFIER_WATCHER = 'org.kde.StatusNotifierWatcher';
+// An owner that sends no byte for this long is given up, so an offer that never delivers holds
+// nothing up; the next change is read as usual.
+const READ_PATIENCE_MS = 1000;
+const CALL_TIMEOUT_MS = 2000;
+
+function log(message) {
+    console.log(`Larkspire: ${message}`);
+}
+
+function decode(bytes) {
+    try {
+        return new TextDecoder('utf-8', {fatal: true}).decode(bytes.toArray());
+    } catch {
+        return null;  // not text, so no file list
+    }
+}
+
+export class Link {
+    constructor(metadata) {
+        this._version = metadata['version-name'] ?? String(metadata.version ?? '');
+        this._larkspire = null;  // the unique name of the Larkspire that passed the checks
+        this._checking = null;
+        this._readSerial = 0;
+        this._pendingRead = null;
+        this._tray = null;
+        this._trayWanted = false;
+        this._lastOffered = [];  // the file-list types of the last list offered
+    }
+
+    start() {
+        this._bus = Gio.DBus.session;
+        this._exported = Gio.DBusExportedObject.wrapJSObject(EXTENSION_XML, this);
+        this._exported.export(this._bus, EXTENSION_PATH);
+        this._selection = global.display.get_selection();
+        this._ownerChanged = this._selection.connect('owner-changed', (selection, type) => {
+            if (type === Meta.SelectionType.SELECTION_CLIPBOARD && this._larkspire)
+                this._readClipboard();
+        });
+        this._larkspireWatch = Gio.bus_watch_name_on_connection(this._bus, LARKSPIRE_BUS_NAME,
+            Gio.BusNameWatcherFlags.NONE, (connection, name, owner) => this._larkspireAppeared(owner),
+            () => this._larkspireVanished());
+        this._hostWatch = Gio.bus_watch_name_on_connection(this._bus, STATUS_NOTIFIER_WATCHER,
+            Gio.BusNameWatcherFlags.NONE, () => this._setTrayWanted(false), () => this._setTrayWanted(true));
+    }
+
+    stop() {
+        if (this._larkspire)
+            this._call('Detach', null, null);
+        Gio.bus_unwatch_name(this._larkspireWatch);
+        Gio.bus_unwatch_name(this._hostWatch);
+        this._selection.disconnect(this._ownerChanged);
+        this._cancelRead();
+        this._exported.unexport();
+        this._exported = null;
+        this._larkspire = null;
+        this._removeTray();
+        if (this._traySignal)
+            this._bus.signal_unsubscribe(this._traySignal);
+        this._traySignal = 0;
+    }
+
+    get Version() {
+        return this._version;
+    }
+
+    // Larkspire's request to put files on the clipboard, answered to Larkspire only.
+    SetClipboardAsync(parameters, invocation) {
+        if (!this._larkspire || invocation.get_sender() !== this._larkspire) {
+            invocation.return_dbus_error('org.freedesktop.DBus.Error.AccessDenied',
+                'Nur Larkspire darf die Zwischenablage schreiben');
+            return;
+        }
+        const [fileLists] = parameters;
+        const read = {};
+        for (const [type, value] of Object.entries(fileLists)) {
+            const text = decode(new GLib.Bytes(value));
+            if (text !== null)
+                read[type] = text;
+        }
+        const lists = fileListsToHandOver(read);
+        const type = formatToWrite(Object.keys(lists), this._lastOffered);
+        if (type === null) {
+            invocation.return_value(new GLib.Variant('(b)', [false]));
+            return;
+        }
+        const bytes = new GLib.Bytes(new TextEncoder().encode(lists[type]));
+        this._selection.set_owner(Meta.SelectionType.SELECTION_CLIPBOARD, Meta.SelectionSourceMemory.new(type, bytes));
+        invocation.return_value(new GLib.Variant('(b)', [true]));
+    }
+
+    _larkspireAppeared(owner) {
+        this._larkspire = null;
+        const checking = {owner};
+        this._checking = checking;
+        this._bus.call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+            'GetConnectionCredentials', new GLib.Variant('(s)', [owner]), new GLib.VariantType('(a{sv})'),
+            Gio.DBusCallFlags.NONE, CALL_TIMEOUT_MS, null, (bus, result) => {
+                if (this._checking !== checking)
+                    return;
+                this._checking = null;
+                let credentials = null, executable = null;
+                try {
+                    const [found] = bus.call_finish(result).deepUnpack();
+                    credentials = {uid: found.UnixUserID?.deepUnpack(), pid: found.ProcessID?.deepUnpack()};
+                    executable = GLib.file_read_link(`/proc/${credentials.pid}/exe`);
+                } catch (e) {
+                    log(`Besitzer von ${LARKSPIRE_BUS_NAME} nicht geprüft: ${e.message}`);
+                }
+                if (!isLarkspireOwner(credentials, new Gio.Credentials().get_unix_user(), executable)) {
+                    log(`${LARKSPIRE_BUS_NAME} gehört nicht Larkspire (${executable ?? 'unbekannt'}); keine Verbindung`);
+                    return;
+                }
+                this._attach(owner);
+            });
+    }
+
+    _attach(owner) {
+        this._bus.call(owner, LARKSPIRE_PATH, LARKSPIRE_INTERFACE, 'Attach',
+            new GLib.Variant('(ss)', [this._version, Config.PACKAGE_VERSION]), new GLib.VariantType('(s)'),
+            Gio.DBusCallFlags.NONE, CALL_TIMEOUT_MS, null, (bus, result) => {
+                try {
+                    const [larkspireVersion] = bus.call_finish(result).deepUnpack();
+                    if (larkspireVersion !== this._version)
+                        log(`Larkspire ${larkspireVersion}, Erweiterung ${this._version}`);
+                } catch (e) {
+                    log(`Larkspire nimmt die Erweiterung nicht an: ${e.message}`);
+                    return;
+                }
+                this._larkspire = owner;
+                this._traySignal = this._bus.signal_subscribe(owner, LARKSPIRE_INTERFACE, 'TrayChanged',
+                    LARKSPIRE_PATH, null, Gio.DBusSignalFlags.NONE, () => this._updateTray());
+                this._readClipboard();
+                this._updateTray();
+            });
+    }
+
+    _larkspireVanished() {
+        this._checking = null;
+        this._larkspire = null;
+        this._cancelRead();
+        if (this._traySignal)
+            this._bus.signal_unsubscribe(this._traySignal);
+        this._traySignal = 0;
+        this._removeTray();
+    }
+
+    _call(method, parameters, replyType, done) {
+        this._bus.call(this._larkspire, LARKSPIRE_PATH, LARKSPIRE_INTERFACE, method, parameters,
+            replyType, Gio.DBusCallFlags.NONE, CALL_TIMEOUT_MS, null, (bus, result) => {
+                try {
+                    const reply = bus.call_finish(result);
+                    done?.(reply);
+                } catch (e) {
+                    log(`${method}: ${e.message}`);
+                }
+            });
+    }
+
+    // Reads the clipboard's file lists, one format after the other, and hands them over; a change
+    // during the read starts it again, so the last change always arrives.
+    _readClipboard() {
+        this._cancelRead();
+        const serial = ++this._readSerial;
+        const offered = this._selection.get_mimetypes(Meta.SelectionType.SELECTION_CLIPBOARD) ?? [];
+        const types = fileListTypesOffered(offered);
+        if (types.length > 0)
+            this._lastOffered = [...types];
+        const read = {};
+        const next = () => {
+            if (serial !== this._readSerial)
+                return;
+            const type = types.shift();
+            if (type === undefined) {
+                this._pendingRead = null;
+                this._handOver(read);
+                return;
+            }
+            this._readFormat(type, text => {
+                if (text !== null)
+                    read[type] = text;
+                next();
+            });
+        };
+        next();
+    }
+
+    _readFormat(type, done) {
+        const cancellable = new Gio.Cancellable();
+        const stream = Gio.MemoryOutputStream.new_resizable();
+        const pending = {cancellable, timeout: 0};
+        this._pendingRead = pending;
+        pending.timeout = GLib.timeout_add(GLib.PRIORITY_DEFAULT, READ_PATIENCE_MS, () => {
+            pending.timeout = 0;
+            log(`Zwischenablage nicht gelesen: ${type} (keine Daten nach ${READ_PATIENCE_MS / 1000} s)`);
+            cancellable.cancel();
+            return GLib.SOURCE_REMOVE;
+        });
+        this._selection.transfer_async(Meta.SelectionType.SELECTION_CLIPBOARD, type, MAX_FILE_LIST_BYTES + 1,
+            stream, cancellable, (selection, result) => {
+                if (pending.timeout)
+                    GLib.source_remove(pending.timeout);
+                pending.timeout = 0;
+                if (cancellable.is_cancelled() && this._pendingRead !== pending)
+                    return;  // replaced by a newer read
+                let text = null;
+                try {
+                    selection.transfer_finish(result);
+                    stream.close(null);
+                    const bytes = stream.steal_as_bytes();
+                    if (bytes.get_size() <= MAX_FILE_LIST_BYTES)
+                        text = decode(bytes);
+                    else
+                        log(`Zwischenablage nicht gelesen: ${type} (mehr als 32 MiB)`);
+                } catch (e) {
+                    if (!cancellable.is_cancelled())
+                        log(`Zwischenablage nicht gelesen: ${type} (${e.message})`);
+                }
+                done(text);
+            });
+    }
+
+    _cancelRead() {
+        const pending = this._pendingRead;
+        this._pendingRead = null;
+        ++this._readSerial;
+        if (!pending)
+            return;
+        if (pending.timeout)
+            GLib.source_remove(pending.timeout);
+        pending.timeout = 0;
+        pending.cancellable.cancel();
+    }
+
+    _handOver(read) {
+        if (!this._larkspire)
+            return;
+        const encoder = new TextEncoder();
+        const lists = Object.entries(fileListsToHandOver(read)).map(([type, text]) => [type, encoder.encode(text)]);
+        this._call('ClipboardChanged', new GLib.Variant('(a{say})', [Object.fromEntries(lists)]), null);
+    }
+
+    // The tray: shown only while Larkspire is attached and no StatusNotifier host would show it.
+    _setTrayWanted(wanted) {
+        this._trayWanted = wanted;
+        this._updateTray();
+    }
+
+    _updateTray() {
+        if (!this._trayWanted || !this._larkspire) {
+            this._removeTray();
+            return;
+        }
+        this._call('GetTray', null, new GLib.VariantType('(ssu)'), reply => {
+            if (!this._trayWanted || !this._larkspire)
+                return;
+            const [iconName, tooltip, count] = reply.deepUnpack();
+            this._showTray(iconName, tooltip, count);
+        });
+    }
+
+    _showTray(iconName, tooltip, count) {
+        if (!this._tray) {
+            const button = new PanelMenu.Button(0.0, 'Larkspire', false);
+            const box = new St.BoxLayout({style_class: 'panel-status-indicators-box'});
+            this._trayIcon = new St.Icon({style_class: 'system-status-icon'});
+            this._trayCount = new St.Label({y_align: Clutter.ActorAlign.CENTER});
+            box.add_child(this._trayIcon);
+            box.add_child(this._trayCount);
+            button.add_child(box);
+            button.menu.connect('open-state-changed', (menu, open) => {
+                if (open)
+                    this._fillMenu();
+            });
+            this._tray = button;
+            Main.panel.addToStatusArea('larkspire', button);
+            log('Symbol in der oberen Leiste gezeigt');
+        }
+        this._trayIcon.icon_name = /^[A-Za-z0-9._-]{1,100}$/.test(iconName) ? iconName : 'larkspire-symbolic';
+        this._trayCount.text = trayCountText(count);
+        this._tray.accessible_name = menuLabel(tooltip);
+        // A menu without items does not open, so it is filled before it is ever opened.
+        this._fillMenu();
+    }
+
+    _fillMenu() {
+        const menu = this._tray.menu;
+        this._call('GetMenu', null, new GLib.VariantType('(a(sbbb))'), reply => {
+            if (!this._tray || menu !== this._tray.menu)
+                return;
+            const [items] = reply.deepUnpack();
+            menu.removeAll();
+            for (const [title, enabled, checked, separator] of items.slice(0, 100)) {
+                if (separator) {
+                    menu.addMenuItem(new PopupMenu.PopupSeparatorMenuItem());
+                    continue;
+                }
+                const item = new PopupMenu.PopupMenuItem(menuLabel(title));
+                item.setSensitive(enabled);
+                if (checked)
+                    item.setOrnament(PopupMenu.Ornament.CHECK);
+                item.connect('activate', () =>
+                    this._call('ActivateMenuItem', new GLib.Variant('(s)', [title]), null));
+                menu.addMenuItem(item);
+            }
+        });
+    }
+
+    _removeTray() {
+        this._tray?.destroy();
+        this._tray = null;
+        this._trayIcon = null;
+        this._trayCount = null;
+    }
+}
