@@ -5,11 +5,13 @@
 # reaches the desktop, and an ordinary window covers them; arranging, a drag moves the clock by
 # exactly as much as the mouse went, and the position is stored; afterwards clicks pass again. The
 # settings window opens because the session has no tray, and is closed first.
-# Arguments: the larkspire program, the layer_desktop and click_window helpers.
+# The overlay surface of the badge shows above that window, lets clicks through and hides.
+# Arguments: the larkspire program, the layer_desktop, click_window and overlay_show helpers.
 set -euo pipefail
 bin=$1
 desk=$2
 window=$3
+overlay=$4
 
 # shellcheck source=sway_session.sh
 source "$(dirname "$0")/sway_session.sh"
@@ -21,7 +23,7 @@ requireTools "Test übersprungen (Pakete sway, grim, dbus, python3, jq installie
 
 prepareSwaySession
 cleanup() {
-  exec 3>&- 2>/dev/null || true
+  exec 3>&- 4>&- 2>/dev/null || true
   endOwn "${pids[@]}"
   endSessionBus
   # The pictures stay in the build folder for a look.
@@ -29,7 +31,7 @@ cleanup() {
   removeSessionDir "$work"
 }
 trap cleanup EXIT
-reachable bin desk window
+reachable bin desk window overlay
 
 settings=$work/config/larkspire/settings.json
 log=$work/larkspire.log
@@ -168,10 +170,40 @@ before=$(count "$desktop" "^Klick")
 click "$px" "$py"
 within "Klick auf das Fenster nicht angekommen" has "$clicks" "^Klick"
 [ "$(count "$desktop" "^Klick")" -eq "$before" ] || fail "Klick auf das Fenster erreichte den Schreibtisch"
+echo "5. Die Fläche des Auswahlhinweises liegt über dem Fenster, lässt Klicks durch und verschwindet"
+mkfifo "$work/overlay"
+as_user_in_background QT_QPA_PLATFORM=offscreen "$overlay" <"$work/overlay" >"$work/overlay.out" 2>&1 &
+pids+=($!)
+exec 4>"$work/overlay"
+within "keine Überlagerung" has "$work/overlay.out" "^bereit"
+tell_overlay() {
+  local before
+  before=$(count "$work/overlay.out" "^ok")
+  echo "$1" >&4
+  within "„$1“ nicht ausgeführt" has "$work/overlay.out" "^ok" $((before + 1))
+  sleep 0.2
+}
+tell_overlay zeige
+shot badge
+under=$(share "$work/badge.ppm" 210 160 280 60 c04040)
+at_most "$under" 0.01 || fail "Überlagerung nicht über dem Fenster (Fensterfarbe $under)"
+before=$(count "$clicks" "^Klick")
+click 300 190
+within "Klick durch die Überlagerung kam nicht beim Fenster an" has "$clicks" "^Klick" $((before + 1))
+tell_overlay verstecke
+shot unbadged
+under=$(share "$work/unbadged.ppm" 210 160 280 60 c04040)
+at_least "$under" 0.99 || fail "Überlagerung nach dem Verstecken noch zu sehen (Fensterfarbe nur $under)"
+tell_overlay zeige
+shot badge_again
+at_most "$(share "$work/badge_again.ppm" 210 160 280 60 c04040)" 0.01 || fail "Überlagerung nicht wieder gezeigt"
+echo "   gezeigt, Klick ging durch, versteckt und wieder gezeigt"
+exec 4>&-
+
 as_user swaymsg "[pid=$cover] kill" >/dev/null
 within "Fenster nicht geschlossen" sh -c "! kill -0 $cover 2>/dev/null"
 
-echo "5. Anordnen: die Uhr folgt einem Zug genau und merkt sich den Platz"
+echo "6. Anordnen: die Uhr folgt einem Zug genau und merkt sich den Platz"
 as_user "$bin" --choose-menu-item "Widgets anordnen" || fail "Anordnen nicht zugestellt"
 sleep 0.5
 drag $((cx + 40)) $((cy + 40)) $((cx + 100)) $((cy + 80))
@@ -182,7 +214,7 @@ echo "   gezogen um 60,40: gespeichert $(stored LarkspireClock.topLeft)"
 [ "$(count "$desktop" "^Klick $((cx + 40)) $((cy + 40))$")" -eq 1 ] || fail "der Zug erreichte den Schreibtisch"
 shot arranging
 
-echo "6. Anordnen beenden: Klicks gehen wieder durch"
+echo "7. Anordnen beenden: Klicks gehen wieder durch"
 as_user "$bin" --choose-menu-item "Anordnen beenden" || fail "Beenden des Anordnens nicht zugestellt"
 sleep 0.5
 cx=$((cx + 60)) cy=$((cy + 40))
