@@ -613,12 +613,10 @@ void LayerSurface::hide() {
 
 void LayerSurface::configured(std::uint32_t serial) {
     zwlr_layer_surface_v1_ack_configure(objects->layerSurface, serial);
-    bool first = !objects->configured;
     objects->configured = true;
-    if (objects->frameReady)
-        commitFrame();
-    else if (!first)
-        wl_surface_commit(objects->surface);
+    // The size is ours and stays; the answer goes with the next frame. Committing here would make
+    // sway arrange its layers again and configure every surface anew, over and over.
+    if (objects->frameReady) commitFrame();
     connection->flush();
 }
 
