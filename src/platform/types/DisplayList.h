@@ -38,12 +38,14 @@ struct Color {
 struct GradientStop {
     double location = 0;  // 0 … 1 along the gradient
     Color color;
+    bool operator==(const GradientStop&) const = default;
 };
 
 struct LinearGradient {
     Point start;
     Point end;
     std::vector<GradientStop> stops;
+    bool operator==(const LinearGradient&) const = default;
 };
 
 using Fill = std::variant<Color, LinearGradient>;
@@ -52,6 +54,7 @@ struct Shadow {
     Color color;
     double blur = 0;
     Point offset;
+    bool operator==(const Shadow&) const = default;
 };
 
 enum class FontWeight { light = 300, regular = 400, medium = 500, semibold = 600, bold = 700, heavy = 800 };
@@ -74,6 +77,7 @@ struct RoundedRect {
     double strokeWidth = 1;
     std::vector<double> dashPattern;  // stroke lengths on, off, on …; empty for a solid stroke
     std::optional<Shadow> shadow;
+    bool operator==(const RoundedRect&) const = default;
 };
 
 enum class LineCap { butt, round, square };
@@ -84,6 +88,7 @@ struct Line {
     double width = 1;
     Color color;
     LineCap cap = LineCap::butt;
+    bool operator==(const Line&) const = default;
 };
 
 enum class TextAlignment { left, center, right };
@@ -98,6 +103,7 @@ struct Text {
     TextAlignment alignment = TextAlignment::left;
     std::optional<Shadow> shadow;
     std::optional<LinearGradient> gradient;  // fills the glyphs instead of `color`
+    bool operator==(const Text&) const = default;
 };
 
 struct DisplayItem;
@@ -109,12 +115,14 @@ struct DisplayGroup {
     double clipCornerRadius = 0;
     double opacity = 1;
     Point offset;  // moves the items and the clip
+    bool operator==(const DisplayGroup&) const = default;
 };
 
 struct DisplayItem {
     using Content = std::variant<RoundedRect, Line, Text, DisplayGroup>;
     template <class T> DisplayItem(T item) : content(std::move(item)) {}
     Content content;
+    bool operator==(const DisplayItem&) const = default;
 };
 
 // What a view shows, in painting order.

@@ -5,6 +5,7 @@
 #include "platform/qt/windows/QtStatusItem.h"
 #include "platform/types/Url.h"
 #ifdef LARKSPIRE_HAVE_WAYLAND
+#include "platform/qt/windows/LayerShellWindows.h"
 #include "platform/wayland/DataControlClipboard.h"
 #endif
 
@@ -72,8 +73,20 @@ LinuxDesktop::LinuxDesktop()
     } else {
         shellLog.info("Zwischenablage über Qt: " + noDataControl);
     }
+    std::string noLayers;
+    if ((layerShell = QtLayerShell::open(log, noLayers))) {
+        layerWidgets = std::make_unique<LayerWidgetWindows>(*layerShell);
+        layerOverlays = std::make_unique<LayerOverlaySurfaces>(*layerShell);
+        qt.sessionWidgetWindows = layerWidgets.get();
+        qt.sessionOverlaySurfaces = layerOverlays.get();
+        shellLog.info("Widgets und Auswahlgröße auf Ebenen des Wayland-Compositors (zwlr_layer_shell_v1 " +
+                      std::to_string(layerShell->connection().version()) + ")");
+    } else {
+        shellLog.info("Widgets und Auswahlgröße in Qt-Fenstern: " + noLayers);
+    }
 #else
     shellLog.info("Zwischenablage über Qt: ohne Wayland-Datensteuerung gebaut");
+    shellLog.info("Widgets und Auswahlgröße in Qt-Fenstern: ohne Wayland-Ebenen gebaut");
 #endif
     if (!dataControl) linkShellExtension();
     shares.setMountQuestions(askMountQuestion);  // only for shares the user opened

@@ -34,6 +34,8 @@
 
 namespace larkspire::qt {
 
+class QtLayerShell;
+
 // The user's real session: Qt for what is on screen, the Linux adapters for the rest, wired to each
 // other. Create it on the main thread after the QApplication; it outlives the application it serves.
 class LinuxDesktop {
@@ -82,6 +84,10 @@ class LinuxDesktop {
     linux_desktop::NoFilePackages noPackages;
     linux_desktop::NoFileManagerWindows noWindows;
     linux_desktop::NoFileManagerApplications noFileManagers;
+    // On Wayland the widgets and the badge are layer surfaces where the compositor has a layer shell.
+    std::shared_ptr<QtLayerShell> layerShell;
+    std::unique_ptr<WidgetWindows> layerWidgets;
+    std::unique_ptr<OverlaySurfaces> layerOverlays;
     // Under X11 the badge reads the file managers' windows from the accessibility bus and places
     // itself by the X11 window list.
     X11Windows x11;

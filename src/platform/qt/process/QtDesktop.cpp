@@ -32,7 +32,7 @@ Ports QtDesktop::ports(const SessionPorts& session) {
         .folderSizes = session.folderSizes,
         .windowServer = session.windowServer,
         .workspaceApplications = session.workspaceApplications,
-        .overlaySurfaces = overlaySurfaces,
+        .overlaySurfaces = sessionOverlaySurfaces ? *sessionOverlaySurfaces : overlaySurfaces,
         // Smooth scrolling
         .wheelEvents = session.wheelEvents,
         .scrollEvents = session.scrollEvents,
@@ -43,7 +43,7 @@ Ports QtDesktop::ports(const SessionPorts& session) {
         .hostStatistics = session.hostStatistics,
         .temperatureSensors = session.temperatureSensors,
         .screens = screens,
-        .widgetWindows = widgetWindows,
+        .widgetWindows = sessionWidgetWindows ? *sessionWidgetWindows : widgetWindows,
         .timeZone = session.timeZone,
         // Network favourites
         .volumes = session.volumes,

@@ -76,6 +76,9 @@ class QtDesktop {
     QtOverlaySurfaces overlaySurfaces;
     QtScreens screens;
     QtWidgetWindows widgetWindows;
+    // Where the session draws widgets and overlays its own way (layer surfaces on Wayland).
+    WidgetWindows* sessionWidgetWindows = nullptr;
+    OverlaySurfaces* sessionOverlaySurfaces = nullptr;
 };
 
 }  // namespace larkspire::qt

@@ -16,10 +16,20 @@
 
 namespace larkspire::qt {
 
+namespace {
+
+// A tool window keeps the program out of the taskbar; it has no document to stand for. Wayland
+// compositors treat a tool window as a utility of another window: KWin shows it on every desktop,
+// others float it where the keyboard does not follow, so there it is an ordinary window.
+Qt::WindowFlags settingsWindowType() {
+    return qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ? Qt::Window : Qt::Tool;
+}
+
+}  // namespace
+
 SettingsWindowWidget::SettingsWindowWidget()
-    : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                           Qt::WindowMinimizeButtonHint) {
-    // A tool window keeps the program out of the taskbar; it has no document to stand for.
+    : QWidget(nullptr, settingsWindowType() | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint) {
     setObjectName("larkspireSettings");
     // The usual keys for closing a window; closing only hides it.
     for (QKeySequence keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})

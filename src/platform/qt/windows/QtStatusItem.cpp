@@ -64,8 +64,11 @@ QtStatusItem::QtStatusItem() : qmenu(std::make_unique<QMenu>()) {
     tray.setContextMenu(qmenu.get());
     connect(qmenu.get(), &QMenu::aboutToShow, this, [this] { rebuildMenu(); });
     // Some panels only send a click; the menu is the item's only content, so a click opens it too.
+    // On Wayland the panel shows the menu it was handed itself: a menu of our own would be a window
+    // of its own, which the compositor places anywhere but at the icon.
     connect(&tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger) qmenu->popup(QCursor::pos());
+        if (reason == QSystemTrayIcon::Trigger && !qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
+            qmenu->popup(QCursor::pos());
     });
 }
 

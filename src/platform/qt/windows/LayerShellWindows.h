@@ -1,0 +1,114 @@
+#pragma once
+
+#include "platform/Log.h"
+#include "platform/OverlaySurfaces.h"
+#include "platform/WidgetWindow.h"
+#include "platform/wayland/LayerShellConnection.h"
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <memory>
+#include <string>
+
+namespace larkspire::qt {
+
+// The compositor's layer shell on a Wayland connection of Larkspire's own, read on Qt's main loop
+// when its socket has something: no thread, no timer. Should the compositor go away, the surfaces
+// stay empty and the log says so once.
+class QtLayerShell {
+  public:
+    // Nothing, with the reason, where the session has no layer shell.
+    static std::unique_ptr<QtLayerShell> open(Log& log, std::string& reason);
+    QtLayerShell(std::shared_ptr<wayland::LayerShellConnection> connection, Log& log);
+
+    wayland::LayerShellConnection& connection() { return *shared; }
+
+  private:
+    void read();
+    void lose();
+
+    std::shared_ptr<wayland::LayerShellConnection> shared;
+    Logger log;
+    QSocketNotifier readable;
+    QSocketNotifier writable;
+};
+
+// A desktop widget on the compositor's bottom layer, moved by its margins from an output's corner.
+// Resting, its input region is empty; arranging, it takes the pointer and follows drags as the X11
+// window does.
+class LayerWidgetWindow : public WidgetWindow {
+  public:
+    LayerWidgetWindow(QtLayerShell& shell, const Rect& contentRect, WidgetWindowEvents events);
+    Rect frame() const override { return currentFrame; }
+    void setFrame(const Rect& frame) override;
+    void setContent(DisplayList content) override;
+    void setLevel(WidgetLevel level) override;
+    void setIgnoresMouseEvents(bool ignores) override;
+    void setMovableByWindowBackground(bool value) override { movable = value; }
+    void setHandleFrame(std::optional<Rect> frame) override { handle = frame; }
+    void orderFront() override;
+    void orderFrontRegardless() override { orderFront(); }
+    void orderOut() override;
+    bool isVisible() const override { return surface->isShown(); }
+
+  private:
+    void place(const Rect& frame);
+    void draw();
+    void pressed(double x, double y);
+    void dragged(double x, double y);
+
+    enum class Drag { none, window, handle };
+    WidgetWindowEvents events;
+    std::unique_ptr<wayland::LayerSurface> surface;
+    Rect currentFrame;
+    Point outputOrigin;
+    DisplayList content;
+    bool drawn = false;  // the surface shows `content` at its size
+    bool movable = false;
+    std::optional<Rect> handle;
+    Drag drag = Drag::none;
+    Point grabOffset;  // from the frame's top-left corner to the pointer, while moving
+};
+
+class LayerWidgetWindows : public WidgetWindows {
+  public:
+    explicit LayerWidgetWindows(QtLayerShell& shell) : shell(shell) {}
+    std::unique_ptr<WidgetWindow> create(const Rect& contentRect, WidgetWindowEvents events) override;
+    Color accentColor() const override;
+
+  private:
+    QtLayerShell& shell;
+};
+
+// The badge and the greys on the compositor's top layer, with an empty input region. A layer
+// surface cannot be stacked against one window, so it is simply shown; the core hides it when the
+// file manager is covered.
+class LayerOverlaySurface : public OverlaySurface {
+  public:
+    explicit LayerOverlaySurface(QtLayerShell& shell);
+    Rect frame() const override { return currentFrame; }
+    void setFrame(const Rect& frame) override;
+    void orderAbove(std::uint32_t windowNumber) override;
+    void orderOut() override;
+    void display(DisplayList content) override;
+
+  private:
+    void draw();
+
+    std::unique_ptr<wayland::LayerSurface> surface;
+    Rect currentFrame;
+    DisplayList content;
+    bool drawn = false;
+};
+
+class LayerOverlaySurfaces : public OverlaySurfaces {
+  public:
+    explicit LayerOverlaySurfaces(QtLayerShell& shell) : shell(shell) {}
+    std::unique_ptr<OverlaySurface> create() override { return std::make_unique<LayerOverlaySurface>(shell); }
+    OverlayColors colors() const override;
+
+  private:
+    QtLayerShell& shell;
+};
+
+}  // namespace larkspire::qt
