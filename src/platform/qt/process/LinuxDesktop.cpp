@@ -1,6 +1,7 @@
 #include "platform/qt/process/LinuxDesktop.h"
 
 #include "app/Settings.h"
+#include "platform/qt/compositor/CompositorWindows.h"
 #include "platform/qt/windows/QtMountDialog.h"
 #include "platform/qt/windows/QtStatusItem.h"
 #include "platform/types/Url.h"
@@ -55,14 +56,24 @@ template <class Port> Port& either(bool first, Port& one, Port& other) {
 
 LinuxDesktop::LinuxDesktop()
     : fileManagers(linux_desktop::FileManagerIntegrations::userPlaces(
-          {QCoreApplication::applicationFilePath().toStdString(), "--install-file-manager-entries"})),
-      fileManagerWindows(linux_desktop::FileManagerBridge::create(
-          qt.main, x11, FinderOverlayController::finderBundleIdentifier)) {
+          {QCoreApplication::applicationFilePath().toStdString(), "--install-file-manager-entries"})) {
+    linux_desktop::DesktopWindows* windowList = nullptr;
     if (x11.isConnected()) {
         qt.overlaySurfaces.stacking = &x11;
+        windowList = &x11;
+        shellLog.info("Fensterliste: X11");
+    } else {
+        auto listed = qt::compositorWindows(log);
+        compositorWindows = std::move(listed.windows);
+        windowList = compositorWindows.get();
+        shellLog.info((windowList ? "Fensterliste: " : "Keine Fensterliste, kein Auswahl-Schild: ") +
+                      listed.description);
+    }
+    fileManagerWindows = linux_desktop::FileManagerBridge::create(
+        qt.main, windowList ? *windowList : x11, FinderOverlayController::finderBundleIdentifier);
+    if (windowList)
         accessibilityBus =
             std::make_unique<linux_desktop::AccessibilityBusWatcher>(fileManagerWindows->changeHandler());
-    }
 #ifdef LARKSPIRE_HAVE_WAYLAND
     std::string noDataControl;
     if (auto followed = wayland::DataControlClipboard::connect(qt.main, log, clipboard, noDataControl)) {
