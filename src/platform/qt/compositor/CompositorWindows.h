@@ -10,7 +10,7 @@ namespace larkspire::qt {
 
 struct CompositorWindows {
     std::unique_ptr<linux_desktop::DesktopWindows> windows;  // nothing where no compositor tells
-    std::string description;  // which compositor tells them, or why none does
+    std::string description;                                 // which compositor tells them, or why none does
 };
 
 // The window list of the Wayland compositor this session runs: sway's IPC, or a script in KWin.

@@ -47,9 +47,10 @@ std::vector<std::string> socketsIn(const std::string& folder) {
             if (!name.starts_with(prefix) || !name.ends_with(".sock")) continue;
             auto path = folder + "/" + name;
             struct stat info {};
-            if (lstat(path.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode) || info.st_uid != getuid()) continue;
-            found.emplace_back(static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-                               path);
+            if (lstat(path.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode) || info.st_uid != getuid())
+                continue;
+            found.emplace_back(
+                static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec, path);
         }
         closedir(dir);
     }
@@ -71,7 +72,7 @@ std::string encode(std::uint32_t type, std::string_view payload) {
 MessageReader::Status MessageReader::next(Message& message) {
     if (buffer.size() < magic.size()) {
         return buffer.compare(0, buffer.size(), magic, 0, buffer.size()) == 0 ? Status::incomplete
-                                                                             : Status::garbage;
+                                                                              : Status::garbage;
     }
     if (buffer.compare(0, magic.size(), magic) != 0) return Status::garbage;
     if (buffer.size() < headerSize) return Status::incomplete;

@@ -1,10 +1,9 @@
 #include "platform/qt/compositor/SwayTree.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <nlohmann/json.hpp>
 
 namespace larkspire::qt {
 
@@ -27,7 +26,8 @@ std::optional<Rect> rect(const json& node, const char* key) {
     auto found = node.find(key);
     if (found == node.end() || !found->is_object()) return std::nullopt;
     Rect r;
-    for (auto [name, value] : {std::pair{"x", &r.x}, {"y", &r.y}, {"width", &r.width}, {"height", &r.height}}) {
+    for (auto [name, value] :
+         {std::pair{"x", &r.x}, {"y", &r.y}, {"width", &r.width}, {"height", &r.height}}) {
         auto field = found->find(name);
         if (field == found->end() || !field->is_number()) return std::nullopt;
         *value = field->get<double>();
@@ -135,7 +135,9 @@ std::optional<SwayTree> SwayTree::parse(std::string_view text) {
     // What is on screen comes first; a fullscreen window covers its output, and one fullscreen on
     // every output covers them all.
     std::stable_sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
-        auto key = [](const Listed& l) { return std::pair{!l.window.onScreen, l.fullscreen == 0 ? 3 : 3 - l.fullscreen}; };
+        auto key = [](const Listed& l) {
+            return std::pair{!l.window.onScreen, l.fullscreen == 0 ? 3 : 3 - l.fullscreen};
+        };
         return key(a) < key(b);
     });
     tree.windows.reserve(listed.size());

@@ -79,7 +79,12 @@ struct SwayWindows::State {
         waiting = std::make_unique<QFileSystemWatcher>();
         waiting->addPath(QString::fromStdString(runtimeFolder));
         QObject::connect(waiting.get(), &QFileSystemWatcher::directoryChanged, &context, [this] {
-            QMetaObject::invokeMethod(&context, [this] { if (!events) connect(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &context,
+                [this] {
+                    if (!events) connect();
+                },
+                Qt::QueuedConnection);
         });
     }
 
