@@ -1,5 +1,6 @@
 #include "platform/qt/compositor/CompositorWindows.h"
 
+#include "platform/qt/compositor/KWinWindows.h"
 #include "platform/qt/compositor/SwayIpc.h"
 #include "platform/qt/compositor/SwayWindows.h"
 
@@ -30,6 +31,11 @@ CompositorWindows compositorWindows(Log& log) {
     if (!socket.empty()) {
         auto sway = std::make_unique<SwayWindows>(log, socket, runtimeFolder);
         return {std::move(sway), "sway über " + socket};
+    }
+    if (KWinWindows::isRunning()) {
+        auto kwin = std::make_unique<KWinWindows>(log);
+        if (!kwin->isLoaded()) return {nullptr, "KWin nimmt das Skript nicht an"};
+        return {std::move(kwin), "KWin-Skript"};
     }
     return {nullptr, "der Compositor nennt seine Fenster nicht (weder sway noch KWin)"};
 }
