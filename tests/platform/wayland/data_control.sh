@@ -11,68 +11,25 @@ set -euo pipefail
 watch=$1
 bin=$2
 
-# shellcheck source=../../tools/desktop_session.sh
-source "$(dirname "$0")/../../tools/desktop_session.sh"
+# shellcheck source=sway_session.sh
+source "$(dirname "$0")/sway_session.sh"
 requireTools "Test übersprungen (Pakete sway, wl-clipboard, dbus, python3 installieren)" \
   sway wl-copy wl-paste dbus-daemon setpriv python3 jq
 
-work=$(mktemp -d)
-pids=()
-busPid=
+swaySession
 cleanup() {
   exec 3>&- 4>&- 2>/dev/null || true
   [ -z "${silent:-}" ] || kill -CONT "$silent" 2>/dev/null || true  # a stopped process takes no signal
   endOwn "${pids[@]}"
-  [ -n "$busPid" ] && [ "$(cat "/proc/$busPid/comm" 2>/dev/null)" = dbus-daemon ] && kill "$busPid" 2>/dev/null
+  stopSwaySessionBus
   removeSessionDir "$work"
 }
 trap cleanup EXIT
-
-run_as=()
-if [ "$(id -u)" -eq 0 ]; then
-  user=larkspire-test
-  if ! id "$user" >/dev/null 2>&1 && ! useradd --create-home --shell /usr/sbin/nologin "$user" >/dev/null 2>&1; then
-    echo "sway läuft nicht als root, und das Konto $user ließ sich nicht anlegen: Test übersprungen"
-    exit 77
-  fi
-  run_as=(setpriv --reuid="$(id -u "$user")" --regid="$(id -g "$user")" --init-groups --)
-fi
-mkdir -p "$work"/{home,run,config,files} "$work/home/.cache"
-chmod 700 "$work/run"
-[ ${#run_as[@]} -eq 0 ] || chown -R "$user" "$work"
-chmod 700 "$work"
-display=
-bus=
-# Everything of the session runs with a clean environment: the machine's own display, bus and
-# clipboard stay out of it.
-session_environment() {
-  environment=(PATH="$PATH" HOME="$work/home" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config"
-    XDG_CACHE_HOME="$work/home/.cache" LANG=C.UTF-8)
-  [ -z "$display" ] || environment+=(WAYLAND_DISPLAY="$display")
-  [ -z "$bus" ] || environment+=(DBUS_SESSION_BUS_ADDRESS="$bus")
-}
-# The watchers' command pipes (descriptors 3 and 4) stay with this script, or a watcher would never
-# see their end while a program started later still held them.
-as_user() {
-  session_environment
-  "${run_as[@]}" env -i "${environment[@]}" "$@" 3>&- 4>&-
-}
-# For `as_user_in_background PROGRAM… &`: the background job becomes the program, so $! can be
-# stopped, continued and ended.
-as_user_in_background() {
-  session_environment
-  exec "${run_as[@]}" env -i "${environment[@]}" "$@" 3>&- 4>&-
-}
 # wl-copy stays behind to serve what it offered; its messages go to a file, not to the test's output.
 offer() { as_user wl-copy "$@" >>"$work/wl-copy.log" 2>&1; }
 # The programs must be reachable by that account; a build under a private folder is copied.
-for program in watch bin; do
-  if ! as_user test -x "${!program}"; then
-    cp "${!program}" "$work/$(basename "${!program}")"
-    [ ${#run_as[@]} -eq 0 ] || chown "$user" "$work/$(basename "${!program}")"
-    printf -v "$program" '%s' "$work/$(basename "${!program}")"
-  fi
-done
+reachable watch
+reachable bin
 
 log=$work/larkspire.log
 watched=$work/watch.out
@@ -107,24 +64,7 @@ change_after() {  # n [output of a watcher]
 field() { cut -f "$2" <<<"$1"; }
 
 echo "sway ohne Bildschirm starten"
-printf 'xwayland disable\n' >"$work/sway.config"
-chmod 644 "$work/sway.config"
-as_user_in_background WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-  sway -c "$work/sway.config" >"$work/sway.log" 2>&1 &
-sway=$!
-pids+=("$sway")
-for ((i = 0; i < 200; i++)); do
-  socket=$(find "$work/run" -maxdepth 1 -type s -name 'wayland-*' -printf '%f\n' 2>/dev/null | head -n 1)
-  [ -n "$socket" ] && break
-  kill -0 "$sway" 2>/dev/null || break
-  sleep 0.05
-done
-if [ -z "${socket:-}" ]; then
-  echo "sway startet nicht: Test übersprungen"
-  tail -n 5 "$work/sway.log"
-  exit 77
-fi
-display=$socket
+startSway 'xwayland disable'
 
 # Under the sanitizers every step of the client takes many times as long.
 limit=0.5
@@ -223,9 +163,7 @@ line=$(change_after "$seen")
 rm -f "$work/huge"
 
 echo "5. Larkspire auf Qts offscreen-Plattform: Ausschneiden, Verwerfen, Text beendet"
-session=$(as_user dbus-daemon --session --fork --print-address=1 --print-pid=1) || fail "kein Sitzungsbus"
-bus=$(head -n 1 <<<"$session")
-busPid=$(tail -n 1 <<<"$session")
+startSwaySessionBus || fail "kein Sitzungsbus"
 settings=$work/config/larkspire/settings.json
 cut_list() { jq -c '.cutPaths // [] | sort' "$settings" 2>/dev/null || echo "(unlesbar)"; }
 as_user_in_background QT_QPA_PLATFORM=offscreen "$bin" 2>"$log" &

@@ -6,7 +6,8 @@
 # is followed. Larkspire runs on Qt's offscreen platform, so its window list cannot come from X11.
 #   thunar_badge.sh LARKSPIRE sway|kwin            the checks (exit 77 where the compositor or Thunar
 #                                                  cannot run)
-#   thunar_badge.sh LARKSPIRE sway|kwin --measure  Larkspire's wake-ups over an idle minute
+#   thunar_badge.sh LARKSPIRE sway|kwin --measure  Larkspire's context switches per thread over an idle
+#                                                  minute (Thunar open, another window in front)
 set -uo pipefail
 bin=$1
 compositor=$2
@@ -130,16 +131,25 @@ source_line=$([ "$compositor" = sway ] && echo "Fensterliste: sway über " || ec
 logged "$source_line" || fail "Larkspire nimmt die Fensterliste nicht von $compositor"
 
 if [ "$mode" = "--measure" ]; then
+  # Another program in front and nothing cut: the badge sleeps, and only the window list could wake.
+  as_user_in_background GDK_BACKEND=wayland $python "$work/cover_window.py" >"$work/cover.log" 2>&1 &
+  pids+=($!)
   sleep 5
   switches() { awk '/^voluntary_ctxt_switches/ { v = $2 } /^nonvoluntary_ctxt_switches/ { n = $2 } END { print v + n }' "$1"; }
   total() { local sum=0 task; for task in /proc/"$larkspire"/task/*; do sum=$((sum + $(switches "$task/status"))); done; echo "$sum"; }
   declare -A before
   for task in /proc/"$larkspire"/task/*; do before[$task]=$(switches "$task/status"); done
   sleep 60
-  echo "Larkspire unter $compositor, Thunar vorn, nichts gewählt, 60 s:"
+  echo "Larkspire unter $compositor, Thunar offen, ein anderes Fenster vorn, nichts ausgeschnitten, 60 s:"
   for task in /proc/"$larkspire"/task/*; do
     echo "   $(cat "$task/comm"): $(($(switches "$task/status") - ${before[$task]:-0})) Kontextwechsel"
   done
+  # Then what the process read in 30 s: recvfrom is sway's socket, recvmsg the buses and Wayland.
+  if command -v strace >/dev/null; then
+    timeout -s INT 30 strace -f -c -e trace=recvfrom,recvmsg,read -p "$larkspire" -o "$work/strace.txt" 2>/dev/null
+    echo "   Lesende Aufrufe in weiteren 30 s (strace):"
+    awk '$NF ~ /^(recvfrom|recvmsg|read)$/ { print "   " $NF ": " $4 }' "$work/strace.txt"
+  fi
   exit 0
 fi
 

@@ -133,6 +133,7 @@ std::optional<std::string> Connection::request(std::uint32_t type, std::string_v
             pollfd waiting{.fd = fd, .events = POLLOUT, .revents = 0};
             if (poll(&waiting, 1, remaining()) > 0) continue;
             problem = "sway nimmt keine Anfrage an";
+            waitedInVain = true;
             return std::nullopt;
         }
         problem = "sway-Verbindung beendet: " + errorText(errno);
@@ -175,6 +176,7 @@ std::optional<std::string> Connection::request(std::uint32_t type, std::string_v
         pollfd waiting{.fd = fd, .events = POLLIN, .revents = 0};
         if (poll(&waiting, 1, remaining()) <= 0) {
             problem = "sway antwortet nicht";
+            waitedInVain = true;
             return std::nullopt;
         }
     }

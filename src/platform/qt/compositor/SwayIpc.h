@@ -58,10 +58,12 @@ class Connection {
     // Takes what arrived without waiting. False, with the reason in `problem`, once the connection
     // ended or sent something unreadable.
     bool readAvailable(std::vector<Message>& messages, std::string& problem);
+    bool timedOut() const { return waitedInVain; }  // the last request failed for want of an answer
 
   private:
     explicit Connection(int fd) : fd(fd) {}
     int fd;
+    bool waitedInVain = false;
     MessageReader reader;
 };
 

@@ -11,6 +11,13 @@
 
 namespace larkspire::qt {
 
+namespace {
+
+// sway answers within milliseconds; the main loop waits no longer than this for it.
+constexpr int answerMilliseconds = 500;
+
+}  // namespace
+
 struct SwayWindows::State {
     Logger log;
     std::string socket;  // the one last followed
@@ -22,6 +29,9 @@ struct SwayWindows::State {
     QObject context;  // ends the queued calls with the state
     std::optional<SwayTree> tree;
     bool treeQueued = false;
+    // A sway that did not answer in time is asked again only after its next event, so a hung sway
+    // holds the main loop up once, not on every pass of the badge.
+    bool stalled = false;
     bool lostSaid = false;
     std::string lastProblem;
     Signal activations;
@@ -44,6 +54,7 @@ struct SwayWindows::State {
             return false;
         }
         socket = path;
+        stalled = false;
         events = std::move(connection);
         requests.reset();
         notifier = std::make_unique<QSocketNotifier>(events->descriptor(), QSocketNotifier::Read);
@@ -107,7 +118,9 @@ struct SwayWindows::State {
         std::vector<sway::Message> messages;
         std::string problem;
         if (!events->readAvailable(messages, problem)) return lose(problem);
-        if (!messages.empty()) changed();
+        if (messages.empty()) return;
+        stalled = false;
+        changed();
     }
 
     void changed() {
@@ -123,12 +136,13 @@ struct SwayWindows::State {
 
     const SwayTree* read() {
         if (tree) return &*tree;
-        if (!events) return nullptr;
+        if (!events || stalled) return nullptr;
         std::string problem;
         if (!requests) requests = sway::Connection::open(socket, problem);
         std::optional<std::string> reply;
-        if (requests) reply = requests->request(sway::getTreeRequest, {}, problem);
+        if (requests) reply = requests->request(sway::getTreeRequest, {}, problem, answerMilliseconds);
         if (!reply) {
+            stalled = requests && requests->timedOut();
             requests.reset();
             // Whether sway is still there tells a bad answer from a sway that went.
             std::string again;

@@ -294,6 +294,21 @@ TEST_F(SwayWindowsTest, ReadsTheTreeOncePerTurnAndFollowsEventsWithoutAskingAgai
     sway->setTree(goodTree());
     QCoreApplication::processEvents();
     EXPECT_EQ(windows.windows().size(), 6u);
+
+    // A sway that does not answer is waited for once; then it is asked again only after an event.
+    sway->setTree("");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(windows.windows().empty());
+    int asked = sway->treeRequests;
+    for (int pass = 0; pass < 3; ++pass) {
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(windows.windows().empty());
+    }
+    EXPECT_EQ(sway->treeRequests, asked);
+    EXPECT_EQ(errors("sway-Fensterliste nicht gelesen: sway antwortet nicht"), 1);
+    sway->setTree(goodTree());
+    sway->sendEvent(R"({"change":"focus","container":{"id":20}})");
+    ASSERT_TRUE(runUntil([&] { return windows.windows().size() == 6u; }));
 }
 
 TEST_F(SwayWindowsTest, SaysOnceThatSwayWentAndFollowsTheNextOne) {
