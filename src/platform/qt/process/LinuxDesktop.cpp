@@ -62,6 +62,11 @@ LinuxDesktop::LinuxDesktop()
         qt.overlaySurfaces.stacking = &x11;
         windowList = &x11;
         shellLog.info("Fensterliste: X11");
+    } else if (QGuiApplication::platformName() == "wayland") {
+        // The overlay is still a Qt window, which on Qt's Wayland platform becomes an ordinary window
+        // that the compositor tiles and focuses; the badge waits for a surface that can lie above.
+        shellLog.info("Keine Fensterliste, kein Auswahl-Schild: auf Qts Wayland-Plattform kann das Schild "
+                      "nicht über anderen Fenstern liegen");
     } else {
         auto listed = qt::compositorWindows(log);
         compositorWindows = std::move(listed.windows);
