@@ -1,9 +1,22 @@
+#include "platform/qt/QtApp.h"
 #include "platform/qt/compositor/KWinWindows.h"
+#include "platform/sim/Recorders.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
+#include <QThread>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 using namespace larkspire;
 using larkspire::qt::KWinReport;
+using larkspire::qt::KWinWindows;
+using larkspire::testing::runUntil;
 
 namespace {
 
@@ -75,6 +88,119 @@ TEST(KWinReport, GarbageIsNoReportAndUnsoundWindowsAreLeftOut) {
     EXPECT_FALSE(report->windows[0].processIdentifier);
     EXPECT_EQ(report->windows[0].title, "");
     EXPECT_FALSE(report->active);
+}
+
+// KWin's scripting interface on a private session bus, answered on a thread of its own since the
+// window list waits for its answers: loadScript gives `scriptNumber` (-1: refused), /0 runs it.
+class FakeKWin : public QDBusVirtualObject {
+  public:
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        QDBusMessage reply;
+        if (message.member() == "loadScript") {
+            scriptPath = message.arguments().value(0).toString();
+            reply = message.createReply(QVariant(scriptNumber.load()));
+        } else if (message.member() == "isScriptLoaded" || message.member() == "unloadScript") {
+            reply = message.createReply(QVariant(false));
+        } else if (message.member() == "run" && message.path() == "/0" && scriptNumber == 0) {
+            ++runs;
+            reply = message.createReply();
+        } else {
+            reply = message.createErrorReply(QDBusError::UnknownObject, "No such object path");
+        }
+        connection.send(reply);
+        return true;
+    }
+    std::atomic<int> scriptNumber = 0;
+    std::atomic<int> runs = 0;
+    QString scriptPath;
+};
+
+class KWinWindowsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        FILE* started = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
+        char address[512] = {}, pid[32] = {};
+        if (!started || !fgets(address, sizeof address, started) || !fgets(pid, sizeof pid, started)) {
+            if (started) pclose(started);
+            GTEST_SKIP() << "dbus-daemon startet nicht";
+        }
+        pclose(started);
+        busPid = std::atoi(pid);
+        QString bus = QString::fromUtf8(address).trimmed();
+        // The window list takes the session bus, which this process has not opened before.
+        setenv("DBUS_SESSION_BUS_ADDRESS", bus.toUtf8().constData(), 1);
+        kwinBus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus, "fake-kwin"));
+        fake.moveToThread(&thread);
+        thread.start();
+        ASSERT_TRUE(kwinBus->registerVirtualObject("/", &fake, QDBusConnection::SubPath));
+        ASSERT_TRUE(kwinBus->registerService("org.kde.KWin"));
+    }
+    void TearDown() override {
+        if (kwinBus) QDBusConnection::disconnectFromBus("fake-kwin");
+        thread.quit();
+        thread.wait();
+        if (busPid > 0) kill(busPid, SIGTERM);
+    }
+    void report(QDBusConnection& from, const std::string& json) {
+        auto message = QDBusMessage::createMethodCall(QDBusConnection::sessionBus().baseService(),
+                                                      "/org/larkspire/KWinWindows",
+                                                      "org.larkspire.KWinWindows", "Report");
+        message.setArguments({QString::fromStdString(json)});
+        from.call(message, QDBus::NoBlock);
+    }
+    int logged(const std::string& start) const {
+        int found = 0;
+        for (const auto& line : log.lines) found += line.message.starts_with(start);
+        return found;
+    }
+
+    int busPid = 0;
+    QThread thread;
+    FakeKWin fake;
+    std::unique_ptr<QDBusConnection> kwinBus;
+    sim::RecordingLog log;
+};
+
+TEST_F(KWinWindowsTest, ARefusedScriptIsSaidOnceAndListsNothing) {
+    fake.scriptNumber = -1;
+    KWinWindows windows(log);
+    EXPECT_FALSE(windows.isLoaded());
+    EXPECT_TRUE(windows.windows().empty());
+    EXPECT_EQ(logged("KWin-Skript abgelehnt, kein Auswahl-Schild: loadScript gab -1"), 1);
+}
+
+TEST_F(KWinWindowsTest, TakesReportsFromKWinOnlyAndSaysOnceWhenKWinGoes) {
+    KWinWindows windows(log);
+    ASSERT_TRUE(windows.isLoaded());
+    EXPECT_EQ(fake.runs, 1);
+    int activations = 0;
+    auto token = windows.observeActivations([&activations] { ++activations; });
+
+    report(*kwinBus, reported);
+    ASSERT_TRUE(runUntil([&] { return activations == 1; }));
+    EXPECT_EQ(windows.windows().size(), 4u);
+    EXPECT_EQ(windows.activeWindow(), windows.windows()[1].number);
+
+    // Any other program on the bus is no KWin, and a garbled report changes nothing: the next sound
+    // one from KWin is what counts.
+    auto other = QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"), "other");
+    report(other, R"({"windows":[]})");
+    report(*kwinBus, R"({"windows":[)");
+    report(
+        *kwinBus,
+        R"({"windows":[{"id":"{b}","caption":"Projekt - Thunar","frame":{"x":0,"y":0,"width":9,"height":9}}]})");
+    ASSERT_TRUE(runUntil([&] { return windows.windows().size() == 1u; }));
+    EXPECT_EQ(windows.windows()[0].title, "Projekt - Thunar");
+    EXPECT_EQ(activations, 2);  // the first report and the last: neither the stranger's nor the garbled one
+    EXPECT_EQ(logged("KWin-Fensterliste nicht gelesen: unlesbarer Bericht"), 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(windows.windows().size(), 1u);
+    QDBusConnection::disconnectFromBus("other");
+
+    kwinBus->unregisterService("org.kde.KWin");
+    ASSERT_TRUE(runUntil([&] { return logged("KWin beendet") == 1; }));
+    EXPECT_TRUE(windows.windows().empty());
 }
 
 }  // namespace
