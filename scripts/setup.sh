@@ -16,6 +16,7 @@ packages=(
   libglib2.0-dev gvfs gvfs-backends gvfs-fuse openssh-server
   libatspi2.0-dev at-spi2-core
   libwayland-dev libwayland-bin wayland-protocols sway wl-clipboard grim qt6-wayland
+  kwin-wayland python3-gi gir1.2-gtk-3.0
   gnome-shell gjs python3-dbusmock
 )
 

@@ -130,6 +130,7 @@ void FinderOverlayController::refresh() {
     std::set<std::uint32_t> seen;
     double primaryHeight = ports.windowServer.primaryScreenHeight();
     auto colors = ports.overlaySurfaces.colors();
+    bool labelled = false;
     for (const auto& window : windows) {
         auto number = ports.windowServer.windowNumber(window);
         if (!number) continue;
@@ -144,6 +145,7 @@ void FinderOverlayController::refresh() {
         if (focusedWindow && ports.windowServer.isSameElement(*focusedWindow, window)) {
             label = badgeLabel(scan);
             logLabel(label);
+            labelled = true;
         }
         if (scan.cutRects.empty() && !label) continue;
 
@@ -188,11 +190,14 @@ void FinderOverlayController::refresh() {
         it->second->orderOut();
         it = overlays.erase(it);
     }
+    // The focused window gone from view takes its badge along.
+    if (!labelled) logLabel(std::nullopt);
 }
 
 void FinderOverlayController::hideAll() {
     for (auto& [number, overlay] : overlays) overlay->orderOut();
     overlays.clear();
+    logLabel(std::nullopt);
 }
 
 std::optional<OverlayLabel> FinderOverlayController::badgeLabel(const Scan& scan) {

@@ -147,6 +147,27 @@ TEST_F(SelectionBadge, CutItemsAreGreyedInEveryWindowShowingThemAndTheGreyFollow
     EXPECT_FALSE(viewOver(front)->label);
 }
 
+TEST_F(SelectionBadge, AnotherApplicationInFrontTakesTheBadgeAwayAndTheLogSaysSo) {
+    auto& window = openFolder();
+    window.select({"a.pdf", "b.mov", "Fotos"});
+    sim.launch();
+    desktop.advance(0.12);
+    ASSERT_NE(surfaceOver(window), nullptr);
+
+    auto& mail = desktop.applications.launch("com.example.mail");
+    desktop.applications.activate(mail);
+    desktop.advance(0.12);
+    EXPECT_TRUE(visible().empty());
+    EXPECT_EQ(desktop.log.count("overlay", "Auswahl-Schild: –"), 1);
+
+    // Back in front with the same selection: the badge and its log line return.
+    desktop.applications.activate(fm);
+    desktop.advance(0.12);
+    ASSERT_NE(surfaceOver(window), nullptr);
+    EXPECT_EQ(desktop.log.count("overlay", "Auswahl-Schild: Auswahl: 2,2 MB"), 2);
+    EXPECT_EQ(desktop.log.count("overlay", "Auswahl-Schild: –"), 1);
+}
+
 TEST_F(SelectionBadge, HidingOrQuittingTheFileManagerTakesEveryBadgeWindowAway) {
     auto& window = openFolder();
     window.select({"a.pdf"});

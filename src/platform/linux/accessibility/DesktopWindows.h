@@ -21,6 +21,9 @@ struct DesktopWindow {
     bool onScreen = false;        // mapped, not minimised, on the current workspace
     bool desktopElement = false;  // the desktop background or a panel
     std::int64_t layer = 0;       // 0 for ordinary windows
+    // Native Wayland programs measure their accessible extents from their own area's corner, since
+    // they cannot know where the compositor put them.
+    bool windowRelativeExtents = false;
     bool operator==(const DesktopWindow&) const = default;
 };
 

@@ -23,11 +23,15 @@ double sizeDistance(const Rect& a, const Rect& b) {
     return std::abs(a.width - b.width) + std::abs(a.height - b.height);
 }
 
+bool measuredFromWindow(const FileManagerView& view, const DesktopWindow& window) {
+    return view.coordinates == Coordinates::window || window.windowRelativeExtents;
+}
+
 // Some file managers measure their window with the decoration, others without, and window-relative
 // extents only say the size.
 double geometryDistance(const FileManagerView& view, const DesktopWindow& window) {
     if (!view.frame || !view.frame->isFinite()) return unknownDistance;
-    if (view.coordinates == Coordinates::window)
+    if (measuredFromWindow(view, window))
         return std::min(sizeDistance(*view.frame, window.client), sizeDistance(*view.frame, window.frame));
     return std::min(distance(*view.frame, window.client), distance(*view.frame, window.frame));
 }
@@ -78,7 +82,7 @@ SceneWindow sceneWindow(const FileManagerWindow& window, const DesktopWindow& li
     const auto& view = window.view;
     if (!view.exposesItems || !view.viewport || !view.viewport->isFinite()) return scene;
     double dx = 0, dy = 0;
-    if (view.coordinates == Coordinates::window) {
+    if (measuredFromWindow(view, listed)) {
         auto [left, top] = drawnInset(view, listed);
         dx = listed.client.x + left;
         dy = listed.client.y + top;

@@ -1,6 +1,7 @@
 #include "platform/qt/process/LinuxDesktop.h"
 
 #include "app/Settings.h"
+#include "platform/qt/compositor/CompositorWindows.h"
 #include "platform/qt/windows/QtMountDialog.h"
 #include "platform/qt/windows/QtStatusItem.h"
 #include "platform/types/Url.h"
@@ -56,23 +57,8 @@ template <class Port> Port& either(bool first, Port& one, Port& other) {
 
 LinuxDesktop::LinuxDesktop()
     : fileManagers(linux_desktop::FileManagerIntegrations::userPlaces(
-          {QCoreApplication::applicationFilePath().toStdString(), "--install-file-manager-entries"})),
-      fileManagerWindows(linux_desktop::FileManagerBridge::create(
-          qt.main, x11, FinderOverlayController::finderBundleIdentifier)) {
-    if (x11.isConnected()) {
-        qt.overlaySurfaces.stacking = &x11;
-        accessibilityBus =
-            std::make_unique<linux_desktop::AccessibilityBusWatcher>(fileManagerWindows->changeHandler());
-    }
+          {QCoreApplication::applicationFilePath().toStdString(), "--install-file-manager-entries"})) {
 #ifdef LARKSPIRE_HAVE_WAYLAND
-    std::string noDataControl;
-    if (auto followed = wayland::DataControlClipboard::connect(qt.main, log, clipboard, noDataControl)) {
-        shellLog.info("Zwischenablage über die Datensteuerung des Compositors (" + followed->protocolName() +
-                      ")");
-        dataControl = std::move(followed);
-    } else {
-        shellLog.info("Zwischenablage über Qt: " + noDataControl);
-    }
     std::string noLayers;
     if ((layerShell = QtLayerShell::open(log, noLayers))) {
         layerWidgets = std::make_unique<LayerWidgetWindows>(*layerShell);
@@ -85,8 +71,41 @@ LinuxDesktop::LinuxDesktop()
         shellLog.info("Widgets und Auswahlgröße in Qt-Fenstern: " + noLayers);
     }
 #else
-    shellLog.info("Zwischenablage über Qt: ohne Wayland-Datensteuerung gebaut");
     shellLog.info("Widgets und Auswahlgröße in Qt-Fenstern: ohne Wayland-Ebenen gebaut");
+#endif
+    linux_desktop::DesktopWindows* windowList = nullptr;
+    if (x11.isConnected()) {
+        qt.overlaySurfaces.stacking = &x11;
+        windowList = &x11;
+        shellLog.info("Fensterliste: X11");
+    } else if (QGuiApplication::platformName() == "wayland" && !qt.sessionOverlaySurfaces) {
+        // Without layer surfaces the overlay is a Qt window, which on Qt's Wayland platform becomes an
+        // ordinary window that the compositor tiles and focuses.
+        shellLog.info("Keine Fensterliste, kein Auswahl-Schild: auf Qts Wayland-Plattform kann das Schild "
+                      "nicht über anderen Fenstern liegen");
+    } else {
+        auto listed = qt::compositorWindows(log);
+        compositorWindows = std::move(listed.windows);
+        windowList = compositorWindows.get();
+        shellLog.info((windowList ? "Fensterliste: " : "Keine Fensterliste, kein Auswahl-Schild: ") +
+                      listed.description);
+    }
+    fileManagerWindows = linux_desktop::FileManagerBridge::create(
+        qt.main, windowList ? *windowList : x11, FinderOverlayController::finderBundleIdentifier);
+    if (windowList)
+        accessibilityBus =
+            std::make_unique<linux_desktop::AccessibilityBusWatcher>(fileManagerWindows->changeHandler());
+#ifdef LARKSPIRE_HAVE_WAYLAND
+    std::string noDataControl;
+    if (auto followed = wayland::DataControlClipboard::connect(qt.main, log, clipboard, noDataControl)) {
+        shellLog.info("Zwischenablage über die Datensteuerung des Compositors (" + followed->protocolName() +
+                      ")");
+        dataControl = std::move(followed);
+    } else {
+        shellLog.info("Zwischenablage über Qt: " + noDataControl);
+    }
+#else
+    shellLog.info("Zwischenablage über Qt: ohne Wayland-Datensteuerung gebaut");
 #endif
     if (!dataControl) linkShellExtension();
     shares.setMountQuestions(askMountQuestion);  // only for shares the user opened

@@ -91,6 +91,8 @@ class LinuxDesktop {
     // Under X11 the badge reads the file managers' windows from the accessibility bus and places
     // itself by the X11 window list.
     X11Windows x11;
+    // On Wayland without X11 the compositor lists the windows instead.
+    std::unique_ptr<linux_desktop::DesktopWindows> compositorWindows;
     std::shared_ptr<linux_desktop::FileManagerBridge> fileManagerWindows;
     std::unique_ptr<linux_desktop::AccessibilityBusWatcher> accessibilityBus;
     std::shared_ptr<void> cutObservation;

@@ -264,6 +264,36 @@ TEST_F(BadgeOverFileManagerWindows, NautilusRowsAreMovedPastTheBorderInsideItsWi
     }
 }
 
+// Native Wayland programs measure from their own area, wherever the compositor put it, and say the
+// same rows for two windows of one size: each is placed by its window in the compositor's list.
+TEST_F(BadgeOverFileManagerWindows, OnWaylandRowsMeasuredFromTheWindowArePlacedByTheCompositorsWindow) {
+    auto wayland = [](DesktopWindow window) {
+        window.windowRelativeExtents = true;
+        return window;
+    };
+    x11.list = {wayland(listed(21, thunarPid, "Projekt - Thunar", Rect{642, 25, 636, 693})),
+                wayland(listed(20, thunarPid, "Andere - Thunar", Rect{2, 25, 636, 693}))};
+    x11.active = 21;
+    auto projekt = listView(thunarPid, "Projekt - Thunar", Rect{0, 0, 636, 693}, Rect{171, 94, 465, 572},
+                            {"a.pdf", "b.mov"}, {"a.pdf", "b.mov"});
+    projekt.view.active = true;
+    auto andere =
+        listView(thunarPid, "Andere - Thunar", Rect{0, 0, 636, 693}, Rect{171, 94, 465, 572}, {"d.txt"}, {});
+    bridge->setWindows({andere, projekt});
+    start();
+    controller->setCutPaths({folder + "/b.mov"});
+    desktop.advance(0.5);
+
+    auto* view = viewOver(21);
+    ASSERT_NE(view, nullptr);
+    // b.mov is the second row: 94 + 24 from the window's top, 171 from its left.
+    EXPECT_EQ(view->rects, (std::vector<Rect>{Rect{171, 693 - 118 - 24, 465, 24}}));
+    ASSERT_TRUE(view->label);
+    EXPECT_EQ(view->label->text, "Auswahl: 2,2 MB");
+    EXPECT_EQ(view->label->rect.x, 171 + 10);
+    EXPECT_EQ(decorated(), std::vector<std::uint32_t>{21});
+}
+
 // Each case is a window that must stay undecorated although it is active and has a selection.
 struct Undecorated {
     const char* name;
