@@ -25,6 +25,12 @@ void quietOffscreen(QtMsgType type, const QMessageLogContext& context, const QSt
     if (defaultMessageHandler) defaultMessageHandler(type, context, message);
 }
 
+bool onGnomeWayland() {
+    auto desktops = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(':');
+    return desktops.contains("GNOME", Qt::CaseInsensitive) &&
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsEmpty("DISPLAY");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,6 +58,9 @@ int main(int argc, char** argv) {
     if (arguments.task == Task::snapshot) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         defaultMessageHandler = qInstallMessageHandler(quietOffscreen);
+    } else if (onGnomeWayland() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        // GNOME Shell offers no layer surfaces: widgets stay below other windows only as X11 windows.
+        qputenv("QT_QPA_PLATFORM", "xcb");
     }
 
     // Hand over to the running instance, or become it.
