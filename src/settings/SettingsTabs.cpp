@@ -15,6 +15,7 @@ SettingsTabsPorts SettingsTabsPorts::from(const Ports& ports, NotificationCenter
         .application = ports.application,
         .notifications = notifications,
         .workspace = ports.workspace,
+        .programWindows = ports.programWindows,
     };
 }
 

@@ -8,6 +8,7 @@
 #include "platform/FinderExtension.h"
 #include "platform/LoginItem.h"
 #include "platform/MainQueue.h"
+#include "platform/ProgramWindows.h"
 #include "platform/StatusItem.h"
 #include "platform/Workspace.h"
 #include "platform/types/NotificationCenter.h"
@@ -35,6 +36,7 @@ struct SettingsTabsPorts {
     ApplicationControl& application;
     NotificationCenter& notifications;
     Workspace& workspace;
+    ProgramWindows& programWindows;
 
     static SettingsTabsPorts from(const Ports& ports,
                                   NotificationCenter& notifications);  // its share of the application's ports
@@ -90,6 +92,7 @@ class SettingsTabs : public std::enable_shared_from_this<SettingsTabs> {
     TabView finder();
     TabView network();
     TabView scroll();
+    TabGroup excludedPrograms();
     TabView widgets();
     TabView about();
 

@@ -131,6 +131,7 @@ SessionPorts LinuxDesktop::session() {
         .displayLinks = scrolling.frames,
         .mainDisplay = scrolling.screen,
         .gameMode = scrolling.gameMode,
+        .programWindows = programWindows,
         // Desktop widgets
         .hostStatistics = host,
         .temperatureSensors = sensors,
