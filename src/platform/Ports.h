@@ -21,6 +21,7 @@
 #include "platform/MainQueue.h"
 #include "platform/NetworkPathMonitor.h"
 #include "platform/OverlaySurfaces.h"
+#include "platform/ProgramWindows.h"
 #include "platform/RunningApplications.h"
 #include "platform/Screens.h"
 #include "platform/ScrollEventPoster.h"
@@ -82,6 +83,7 @@ struct Ports {
     DisplayLinks& displayLinks;
     MainDisplay& mainDisplay;
     GameModeNotifications& gameMode;
+    ProgramWindows& programWindows;
     // Desktop widgets
     HostStatistics& hostStatistics;
     TemperatureSensors& temperatureSensors;

@@ -1,6 +1,7 @@
 #include "scroll/SmoothScroller.h"
 
 #include "platform/Ports.h"
+#include "scroll/ExcludedPrograms.h"
 #include "scroll/ScrollSettings.h"
 
 #include <string>
@@ -19,6 +20,7 @@ SmoothScrollerPorts SmoothScrollerPorts::from(const Ports& ports) {
         .displayLinks = ports.displayLinks,
         .mainDisplay = ports.mainDisplay,
         .gameMode = ports.gameMode,
+        .programWindows = ports.programWindows,
     };
 }
 
@@ -53,6 +55,7 @@ void SmoothScroller::registerForGameMode() {
 }
 
 void SmoothScroller::update() {
+    excluded = ExcludedPrograms::read(ports.defaults);
     if (ports.defaults.boolForKey(Settings::smoothScrollKey)) {
         start();
     } else {
@@ -109,8 +112,28 @@ TapDecision SmoothScroller::handle(TapEventType type, const WheelEvent& event) {
     auto taken =
         classifyWheel(event.verticalDelta, event.horizontalDelta, (event.flags & WheelEvent::shiftMask) != 0);
     if (!taken) return TapDecision::pass;
+    if (overExcludedProgram()) {
+        // The program takes the wheel itself; an animation begun elsewhere must not scroll it on.
+        if (scrollEngine.state().animation) scrollEngine.finishAnimation(true);
+        return TapDecision::pass;
+    }
     scrollEngine.tick(ports.clock.uptime(), taken->direction, taken->horizontal, taken->sign);
     return TapDecision::swallow;
+}
+
+// Asked only for a tick that would be taken and only while the list has entries, so scrolling
+// without exclusions never waits for the window system.
+bool SmoothScroller::overExcludedProgram() {
+    if (excluded.empty()) return false;
+    auto program = ports.programWindows.programUnderPointer();
+    if (!program) {
+        if (!toldPointerUnknown)
+            log.info("Programm unter dem Mauszeiger unbekannt – die Ausnahmen vom flüssigen Scrollen gelten "
+                     "hier nicht");
+        toldPointerUnknown = true;
+        return false;
+    }
+    return !program->empty() && ExcludedPrograms::contains(excluded, *program);
 }
 
 void SmoothScroller::readGameMode() {

@@ -8,6 +8,7 @@
 #include "platform/Log.h"
 #include "platform/MainDisplay.h"
 #include "platform/MainQueue.h"
+#include "platform/ProgramWindows.h"
 #include "platform/ScrollEventPoster.h"
 #include "platform/WheelEventTap.h"
 #include "platform/types/PermissionWait.h"
@@ -15,6 +16,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace larkspire {
 
@@ -32,12 +35,13 @@ struct SmoothScrollerPorts {
     DisplayLinks& displayLinks;
     MainDisplay& mainDisplay;
     GameModeNotifications& gameMode;
+    ProgramWindows& programWindows;
 
     static SmoothScrollerPorts from(const Ports& ports);  // its share of the application's ports
 };
 
 // Takes the wheel events of ordinary mice and replaces each tick by a smooth animation, paused
-// while the system's game mode is on.
+// while the system's game mode is on and left out over the programs the user excluded.
 class SmoothScroller : public std::enable_shared_from_this<SmoothScroller>, private ScrollEngineHost {
   public:
     static constexpr std::int64_t ownEventMarker = 0x4C4B5343;
@@ -49,7 +53,7 @@ class SmoothScroller : public std::enable_shared_from_this<SmoothScroller>, priv
     static std::shared_ptr<SmoothScroller> create(SmoothScrollerPorts ports);
     ~SmoothScroller() override;
 
-    void update();  // starts or stops by the "smoothScroll" setting
+    void update();  // starts or stops by the "smoothScroll" setting; reads the excluded programs again
     void start();
     void stop();
     TapDecision handle(TapEventType type, const WheelEvent& event);
@@ -58,11 +62,13 @@ class SmoothScroller : public std::enable_shared_from_this<SmoothScroller>, priv
     bool gameModeActive() const { return gameModeIsActive; }
     bool isOn() const { return tap != nullptr; }
     bool isWaitingForPermission() const { return permissionTimer.isWaiting(); }
+    const std::vector<std::string>& excludedPrograms() const { return excluded; }
     const ScrollEngine& engine() const { return scrollEngine; }
 
   private:
     explicit SmoothScroller(SmoothScrollerPorts ports);
     void registerForGameMode();
+    bool overExcludedProgram();
 
     // The engine's surroundings.
     double displayPixels(bool horizontal) override;
@@ -82,6 +88,8 @@ class SmoothScroller : public std::enable_shared_from_this<SmoothScroller>, priv
     std::int32_t gameModeToken = 0;
     bool gameModeRegistered = false;
     bool gameModeIsActive = false;
+    std::vector<std::string> excluded;
+    bool toldPointerUnknown = false;
 };
 
 }  // namespace larkspire

@@ -16,6 +16,7 @@ SettingsTabsPorts SettingsTabsPorts::from(const Ports& ports, NotificationCenter
         .notifications = notifications,
         .workspace = ports.workspace,
         .wording = ports.wording,
+        .programWindows = ports.programWindows,
     };
 }
 

@@ -8,6 +8,7 @@
 #include "platform/FinderExtension.h"
 #include "platform/LoginItem.h"
 #include "platform/MainQueue.h"
+#include "platform/ProgramWindows.h"
 #include "platform/StatusItem.h"
 #include "platform/Wording.h"
 #include "platform/Workspace.h"
@@ -37,6 +38,7 @@ struct SettingsTabsPorts {
     NotificationCenter& notifications;
     Workspace& workspace;
     const Wording& wording;
+    ProgramWindows& programWindows;
 
     static SettingsTabsPorts from(const Ports& ports,
                                   NotificationCenter& notifications);  // its share of the application's ports
@@ -92,6 +94,7 @@ class SettingsTabs : public std::enable_shared_from_this<SettingsTabs> {
     TabView finder();
     TabView network();
     TabView scroll();
+    TabGroup excludedPrograms();
     TabView widgets();
     TabView about();
 

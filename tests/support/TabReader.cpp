@@ -33,6 +33,9 @@ void TabReader::collect(const TabElements& elements) {
             statusRows.push_back(status);
         } else if (auto* field = std::get_if<TabTextField>(&content)) {
             fields.push_back(field);
+        } else if (auto* menu = std::get_if<TabMenuButton>(&content)) {
+            texts.push_back(menu->title);
+            menuButtons.push_back(menu);
         }
     }
 }
@@ -56,6 +59,12 @@ const TabButton* TabReader::buttonTitled(const std::string& title) const {
 const TabStatusRow* TabReader::statusRow(const std::string& text) const {
     for (auto* row : statusRows)
         if (row->text == text) return row;
+    return nullptr;
+}
+
+const TabMenuButton* TabReader::menuButtonTitled(const std::string& title) const {
+    for (auto* menu : menuButtons)
+        if (menu->title == title) return menu;
     return nullptr;
 }
 

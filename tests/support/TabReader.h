@@ -21,6 +21,7 @@ class TabReader {
     const TabButton* buttonTitled(const std::string& title) const;
     const TabStatusRow* statusRow(const std::string& text) const;
     const TabTextField* textField() const;
+    const TabMenuButton* menuButtonTitled(const std::string& title) const;
 
   private:
     void collect(const TabElements& elements);
@@ -31,6 +32,7 @@ class TabReader {
     std::vector<const TabButton*> buttons;
     std::vector<const TabStatusRow*> statusRows;
     std::vector<const TabTextField*> fields;
+    std::vector<const TabMenuButton*> menuButtons;
 };
 
 }  // namespace larkspire::testing

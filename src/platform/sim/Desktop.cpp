@@ -66,6 +66,7 @@ Ports Desktop::ports() {
         .displayLinks = displayLinks,
         .mainDisplay = display,
         .gameMode = gameMode,
+        .programWindows = programWindows,
         // Desktop widgets
         .hostStatistics = host,
         .temperatureSensors = sensors,

@@ -14,6 +14,7 @@
 #include "platform/sim/SimHost.h"
 #include "platform/sim/SimMainLoop.h"
 #include "platform/sim/SimNetwork.h"
+#include "platform/sim/SimProgramWindows.h"
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimWheelInput.h"
@@ -56,6 +57,7 @@ class Desktop {
     SimDisplayLinks displayLinks{loop};
     SimMainDisplay display;
     SimGameMode gameMode{loop};
+    SimProgramWindows programWindows;
     SimClipboard clipboard{loop};
     SimEventTaps eventTaps;
     SimApplications applications;

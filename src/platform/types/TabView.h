@@ -67,6 +67,15 @@ struct TabButton {
     std::string help;   // tooltip
 };
 
+// A button that opens a menu of choices, read afresh each time it opens; choosing one calls `choose`
+// with it. With nothing to choose the menu shows `emptyText`, which cannot be chosen.
+struct TabMenuButton {
+    std::string title;
+    std::function<std::vector<std::string>()> choices;
+    std::function<void(const std::string&)> choose;
+    std::string emptyText;
+};
+
 // A dot, green while `flag` is set and orange otherwise, then the text; the button shows only while
 // the flag is not set and both a title and an action are given.
 struct TabStatusRow {
@@ -98,8 +107,9 @@ struct TabDivider {};
 struct TabSpacer {};
 
 struct TabElement {
-    using Content = std::variant<TabGroup, TabRow, TabColumn, TabText, TabHint, TabSwitch, TabButton,
-                                 TabStatusRow, TabTextField, TabImage, TabDot, TabDivider, TabSpacer>;
+    using Content =
+        std::variant<TabGroup, TabRow, TabColumn, TabText, TabHint, TabSwitch, TabButton, TabStatusRow,
+                     TabTextField, TabImage, TabDot, TabDivider, TabSpacer, TabMenuButton>;
     template <class T>
     TabElement(T element, bool visible = true) : content(std::move(element)), visible(visible) {}
 

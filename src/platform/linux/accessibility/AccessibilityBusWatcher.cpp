@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -96,6 +97,15 @@ double readTime(const Application& application) {
     return std::max({due, application.readAt + quietAfterEvent, application.retryAt});
 }
 
+// libatspi talks to a program on a connection of its own where the program offers one, and hands that
+// connection to the default main context: the program's main thread would then take part in every
+// answer this thread waits for. It is moved to the watcher's context (a no-op once it is there).
+void answerHere(const LiveAccessibleObject& object, GMainContext* context) {
+    auto* app = reinterpret_cast<AtspiObject*>(object.handle())->app;
+    if (app && app->bus && app->bus != atspi_get_a11y_bus())
+        atspi_dbus_connection_setup_with_g_main(app->bus, context);
+}
+
 std::string pathOf(const LiveAccessibleObject& object) {
     auto* path = reinterpret_cast<AtspiObject*>(object.handle())->path;
     return path ? path : "";
@@ -118,6 +128,9 @@ struct AccessibilityBusWatcher::State {
     AtspiEventListener* listener = nullptr;
     bool listening = false;
     std::map<std::string, Application> applications;  // by bus name
+    // Programs on the bus that named themselves and are no file manager: not asked again while they
+    // stay, since each question wakes the program that answers it (Larkspire's own windows among them).
+    std::set<std::string> others;
     std::vector<FileManagerWindow> reported;
     double lastScan = -1e9;
     double lastRecheck = -1e9;
@@ -238,6 +251,7 @@ void AccessibilityBusWatcher::State::step() {
     if (!wanted) {
         if (listening) listen(false);
         applications.clear();
+        others.clear();
         lastScan = lastRecheck = -1e9;
         if (!reported.empty()) {
             reported.clear();
@@ -261,6 +275,8 @@ void AccessibilityBusWatcher::State::step() {
         recheck();
     }
     readDirty(time);
+    // A program's own connection opens after the first question to it, its answer on the way.
+    for (const auto& [name, application] : applications) answerHere(*application.root, context);
     report();
 }
 
@@ -295,14 +311,21 @@ void AccessibilityBusWatcher::State::scanApplications() {
     LiveAccessibleObject::startPass();
     std::map<std::string, std::shared_ptr<LiveAccessibleObject>> present;
     for (auto& root : accessibleApplications()) {
+        answerHere(*root, context);
         auto* object = reinterpret_cast<AtspiObject*>(root->handle());
         if (object->app && object->app->bus_name) present.emplace(object->app->bus_name, std::move(root));
     }
     std::vector<std::pair<std::string, Application>> arrived;
+    std::erase_if(others, [&](const std::string& busName) { return !present.count(busName); });
     for (auto& [busName, root] : present) {
-        if (applications.count(busName)) continue;
-        auto kind = fileManagerKind(root->name());
-        if (!kind) continue;
+        if (applications.count(busName) || others.count(busName)) continue;
+        auto name = root->name();
+        auto kind = fileManagerKind(name);
+        if (!kind) {
+            // A program still starting may not have named itself yet.
+            if (!name.empty()) others.insert(busName);
+            continue;
+        }
         Application application;
         application.kind = *kind;
         application.processIdentifier = root->processIdentifier();

@@ -34,6 +34,8 @@ class DesktopWindows {
     virtual std::vector<DesktopWindow> windows() = 0;         // front to back; empty without a window system
     virtual std::optional<std::uint32_t> activeWindow() = 0;  // the window with the keyboard focus
     virtual double primaryScreenHeight() const = 0;           // 0 when there is no screen
+    // Grows whenever the list or the active window may have changed; nothing when it cannot tell.
+    virtual std::optional<std::uint64_t> changes() { return std::nullopt; }
     // Calls `handler` on the main thread whenever another window becomes the active one, for as long
     // as the returned token is held.
     virtual std::shared_ptr<void> observeActivations(std::function<void()> handler) = 0;

@@ -67,6 +67,7 @@ FileManagerBridge::FileManagerBridge(MainQueue& main, DesktopWindows& desktop, s
 void FileManagerBridge::start() {
     desktopActivations = desktop.observeActivations(weakly(weak_from_this(), [](FileManagerBridge& self) {
         self.current.reset();
+        self.previous.reset();
         self.activations.notify();
     }));
 }
@@ -75,6 +76,7 @@ void FileManagerBridge::setWindows(std::vector<FileManagerWindow> windows) {
     auto before = fileManagerProcesses();
     latest = std::move(windows);
     current.reset();
+    previous.reset();
     // A file manager that starts or ends can change which application is in front.
     if (fileManagerProcesses() != before) activations.notify();
 }
@@ -92,11 +94,16 @@ void FileManagerBridge::followWanted(std::function<bool()> isWanted, std::functi
 }
 
 std::shared_ptr<const FileManagerScene> FileManagerBridge::scene() const {
-    if (!current) {
-        current = std::make_shared<const FileManagerScene>(
-            FileManagerScene::match(latest, desktop.windows(), desktop.activeWindow()));
-        main.post(weakly(weak_from_this(), [](const FileManagerBridge& self) { self.current.reset(); }));
-    }
+    if (current) return current;
+    auto changes = desktop.changes();
+    // Nothing was asked of the window system since, so nothing can have changed within this turn either.
+    if (previous && changes && *changes == previousChanges) return previous;
+    // Counted before the list is read: a change during the read is seen next time.
+    previousChanges = changes.value_or(0);
+    current = std::make_shared<const FileManagerScene>(
+        FileManagerScene::match(latest, desktop.windows(), desktop.activeWindow()));
+    previous = current;
+    main.post(weakly(weak_from_this(), [](const FileManagerBridge& self) { self.current.reset(); }));
     return current;
 }
 

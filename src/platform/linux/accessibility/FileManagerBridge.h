@@ -63,7 +63,8 @@ class FileManagerBridge : public UIElements,
   private:
     FileManagerBridge(MainQueue& main, DesktopWindows& desktop, std::string bundleIdentifier);
     void start();
-    // The window list is read once per turn of the main loop, so one pass of the badge sees one state.
+    // The window list is read at most once per turn of the main loop, so one pass of the badge sees one
+    // state, and not at all while it reports no change.
     std::shared_ptr<const FileManagerScene> scene() const;
     std::set<std::int32_t> fileManagerProcesses() const;
     std::optional<std::int32_t> activeProcess(const FileManagerScene& scene) const;
@@ -73,6 +74,9 @@ class FileManagerBridge : public UIElements,
     std::string bundleIdentifier;
     std::vector<FileManagerWindow> latest;
     mutable std::shared_ptr<const FileManagerScene> current;
+    // The scene of an earlier turn, kept while the window list reports no change since.
+    mutable std::shared_ptr<const FileManagerScene> previous;
+    mutable std::uint64_t previousChanges = 0;
     Signal activations;
     std::shared_ptr<void> desktopActivations;
     std::function<bool()> wanted;

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -249,6 +250,27 @@ QWidget* TabRenderer::build(const TabElement& element, QWidget* parent) {
                         element->action();
                 });
                 widget = button;
+            } else if constexpr (std::is_same_v<T, TabMenuButton>) {
+                auto* button = new QPushButton(parent);
+                auto* menu = new QMenu(button);
+                // The choices are read as the menu opens, so it lists what runs now.
+                connect(menu, &QMenu::aboutToShow, this, [this, index, menu] {
+                    menu->clear();
+                    auto* element = as<TabMenuButton>(elementAt(index));
+                    if (!element) return;
+                    auto choices = element->choices ? element->choices() : std::vector<std::string>{};
+                    if (choices.empty()) menu->addAction(text(element->emptyText))->setEnabled(false);
+                    for (const auto& choice : choices) {
+                        connect(menu->addAction(title(choice)), &QAction::triggered, this,
+                                [this, index, choice] {
+                                    if (auto* chosen = as<TabMenuButton>(elementAt(index));
+                                        chosen && chosen->choose)
+                                        chosen->choose(choice);
+                                });
+                    }
+                });
+                button->setMenu(menu);
+                widget = button;
             } else if constexpr (std::is_same_v<T, TabStatusRow>) {
                 widget = new QWidget(parent);
                 auto* row = new QHBoxLayout(widget);
@@ -368,6 +390,10 @@ void TabRenderer::apply(Node& node, const TabElement& element) {
                     int least = button->sizeHint().height() * 2;
                     button->setFixedWidth(std::min(button->sizeHint().width(), std::max(natural, least)));
                 }
+            } else if constexpr (std::is_same_v<T, TabMenuButton>) {
+                auto* button = static_cast<QPushButton*>(widget);
+                button->setText(title(content.title));
+                button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
             } else if constexpr (std::is_same_v<T, TabStatusRow>) {
                 auto* dot = qobject_cast<QLabel*>(widget->property("dot").value<QObject*>());
                 if (dot)

@@ -207,6 +207,7 @@ SessionPorts LinuxDesktop::session() {
         .displayLinks = scrolling.frames,
         .mainDisplay = scrolling.screen,
         .gameMode = scrolling.gameMode,
+        .programWindows = programWindows,
         // Desktop widgets
         .hostStatistics = host,
         .temperatureSensors = sensors,

@@ -25,6 +25,7 @@
 #include "platform/qt/words/SessionWording.h"
 #include "platform/qt/x11/QtClipboard.h"
 #include "platform/qt/x11/X11HeldModifiers.h"
+#include "platform/qt/x11/X11ProgramWindows.h"
 #include "platform/qt/x11/X11Windows.h"
 
 #include <QElapsedTimer>
@@ -66,6 +67,8 @@ class LinuxDesktop {
     QtDesktop qt{defaults};
     // Ctrl, Alt and Super for the wheel, told by the X11 server; before the input that asks it.
     X11HeldModifiers heldModifiers;
+    // The program under the pointer, for the programs the wheel is left alone in.
+    X11ProgramWindows programWindows;
     linux_desktop::ScrollingDevices scrolling{qt.main};
     linux_desktop::SessionBusNotifications sessionBus;
     linux_desktop::FileManagerIntegrations fileManagers;

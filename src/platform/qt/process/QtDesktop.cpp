@@ -39,6 +39,7 @@ Ports QtDesktop::ports(const SessionPorts& session) {
         .displayLinks = session.displayLinks,
         .mainDisplay = session.mainDisplay,
         .gameMode = session.gameMode,
+        .programWindows = session.programWindows,
         // Desktop widgets
         .hostStatistics = session.hostStatistics,
         .temperatureSensors = session.temperatureSensors,
@@ -78,6 +79,7 @@ SessionPorts SessionPorts::from(const Ports& ports) {
         .displayLinks = ports.displayLinks,
         .mainDisplay = ports.mainDisplay,
         .gameMode = ports.gameMode,
+        .programWindows = ports.programWindows,
         // Desktop widgets
         .hostStatistics = ports.hostStatistics,
         .temperatureSensors = ports.temperatureSensors,

@@ -41,6 +41,7 @@ struct SessionPorts {
     DisplayLinks& displayLinks;
     MainDisplay& mainDisplay;
     GameModeNotifications& gameMode;
+    ProgramWindows& programWindows;
     // Desktop widgets
     HostStatistics& hostStatistics;
     TemperatureSensors& temperatureSensors;

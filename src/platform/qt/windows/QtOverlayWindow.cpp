@@ -112,7 +112,13 @@ void QtOverlayWindow::paintEvent(QPaintEvent*) {
 }
 
 OverlayColors QtOverlaySurfaces::colors() const {
-    return overlayColors(QApplication::palette());
+    // Asked on every pass of the badge; the palette changes only with the desktop's appearance.
+    auto palette = QApplication::palette();
+    if (!known || palette.cacheKey() != knownPalette) {
+        known = overlayColors(palette);
+        knownPalette = palette.cacheKey();
+    }
+    return *known;
 }
 
 }  // namespace larkspire::qt

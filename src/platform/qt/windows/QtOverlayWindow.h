@@ -4,6 +4,7 @@
 
 #include <QRegion>
 #include <QWidget>
+#include <optional>
 
 namespace larkspire::qt {
 
@@ -49,6 +50,10 @@ class QtOverlaySurfaces : public OverlaySurfaces {
     OverlayColors colors() const override;
 
     OverlayStacking* stacking = nullptr;  // for the windows made from now on; outlives them
+
+  private:
+    mutable std::optional<OverlayColors> known;
+    mutable qint64 knownPalette = 0;
 };
 
 // The appearance's colours for overlays, from a palette: light or dark alike.

@@ -595,5 +595,29 @@
         <source></source>
         <translation>Cancel</translation>
     </message>
+    <message id="Ausnahmen">
+        <source></source>
+        <translation>Exceptions</translation>
+    </message>
+    <message id="Noch keine Programme ausgenommen.">
+        <source></source>
+        <translation>No programs excepted yet.</translation>
+    </message>
+    <message id="Wieder flüssig scrollen">
+        <source></source>
+        <translation>Scroll smoothly again</translation>
+    </message>
+    <message id="Programm hinzufügen…">
+        <source></source>
+        <translation>Add Program…</translation>
+    </message>
+    <message id="Kein weiteres Programm mit Fenster">
+        <source></source>
+        <translation>No other program with a window</translation>
+    </message>
+    <message id="Über den Fenstern dieser Programme bleibt das Mausrad unverändert – etwa für Spiele, CAD oder Browser, die selbst weich scrollen.">
+        <source></source>
+        <translation>Over the windows of these programs the mouse wheel stays unchanged – for games, CAD or browsers that scroll smoothly themselves.</translation>
+    </message>
 </context>
 </TS>

@@ -5,12 +5,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
-#include <poll.h>
-#include <string_view>
 
 #ifdef LARKSPIRE_HAVE_XCB
-#include <xcb/xcb.h>
-#include <xcb/xcbext.h>  // waiting for one reply without blocking
+#include "platform/qt/x11/X11Connection.h"
 #endif
 
 namespace larkspire::qt {
@@ -18,11 +15,6 @@ namespace larkspire::qt {
 #ifdef LARKSPIRE_HAVE_XCB
 
 namespace {
-
-template <class T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
-template <class T> Reply<T> owned(T* reply) {
-    return Reply<T>(reply, &std::free);
-}
 
 // A server that takes longer is stuck or grabbed; the mice must not wait for it.
 constexpr std::chrono::milliseconds answerTime{100};
@@ -33,12 +25,6 @@ bool isAlt(xcb_keysym_t symbol) {
 
 bool isSuper(xcb_keysym_t symbol) {
     return symbol == 0xffeb || symbol == 0xffec || symbol == 0xffed || symbol == 0xffee;  // Super, Hyper
-}
-
-bool isWaylandSession() {
-    const char* display = std::getenv("WAYLAND_DISPLAY");
-    const char* type = std::getenv("XDG_SESSION_TYPE");
-    return (display && *display) || (type && std::string_view(type) == "wayland");
 }
 
 }  // namespace
@@ -75,26 +61,8 @@ struct X11HeldModifiers::State {
 
     bool usable() const { return connection && !xcb_connection_has_error(connection); }
 
-    // The answer to one request, or nothing when it does not come in time.
     template <class T> Reply<T> answer(unsigned int sequence) {
-        auto deadline = std::chrono::steady_clock::now() + answerTime;
-        xcb_flush(connection);
-        while (true) {
-            void* reply = nullptr;
-            xcb_generic_error_t* error = nullptr;
-            if (xcb_poll_for_reply(connection, sequence, &reply, &error)) {
-                std::free(error);
-                return owned(static_cast<T*>(reply));
-            }
-            auto left =
-                std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                xcb_discard_reply(connection, sequence);
-                return owned<T>(nullptr);
-            }
-            pollfd readable{xcb_get_file_descriptor(connection), POLLIN, 0};
-            ::poll(&readable, 1, static_cast<int>(left.count()));
-        }
+        return answerWithin<T>(connection, sequence, answerTime);
     }
 
     void readKeyboardMap() {
@@ -141,7 +109,7 @@ struct X11HeldModifiers::State {
 };
 
 X11HeldModifiers::X11HeldModifiers() : state(std::make_unique<State>()) {
-    if (!isWaylandSession()) state->connect(nullptr);
+    if (!inWaylandSession()) state->connect(nullptr);
 }
 
 X11HeldModifiers::X11HeldModifiers(const std::string& display) : state(std::make_unique<State>()) {

@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <optional>
+#include <set>
 #include <string>
 
 #ifdef LARKSPIRE_HAVE_XCB
@@ -71,12 +74,61 @@ struct X11Windows::State {
     std::unique_ptr<QSocketNotifier> notifier;
     Signal activations;
 
+    // What was read, and the count of changes the server had reported when it was read.
+    std::uint64_t changes = 1;
+    std::uint64_t activeChanges = 0;
+    std::optional<std::vector<DesktopWindow>> listed;
+    std::uint64_t listedAt = 0;
+    std::optional<std::optional<std::uint32_t>> active;
+    std::set<xcb_window_t> followed;  // clients whose own changes the server reports to us
+    struct Stacked {
+        std::uint32_t client = 0;
+        std::uint64_t at = 0;
+    };
+    std::map<xcb_window_t, Stacked> stacked;  // overlays and where they were last put
+    int reads = 0;
+    int restackings = 0;
+
     ~State() {
         notifier.reset();
         if (connection) xcb_disconnect(connection);
     }
 
     bool usable() const { return connection && !xcb_connection_has_error(connection); }
+
+    bool connect(const char* display) {
+        int number = 0;
+        auto* candidate = xcb_connect(display, &number);
+        if (!candidate || xcb_connection_has_error(candidate)) {
+            if (candidate) xcb_disconnect(candidate);
+            return false;
+        }
+        auto roots = xcb_setup_roots_iterator(xcb_get_setup(candidate));
+        for (int i = 0; i < number && roots.rem > 0; ++i) xcb_screen_next(&roots);
+        if (roots.rem <= 0 || !roots.data) {
+            xcb_disconnect(candidate);
+            return false;
+        }
+        connection = candidate;
+        root = roots.data->root;
+        screenNumber = number;
+        internAtoms();
+        // The root tells of its list properties and of every top-level window (frames) that moves,
+        // is stacked, mapped or goes.
+        std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(connection, root, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(connection);
+        notifier =
+            std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection), QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(), [this] {
+            if (!usable()) {
+                notifier->setEnabled(false);
+                return;
+            }
+            if (takeEvents(true)) activations.notify();
+        });
+        return true;
+    }
 
     void internAtoms() {
         auto compositorSelection = "_NET_WM_CM_S" + std::to_string(screenNumber);
@@ -110,15 +162,59 @@ struct X11Windows::State {
         }
     }
 
+    // The properties of a client that the list shows.
+    bool listsProperty(xcb_atom_t atom) const {
+        return atom == atoms.pid || atom == atoms.name || atom == XCB_ATOM_WM_NAME || atom == atoms.state ||
+               atom == atoms.desktop || atom == atoms.frameExtents || atom == atoms.type;
+    }
+
+    void changed() {
+        ++changes;
+        listed.reset();
+    }
+
     // Takes the events xcb has already read; true when the active window changed among them.
     bool takeEvents(bool fromSocket) {
         bool activated = false;
         while (auto* event =
                    fromSocket ? xcb_poll_for_event(connection) : xcb_poll_for_queued_event(connection)) {
             // Errors for windows that vanished between two reads land here too and mean nothing.
-            if ((event->response_type & 0x7F) == XCB_PROPERTY_NOTIFY &&
-                reinterpret_cast<xcb_property_notify_event_t*>(event)->atom == atoms.active)
-                activated = true;
+            switch (event->response_type & 0x7F) {
+            case XCB_PROPERTY_NOTIFY: {
+                auto* e = reinterpret_cast<xcb_property_notify_event_t*>(event);
+                if (e->window == root && e->atom == atoms.active) {
+                    active.reset();
+                    ++activeChanges;
+                    activated = true;
+                } else if (e->window == root ? e->atom == atoms.stacking || e->atom == atoms.currentDesktop
+                                             : listsProperty(e->atom)) {
+                    changed();
+                }
+                break;
+            }
+            // Windows the window manager leaves alone (menus, tooltips, these overlays) are in no list.
+            case XCB_CONFIGURE_NOTIFY:
+                if (!reinterpret_cast<xcb_configure_notify_event_t*>(event)->override_redirect) changed();
+                break;
+            case XCB_MAP_NOTIFY: {
+                auto* e = reinterpret_cast<xcb_map_notify_event_t*>(event);
+                stacked.erase(e->window);  // shown again: on top, wherever it was put before
+                if (!e->override_redirect) changed();
+                break;
+            }
+            case XCB_CREATE_NOTIFY:
+                if (!reinterpret_cast<xcb_create_notify_event_t*>(event)->override_redirect) changed();
+                break;
+            case XCB_UNMAP_NOTIFY:
+            case XCB_DESTROY_NOTIFY:
+            case XCB_REPARENT_NOTIFY:
+            case XCB_GRAVITY_NOTIFY:
+            case XCB_CIRCULATE_NOTIFY:
+                changed();
+                break;
+            default:
+                break;
+            }
             std::free(event);
         }
         return activated;
@@ -128,40 +224,27 @@ struct X11Windows::State {
     void takeQueuedLater() {
         if (takeEvents(false)) QTimer::singleShot(0, notifier.get(), [this] { activations.notify(); });
     }
+
+    // From now on the server tells when these clients change what the list shows of them.
+    void follow(const std::vector<std::uint32_t>& clients) {
+        std::set<xcb_window_t> now(clients.begin(), clients.end());
+        std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        for (auto client : now)
+            if (!followed.contains(client))
+                xcb_change_window_attributes(connection, client, XCB_CW_EVENT_MASK, &mask);
+        followed = std::move(now);
+    }
+
+    std::vector<DesktopWindow> read();
 };
 
 X11Windows::X11Windows() : state(std::make_unique<State>()) {
     if (QGuiApplication::platformName() != "xcb") return;
-    int screenNumber = 0;
-    auto* connection = xcb_connect(nullptr, &screenNumber);
-    if (!connection || xcb_connection_has_error(connection)) {
-        if (connection) xcb_disconnect(connection);
-        return;
-    }
-    state->connection = connection;
-    auto roots = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int i = 0; i < screenNumber && roots.rem > 0; ++i) xcb_screen_next(&roots);
-    if (roots.rem <= 0 || !roots.data) {
-        xcb_disconnect(connection);
-        state->connection = nullptr;
-        return;
-    }
-    state->root = roots.data->root;
-    state->screenNumber = screenNumber;
-    state->internAtoms();
-    std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(connection, state->root, XCB_CW_EVENT_MASK, &mask);
-    xcb_flush(connection);
-    state->notifier =
-        std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection), QSocketNotifier::Read);
-    auto* raw = state.get();
-    QObject::connect(raw->notifier.get(), &QSocketNotifier::activated, raw->notifier.get(), [raw] {
-        if (!raw->usable()) {
-            raw->notifier->setEnabled(false);
-            return;
-        }
-        if (raw->takeEvents(true)) raw->activations.notify();
-    });
+    state->connect(nullptr);
+}
+
+X11Windows::X11Windows(const std::string& display) : state(std::make_unique<State>()) {
+    state->connect(display.c_str());
 }
 
 X11Windows::~X11Windows() = default;
@@ -172,16 +255,28 @@ bool X11Windows::isConnected() const {
 
 std::vector<DesktopWindow> X11Windows::windows() {
     if (!state->usable()) return {};
-    auto* c = state->connection;
-    const auto& atoms = state->atoms;
+    // Events already read along with earlier answers count before the list does.
+    state->takeQueuedLater();
+    if (!state->listed || state->listedAt != state->changes) {
+        state->listedAt = state->changes;
+        state->listed = state->read();
+    }
+    return *state->listed;
+}
+
+std::vector<DesktopWindow> X11Windows::State::read() {
+    ++reads;
+    auto* c = connection;
     auto stackingCookie =
-        xcb_get_property(c, 0, state->root, atoms.stacking, XCB_ATOM_WINDOW, 0, 16 * maximumWindows);
-    auto desktopCookie = xcb_get_property(c, 0, state->root, atoms.currentDesktop, XCB_ATOM_CARDINAL, 0, 1);
+        xcb_get_property(c, 0, root, atoms.stacking, XCB_ATOM_WINDOW, 0, 16 * maximumWindows);
+    auto desktopCookie = xcb_get_property(c, 0, root, atoms.currentDesktop, XCB_ATOM_CARDINAL, 0, 1);
     auto clients = numbers(owned(xcb_get_property_reply(c, stackingCookie, nullptr)).get());
     // Bottom to top: past the bound, the windows in front are the ones kept.
     if (clients.size() > maximumWindows)
         clients.erase(clients.begin(), clients.end() - static_cast<std::ptrdiff_t>(maximumWindows));
     auto currentDesktop = number(owned(xcb_get_property_reply(c, desktopCookie, nullptr)).get());
+    // Before their properties are asked, so no change between the two goes unreported.
+    follow(clients);
 
     // Every question about every window goes out before the first answer is awaited.
     struct Questions {
@@ -198,7 +293,7 @@ std::vector<DesktopWindow> X11Windows::windows() {
         };
         questions.push_back(Questions{
             .geometry = xcb_get_geometry(c, client),
-            .origin = xcb_translate_coordinates(c, client, state->root, 0, 0),
+            .origin = xcb_translate_coordinates(c, client, root, 0, 0),
             .attributes = xcb_get_window_attributes(c, client),
             .pid = property(atoms.pid, XCB_ATOM_CARDINAL, 1),
             .name = property(atoms.name, atoms.utf8, 256),
@@ -252,22 +347,32 @@ std::vector<DesktopWindow> X11Windows::windows() {
         listed.push_back(std::move(window));
     }
     std::reverse(listed.begin(), listed.end());  // the window manager lists bottom to top
-    state->takeQueuedLater();
+    takeQueuedLater();
     return listed;
 }
 
 std::optional<std::uint32_t> X11Windows::activeWindow() {
     if (!state->usable()) return std::nullopt;
-    auto* c = state->connection;
-    auto cookie = xcb_get_property(c, 0, state->root, state->atoms.active, XCB_ATOM_WINDOW, 0, 1);
-    auto active = number(owned(xcb_get_property_reply(c, cookie, nullptr)).get());
     state->takeQueuedLater();
-    if (!active || *active == XCB_WINDOW_NONE) return std::nullopt;
-    return active;
+    if (!state->active) {
+        auto* c = state->connection;
+        auto cookie = xcb_get_property(c, 0, state->root, state->atoms.active, XCB_ATOM_WINDOW, 0, 1);
+        // Known from here on: a change after the request is reported after its answer.
+        state->active.emplace();
+        auto active = number(owned(xcb_get_property_reply(c, cookie, nullptr)).get());
+        if (active && *active != XCB_WINDOW_NONE) *state->active = active;
+        state->takeQueuedLater();
+    }
+    return *state->active;
 }
 
 bool X11Windows::stackAbove(std::uint32_t window, std::uint32_t client) {
     if (!state->usable()) return false;
+    state->takeQueuedLater();
+    // Nothing was raised, lowered, mapped or moved since it was put there: it is still there.
+    auto known = state->stacked.find(window);
+    if (known != state->stacked.end() && known->second.client == client && known->second.at == state->changes)
+        return true;
     auto* c = state->connection;
     // The client sits inside the window manager's frame, a child of the root.
     xcb_window_t frame = client;
@@ -286,7 +391,9 @@ bool X11Windows::stackAbove(std::uint32_t window, std::uint32_t client) {
     std::uint32_t values[] = {frame, XCB_STACK_MODE_ABOVE};
     xcb_configure_window(c, window, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
     xcb_flush(c);
+    ++state->restackings;
     state->takeQueuedLater();
+    state->stacked[window] = State::Stacked{.client = client, .at = state->changes};
     return true;
 }
 
@@ -303,11 +410,26 @@ std::shared_ptr<void> X11Windows::observeActivations(std::function<void()> handl
     return state->activations.observe(std::move(handler));
 }
 
+std::optional<std::uint64_t> X11Windows::changes() {
+    if (!state->usable()) return std::nullopt;
+    state->takeQueuedLater();
+    return state->changes + state->activeChanges;
+}
+
+int X11Windows::listReads() const {
+    return state->reads;
+}
+
+int X11Windows::restacks() const {
+    return state->restackings;
+}
+
 #else
 
 struct X11Windows::State {};
 
 X11Windows::X11Windows() : state(std::make_unique<State>()) {}
+X11Windows::X11Windows(const std::string&) : state(std::make_unique<State>()) {}
 X11Windows::~X11Windows() = default;
 bool X11Windows::isConnected() const {
     return false;
@@ -326,6 +448,15 @@ bool X11Windows::isCompositing() {
 }
 std::shared_ptr<void> X11Windows::observeActivations(std::function<void()>) {
     return nullptr;
+}
+std::optional<std::uint64_t> X11Windows::changes() {
+    return std::nullopt;
+}
+int X11Windows::listReads() const {
+    return 0;
+}
+int X11Windows::restacks() const {
+    return 0;
 }
 
 #endif

@@ -17,9 +17,13 @@ namespace {
 // The window list as an X11 session would give it, set by hand.
 class FakeDesktopWindows : public DesktopWindows {
   public:
-    std::vector<DesktopWindow> windows() override { return list; }
+    std::vector<DesktopWindow> windows() override {
+        ++reads;
+        return list;
+    }
     std::optional<std::uint32_t> activeWindow() override { return active; }
     double primaryScreenHeight() const override { return 800; }
+    std::optional<std::uint64_t> changes() override { return reported; }
     std::shared_ptr<void> observeActivations(std::function<void()> handler) override {
         onActivation = std::move(handler);
         return nullptr;
@@ -32,6 +36,8 @@ class FakeDesktopWindows : public DesktopWindows {
     std::vector<DesktopWindow> list;
     std::optional<std::uint32_t> active;
     std::function<void()> onActivation;
+    std::optional<std::uint64_t> reported;  // a window system that reports its changes counts them here
+    int reads = 0;
 };
 
 constexpr std::int32_t thunarPid = 4242;
@@ -158,6 +164,29 @@ TEST_F(BadgeOverFileManagerWindows, ThreeSelectedItemsShowTheirTotalAtTheLowerLe
     desktop.advance(0.2);
     EXPECT_TRUE(decorated().empty());
     EXPECT_FALSE(controller->isActive());
+}
+
+// Where the window system reports its changes, a badge over a window that stays put costs no read of
+// the window list, however often it is refreshed; a move is followed at the next refresh.
+TEST_F(BadgeOverFileManagerWindows, AnUnchangedWindowListIsNotReadAgainAndAMoveIsFollowed) {
+    const Rect client{100, 150, 800, 500};
+    x11.list = {listed(0x1200003, thunarPid, "Projekt - Thunar", client)};
+    x11.active = 0x1200003;
+    x11.reported = 7;
+    start();
+    bridge->setWindows({listView(thunarPid, "Projekt - Thunar", std::nullopt, Rect{280, 210, 620, 440},
+                                 {"a.pdf", "b.mov"}, {"a.pdf"})});
+    desktop.advance(0.5);
+    ASSERT_EQ(decorated(), std::vector<std::uint32_t>{0x1200003});
+    int reads = x11.reads;
+    desktop.advance(6.0);  // fifty refreshes
+    EXPECT_EQ(x11.reads, reads);
+
+    x11.list = {listed(0x1200003, thunarPid, "Projekt - Thunar", Rect{300, 150, 800, 500})};
+    x11.reported = 8;
+    desktop.advance(FinderOverlayController::refreshInterval);
+    EXPECT_EQ(x11.reads, reads + 1);
+    EXPECT_EQ(desktop.overlaySurfaces.visible().at(0)->frame().x, 300);
 }
 
 TEST_F(BadgeOverFileManagerWindows, CutItemsAreGreyedInTheirRowsWhileAnotherProgramIsInFront) {

@@ -48,6 +48,10 @@ int main(int argc, char** argv) {
     const char* title = desktop ? "Klick-Schreibtisch" : "Klick-Fenster";
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                         static_cast<std::uint32_t>(std::strlen(title)), title);
+    // Instance and class, as a program names itself to the window manager.
+    const char programClass[] = "click_recorder\0ClickRecorder";
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        sizeof programClass, programClass);
     if (desktop) {
         auto type = atom(connection, "_NET_WM_WINDOW_TYPE_DESKTOP");
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window,
