@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSocketNotifier>
+#include <QTimer>
 
 namespace larkspire::qt {
 
@@ -33,6 +34,7 @@ struct SwayWindows::State {
     // holds the main loop up once, not on every pass of the badge.
     bool stalled = false;
     bool lostSaid = false;
+    int retries = 0;  // quick tries since the runtime folder last changed
     std::string lastProblem;
     Signal activations;
 
@@ -90,13 +92,20 @@ struct SwayWindows::State {
         waiting = std::make_unique<QFileSystemWatcher>();
         waiting->addPath(QString::fromStdString(runtimeFolder));
         QObject::connect(waiting.get(), &QFileSystemWatcher::directoryChanged, &context, [this] {
+            retries = 0;
             QMetaObject::invokeMethod(
-                &context,
-                [this] {
-                    if (!events) connect();
-                },
-                Qt::QueuedConnection);
+                &context, [this] { connectOrRetry(); }, Qt::QueuedConnection);
         });
+    }
+
+    // sway makes its socket a moment before it listens on it, and the folder may not change again:
+    // while a socket is there but refuses, it is tried again shortly, for two seconds at most.
+    void connectOrRetry() {
+        if (events) return;
+        connect();
+        if (events || retries >= 20 || sway::socketsIn(runtimeFolder).empty()) return;
+        ++retries;
+        QTimer::singleShot(100, &context, [this] { connectOrRetry(); });
     }
 
     void lose(const std::string& problem) {
