@@ -39,6 +39,28 @@ Reply<T> answerWithin(xcb_connection_t* connection, unsigned int sequence,
     }
 }
 
+// A connection of its own to the display's screen, with that screen's root window; nothing where the
+// server cannot be reached.
+struct ScreenConnection {
+    xcb_connection_t* connection = nullptr;
+    xcb_window_t root = XCB_WINDOW_NONE;
+};
+inline ScreenConnection connectToScreen(const char* display) {
+    int screenNumber = 0;
+    auto* candidate = xcb_connect(display, &screenNumber);
+    if (!candidate || xcb_connection_has_error(candidate)) {
+        if (candidate) xcb_disconnect(candidate);
+        return {};
+    }
+    auto roots = xcb_setup_roots_iterator(xcb_get_setup(candidate));
+    for (int i = 0; i < screenNumber && roots.rem > 0; ++i) xcb_screen_next(&roots);
+    if (roots.rem <= 0 || !roots.data) {
+        xcb_disconnect(candidate);
+        return {};
+    }
+    return {candidate, roots.data->root};
+}
+
 // XWayland hears of keys and the pointer only while one of its own windows has them, so in a Wayland
 // session an X11 connection would tell the wrong things.
 inline bool inWaylandSession() {

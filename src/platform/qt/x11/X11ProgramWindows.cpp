@@ -56,20 +56,10 @@ struct X11ProgramWindows::State {
     }
 
     void connect(const char* display) {
-        int screenNumber = 0;
-        auto* candidate = xcb_connect(display, &screenNumber);
-        if (!candidate || xcb_connection_has_error(candidate)) {
-            if (candidate) xcb_disconnect(candidate);
-            return;
-        }
-        auto roots = xcb_setup_roots_iterator(xcb_get_setup(candidate));
-        for (int i = 0; i < screenNumber && roots.rem > 0; ++i) xcb_screen_next(&roots);
-        if (roots.rem <= 0 || !roots.data) {
-            xcb_disconnect(candidate);
-            return;
-        }
-        connection = candidate;
-        root = roots.data->root;
+        auto screen = connectToScreen(display);
+        if (!screen.connection) return;
+        connection = screen.connection;
+        root = screen.root;
         const char* name = "_NET_CLIENT_LIST";
         auto atom = answer<xcb_intern_atom_reply_t>(
             xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name).sequence);
