@@ -20,22 +20,7 @@ if command -v trayer >/dev/null; then
     sleep 1
 fi
 
-cat >"$work/conky.conf" <<'CONKY'
-conky.config = {
-    out_to_x = true, own_window = true, own_window_type = 'desktop', double_buffer = true,
-    update_interval = 1.0, alignment = 'top_left', gap_x = 20, gap_y = 20, use_xft = true,
-    font = 'DejaVu Sans:size=10', minimum_width = 260,
-};
-conky.text = [[
-${font DejaVu Sans:size=28}${time %H:%M}${font}
-${time %A, %d. %B %Y}
-CPU ${cpu cpu0}% ${cpubar cpu0}
-${cpubar cpu1}
-${cpubar cpu2}
-RAM $mem / $memmax ${membar}
-]];
-CONKY
-conky -c "$work/conky.conf" >"$work/conky.log" 2>&1 &
+conky -c "$here/conky-clock-monitor.conf" >"$work/conky.log" 2>&1 &
 conkyPid=$!
 pids+=($conkyPid)
 

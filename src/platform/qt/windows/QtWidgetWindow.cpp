@@ -237,6 +237,8 @@ void QtWidgetWindow::setFrame(const Rect& frame) {
 }
 
 void QtWidgetWindow::setContent(DisplayList content) {
+    // A face that did not change since the last second is not painted again.
+    if (content == view->content) return;
     view->content = std::move(content);
     view->update();
 }
