@@ -2,10 +2,19 @@
 
 #include "platform/qt/drawing/QtFonts.h"
 
+#include <QGuiApplication>
+#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QSemaphore>
+#include <QStaticText>
+#include <QThread>
+#include <QThreadPool>
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <string>
+#include <tuple>
 
 namespace larkspire::qt {
 
@@ -79,35 +88,66 @@ void paintLine(QPainter& painter, const Line& line) {
                      QPointF(finite(line.to.x), finite(line.to.y)));
 }
 
+// A widget draws the same few texts every second, some of them three times for their shadow: each
+// text is laid out and shaped once and kept, until the application's font changes.
+struct PreparedText {
+    TextLayout layout;
+    std::vector<QStaticText> pieces;  // drawn from their top-left corner
+};
+
+const PreparedText& prepared(const std::string& text, const FontDescription& font) {
+    using Key = std::tuple<std::string, double, FontWeight, bool, bool>;
+    // Per thread, as Qt keeps its fonts: faces are painted on pool threads too.
+    thread_local std::map<Key, PreparedText> kept;
+    thread_local QFont keptFor;
+    constexpr std::size_t textsKept = 256;
+    if (auto current = QGuiApplication::font(); !(current == keptFor)) {
+        kept.clear();
+        keptFor = current;
+    }
+    Key key{text, font.size, font.weight, font.compressed, font.monospacedDigits};
+    if (auto known = kept.find(key); known != kept.end()) return known->second;
+    if (kept.size() >= textsKept) kept.clear();
+    PreparedText result;
+    result.layout = layoutText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), font);
+    auto qfont = qFont(font);
+    for (const auto& piece : result.layout.pieces) {
+        QStaticText staticText(piece.text);
+        staticText.setTextFormat(Qt::PlainText);
+        staticText.prepare(QTransform(), qfont);
+        result.pieces.push_back(std::move(staticText));
+    }
+    return kept.emplace(std::move(key), std::move(result)).first->second;
+}
+
 void paintText(QPainter& painter, const Text& text) {
-    auto string = QString::fromUtf8(text.text.data(), static_cast<qsizetype>(text.text.size()));
-    auto layout = layoutText(string, text.font);
+    const auto& [layout, pieces] = prepared(text.text, text.font);
     double left = finite(text.origin.x);
     if (text.alignment == TextAlignment::center) left -= layout.width / 2;
     if (text.alignment == TextAlignment::right) left -= layout.width;
-    double baseline = finite(text.origin.y);
+    double top = finite(text.origin.y) - layout.ascent;
     painter.setFont(qFont(text.font));
-    auto draw = [&](const QColor& color, double dx, double dy) {
-        painter.setPen(color);
-        for (const auto& piece : layout.pieces)
-            painter.drawText(QPointF(left + piece.x + dx, baseline + dy), piece.text);
+    auto draw = [&](double dx, double dy) {
+        for (std::size_t i = 0; i < pieces.size(); ++i)
+            painter.drawStaticText(QPointF(left + layout.pieces[i].x + dx, top + dy), pieces[i]);
     };
     if (text.shadow) {
         QColor color = qColor(text.shadow->color);
         double blur = std::clamp(finite(text.shadow->blur), 0.0, 8.0);
         color.setAlphaF(color.alphaF() / (blur > 0 ? 2.0f : 1.0f));
         double dx = finite(text.shadow->offset.x), dy = finite(text.shadow->offset.y);
-        draw(color, dx, dy);
-        if (blur > 0) draw(color, dx + blur / 2, dy + blur / 2);
+        painter.setPen(color);
+        draw(dx, dy);
+        if (blur > 0) draw(dx + blur / 2, dy + blur / 2);
     }
     if (text.gradient) {
         // A pen with a gradient brush fills the glyphs; the gradient's coordinates are the view's.
         painter.setPen(QPen(qBrush(*text.gradient), 0));
-        for (const auto& piece : layout.pieces)
-            painter.drawText(QPointF(left + piece.x, baseline), piece.text);
+        draw(0, 0);
         return;
     }
-    draw(qColor(text.color), 0, 0);
+    painter.setPen(qColor(text.color));
+    draw(0, 0);
 }
 
 void paintItems(QPainter& painter, const std::vector<DisplayItem>& items);
@@ -174,6 +214,21 @@ void paintDisplayList(QPainter& painter, const DisplayList& list) {
     painter.setRenderHint(QPainter::TextAntialiasing);
     paintItems(painter, list);
     painter.restore();
+}
+
+void paintDisplayListAside(QImage& image, const DisplayList& list) {
+    auto paint = [&image, &list] {
+        QPainter painter(&image);
+        paintDisplayList(painter, list);
+    };
+    auto* pool = QThreadPool::globalInstance();
+    QSemaphore painted;
+    if (pool->contains(QThread::currentThread()) || !pool->tryStart([&] {
+            paint();
+            painted.release();
+        }))
+        return paint();
+    painted.acquire();
 }
 
 }  // namespace larkspire::qt

@@ -148,9 +148,24 @@ WidgetView::WidgetView(WidgetWindowEvents events) : QWidget(nullptr), events(std
     setWindowTitle("Larkspire-Widget");
 }
 
+void WidgetView::setContent(DisplayList content) {
+    shown = std::move(content);
+    faceStale = true;
+    update();
+}
+
 void WidgetView::paintEvent(QPaintEvent*) {
+    auto ratio = devicePixelRatioF();
+    auto pixels = (QSizeF(size()) * ratio).toSize();
+    if (faceStale || face.size() != pixels || face.devicePixelRatio() != ratio) {
+        face = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        face.setDevicePixelRatio(ratio);
+        face.fill(Qt::transparent);
+        paintDisplayListAside(face, shown);
+        faceStale = false;
+    }
     QPainter painter(this);
-    paintDisplayList(painter, content);
+    painter.drawImage(QPointF(0, 0), face);
 }
 
 void WidgetView::mousePressEvent(QMouseEvent* event) {
@@ -238,9 +253,8 @@ void QtWidgetWindow::setFrame(const Rect& frame) {
 
 void QtWidgetWindow::setContent(DisplayList content) {
     // A face that did not change since the last second is not painted again.
-    if (content == view->content) return;
-    view->content = std::move(content);
-    view->update();
+    if (content == view->content()) return;
+    view->setContent(std::move(content));
 }
 
 void QtWidgetWindow::setLevel(WidgetLevel value) {

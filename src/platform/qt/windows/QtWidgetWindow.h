@@ -3,6 +3,7 @@
 #include "platform/Screens.h"
 #include "platform/WidgetWindow.h"
 
+#include <QImage>
 #include <QWidget>
 #include <memory>
 
@@ -23,7 +24,8 @@ class WidgetView : public QWidget {
   public:
     explicit WidgetView(WidgetWindowEvents events);
 
-    DisplayList content;
+    const DisplayList& content() const { return shown; }
+    void setContent(DisplayList content);
     std::optional<Rect> handle;
     bool movable = false;
     bool ignoresMouse = true;
@@ -41,6 +43,9 @@ class WidgetView : public QWidget {
     WidgetWindowEvents events;
     Drag drag = Drag::none;
     QPoint grabOffset;
+    DisplayList shown;
+    QImage face;  // `shown` painted, kept for exposures until it changes
+    bool faceStale = true;
 };
 
 class QtWidgetWindow : public WidgetWindow {
