@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Finds the badge in grim's pictures of Thunar: the pixels that differ between a picture with the
-badge and one without Larkspire. Prints where they lie and fails unless they lie within Thunar's
+"""Finds the badge in grim's pictures of a file manager: the pixels that differ between a picture with the
+badge and one without Larkspire. Prints where they lie and fails unless they lie within the file manager's
 window and are gone from the picture taken while another window was in front.
 badge_pictures.py BARE.ppm BADGE.ppm COVERED.ppm X Y WIDTH HEIGHT"""
 import sys
@@ -26,10 +26,10 @@ xs = [i // 3 % width for i in changed]
 ys = [i // 3 // width for i in changed]
 box = (min(xs), min(ys), max(xs) + 1, max(ys) + 1)
 print(f"Schild: {len(changed)} Pixel in {box[0]},{box[1]} bis {box[2]},{box[3]}; "
-      f"Thunar: {left},{top} bis {right},{bottom}")
+      f"Fenster: {left},{top} bis {right},{bottom}")
 if box[0] < left or box[1] < top or box[2] > right or box[3] > bottom:
-    sys.exit("das Schild liegt nicht innerhalb von Thunars Fenster")
+    sys.exit("das Schild liegt nicht innerhalb des Fensters")
 still = sum(covered[i:i + 3] == badge[i:i + 3] for i in changed) / len(changed)
-print(f"davon bei verdecktem Thunar noch wie mit Schild: {still:.2f}")
+print(f"davon bei verdecktem Fenster noch wie mit Schild: {still:.2f}")
 if still > 0.5:
     sys.exit("das Schild bleibt zu sehen, obwohl ein anderes Fenster vorn ist")
