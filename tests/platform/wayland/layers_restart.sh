@@ -66,9 +66,10 @@ shot() {  # name
   as_user grim -t ppm "$work/$1.ppm" || fail "grim nimmt kein Bild"
   as_user grim "$work/$1.png" 2>/dev/null || true
 }
-shows_widgets() {  # name: the widgets cover at least a little of the output
+shows_widgets() {  # name: the widgets cover a little of the output, the background the rest
   shot "$1"
-  python3 -c "import sys; sys.exit(0 if $(drawn "$work/$1.ppm") >= 0.01 else 1)"
+  # Before sway draws its background the whole output is black, which is no widget.
+  python3 -c "import sys; sys.exit(0 if 0.01 <= $(drawn "$work/$1.ppm") <= 0.5 else 1)"
 }
 bare() {  # name: nothing but the background
   shot "$1"
