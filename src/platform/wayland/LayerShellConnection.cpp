@@ -67,6 +67,7 @@ struct LayerShellConnection::Globals {
     zwp_relative_pointer_manager_v1* relativePointers = nullptr;
     zwp_relative_pointer_v1* relativePointer = nullptr;
     std::list<Output> outputs;
+    std::function<void()> outputAdded;     // the connection's, once the first outputs are known
     LayerSurface* pointerFocus = nullptr;  // the surface under the pointer, or the one it drags
     double pointerX = 0, pointerY = 0;     // surface-local
     // While the button is held. Compositors differ in where they count a moving surface's positions
@@ -294,6 +295,7 @@ class PointerEvents {
             output.output = static_cast<wl_output*>(
                 wl_registry_bind(registry, name, &wl_output_interface, std::min<std::uint32_t>(version, 4)));
             wl_output_add_listener(output.output, &outputListener, &output);
+            if (g.outputAdded) g.outputAdded();
         }
     }
     static void globalRemoved(void* data, wl_registry*, std::uint32_t name) {
@@ -375,6 +377,9 @@ std::string LayerShellConnection::connect() {
     if (!g.layerShell)
         return "der Wayland-Compositor bietet keine Ebenen für die Oberfläche (zwlr_layer_shell_v1)";
     if (!g.compositor || !g.shm) return "der Wayland-Compositor bietet weder wl_compositor noch wl_shm";
+    g.outputAdded = [this] {
+        if (outputAdded) outputAdded();
+    };
     return {};
 }
 
@@ -594,6 +599,15 @@ void LayerSurface::commitFrame() {
     buffer->busy = true;
     objects->frameReady = false;
     connection->flush();
+}
+
+bool LayerSurface::moveTo(std::shared_ptr<LayerShellConnection> next) {
+    if (next == connection) return false;
+    // The old objects are only forgotten: the compositor that made them is gone.
+    destroyObjects();
+    connection = std::move(next);
+    applied = wanted;
+    return true;
 }
 
 void LayerSurface::show() {

@@ -50,6 +50,9 @@ class LayerSurface {
     void show();  // the first frame comes with the next `draw`
     void hide();  // unmapped
     bool isShown() const { return shown; }
+    // Onto the connection to a compositor that came back; the next frame drawn shows it there. False
+    // when it is there already.
+    bool moveTo(std::shared_ptr<LayerShellConnection> next);
 
     struct Objects;
 
@@ -101,6 +104,7 @@ class LayerShellConnection : public std::enable_shared_from_this<LayerShellConne
     bool flush();
     bool isLost() const { return lost; }
     std::function<void()> sendBlocked;  // the socket is full: flush again once it is writable
+    std::function<void()> outputAdded;  // where surfaces the compositor closed may show again
     std::string lostReason() const;
     std::uint32_t version() const;  // of the compositor's layer shell
 

@@ -16,7 +16,8 @@ from gi.repository import Atspi  # noqa: E402
 def tables(node, depth=0):
     if node is None or depth > 40:
         return
-    if node.get_role() in (Atspi.Role.TREE_TABLE, Atspi.Role.TABLE):
+    # Qt 5 shows a file list as a list or a tree with columns.
+    if node.get_role() in (Atspi.Role.TREE_TABLE, Atspi.Role.TABLE, Atspi.Role.LIST, Atspi.Role.TREE):
         yield node
         return
     for i in range(node.get_child_count()):

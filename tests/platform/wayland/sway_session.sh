@@ -76,7 +76,8 @@ startSway() {
   sway=$!
   pids+=("$sway")
   for ((i = 0; i < 200; i++)); do
-    socket=$(find "$work/run" -maxdepth 1 -type s -name 'wayland-*' -printf '%f\n' 2>/dev/null | head -n 1)
+    # find fails on a file that goes while it looks, as a sway that just ended leaves them.
+    socket=$(find "$work/run" -maxdepth 1 -type s -name 'wayland-*' -printf '%f\n' 2>/dev/null | head -n 1 || true)
     [ -n "$socket" ] && break
     kill -0 "$sway" 2>/dev/null || break
     sleep 0.05
@@ -87,7 +88,7 @@ startSway() {
     exit 77
   fi
   display=$socket
-  swaySocket=$(find "$work/run" -maxdepth 1 -type s -name 'sway-ipc.*' | head -n 1)
+  swaySocket=$(find "$work/run" -maxdepth 1 -type s -name 'sway-ipc.*' 2>/dev/null | head -n 1 || true)
 }
 
 startSessionBusAsUser() {

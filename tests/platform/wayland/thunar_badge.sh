@@ -6,6 +6,11 @@
 # is followed. Larkspire runs on Qt's offscreen platform, so its window list cannot come from X11.
 #   thunar_badge.sh LARKSPIRE sway|kwin            the checks (exit 77 where the compositor or Thunar
 #                                                  cannot run)
+#   thunar_badge.sh LARKSPIRE sway --native        the same with Larkspire on Qt's Wayland platform, and
+#                                                  grim's pictures of the badge over Thunar, which stay
+#                                                  in the build folder; Qt's Wayland platform ends with
+#                                                  its compositor, so sway is not ended here
+# With LARKSPIRE_FILE_MANAGER=pcmanfm-qt, the same over pcmanfm-qt on Qt 5's Wayland platform.
 #   thunar_badge.sh LARKSPIRE sway|kwin --measure  Larkspire's context switches per thread over an idle
 #                                                  minute (Thunar open, another window in front)
 set -uo pipefail
@@ -18,11 +23,26 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/sway_session.sh"
 requireTools "Test übersprungen (Pakete sway, kwin-wayland, thunar, dbus, at-spi2-core, python3-gi installieren)" \
   thunar dbus-daemon dbus-send setpriv jq xfconf-query
+manager=${LARKSPIRE_FILE_MANAGER:-thunar}
+name=Thunar
+if [ "$manager" = pcmanfm-qt ]; then
+  name=pcmanfm-qt
+  requireTools "Test übersprungen (Paket pcmanfm-qt installieren)" pcmanfm-qt
+  ls /usr/lib/*/qt5/plugins/platforms/libqwayland-generic.so >/dev/null 2>&1 ||
+    { echo "Qt 5s Wayland-Plattform fehlt (qtwayland5): Test übersprungen"; exit 77; }
+fi
 case "$compositor" in
 sway) requireTools "Test übersprungen (Paket sway installieren)" sway swaymsg ;;
 kwin) requireTools "Test übersprungen (Paket kwin-wayland installieren)" kwin_wayland ;;
 *) echo "sway oder kwin, nicht $compositor"; exit 2 ;;
 esac
+platform=offscreen
+if [ "$mode" = "--native" ]; then
+  platform=wayland
+  requireTools "Test übersprungen (Paket grim installieren)" grim
+  ls /usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so >/dev/null 2>&1 ||
+    { echo "Qts Wayland-Plattform fehlt (qt6-wayland): Test übersprungen"; exit 77; }
+fi
 # Debian's python3 with its GObject bindings, whatever python comes first on the PATH.
 python=/usr/bin/python3
 $python -c 'import gi; gi.require_version("Atspi", "2.0"); gi.require_version("Gtk", "3.0")' 2>/dev/null ||
@@ -32,11 +52,18 @@ prepareSwaySession
 cleanup() {
   endOwn "${pids[@]}"
   endSessionBus
+  [ "$mode" != "--native" ] || cp "$work"/*.png . 2>/dev/null || true
   removeSessionDir "$work"
 }
 trap cleanup EXIT
 reachable bin
 cp "$here/select_rows.py" "$here/cover_window.py" "$work/" && chmod 644 "$work"/*.py
+shot() {  # name
+  [ "$mode" = "--native" ] || return 0
+  sleep 0.5  # the compositor shows the last frame on its next one
+  as_user grim -t ppm "$work/$1.ppm" || fail "grim nimmt kein Bild"
+  as_user grim "$work/${manager%-qt}_badge_wayland_$1.png" 2>/dev/null || true
+}
 
 log=$work/larkspire.log
 touch "$log" "$work/thunar.log" "$work/compositor.log"
@@ -114,18 +141,39 @@ fi
 # The list view shows its rows on the bus; the icon view shows none.
 as_user xfconf-query -c thunar -p /last-view -n -t string -s ThunarDetailsView 2>/dev/null
 
-as_user_in_background GDK_BACKEND=wayland GSETTINGS_BACKEND=memory thunar "$folder" >"$work/thunar.log" 2>&1 &
+if [ "$manager" = pcmanfm-qt ]; then
+  # The detailed list view lists every row on the bus; it is chosen before the program reads its settings.
+  mkdir -p "$work/config/pcmanfm-qt/default"
+  printf '[FolderView]\nMode=detailed\n' >"$work/config/pcmanfm-qt/default/settings.conf"
+  [ ${#run_as[@]} -eq 0 ] || chown -R "$user" "$work/config"
+  # As in the X11 test: Qt 5 programs join the accessibility bus whatever its state says.
+  as_user_in_background QT_QPA_PLATFORM=wayland QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 pcmanfm-qt "$folder" >"$work/thunar.log" 2>&1 &
+else
+  as_user_in_background GDK_BACKEND=wayland GSETTINGS_BACKEND=memory thunar "$folder" >"$work/thunar.log" 2>&1 &
+fi
 pids+=($!)
 # GTK 3 takes no keys from a virtual keyboard under a headless compositor: rows are selected through
 # the bus instead, which Thunar answers like a selection made by hand.
-select_rows() { as_user $python "$work/select_rows.py" Thunar "$1" "$2" 2>>"$work/select.log"; }
+select_rows() { as_user $python "$work/select_rows.py" "$name" "$1" "$2" 2>>"$work/select.log"; }
 for ((i = 0; i < 200; i++)); do select_rows 0 0 && break; sleep 0.1; done
-select_rows 0 0 || { echo "Thunar zeigt keine Dateiliste: Test übersprungen"; tail -n 3 "$work/thunar.log"; exit 77; }
+select_rows 0 0 || { echo "$name zeigt keine Dateiliste: Test übersprungen"; tail -n 3 "$work/thunar.log" "$work/select.log"; exit 77; }
 
-as_user_in_background QT_QPA_PLATFORM=offscreen "$bin" 2>"$log" &
+as_user_in_background QT_QPA_PLATFORM=$platform "$bin" 2>"$log" &
 larkspire=$!
 pids+=("$larkspire")
 within 20 "Larkspire startet nicht" logged "Statussymbol gesetzt"
+if [ "$mode" = "--native" ]; then
+  # Without a tray the settings window opens, and sway tiles it beside Thunar; start-up asks for it
+  # twice.
+  ours() { as_user swaymsg -t get_tree -r | jq -e --argjson pid "$larkspire" '[.. | objects | select(.pid? == $pid)] | length > 0' >/dev/null; }
+  for round in 1 2; do
+    within 20 "kein Einstellungsfenster ($round)" ours
+    as_user swaymsg "[pid=$larkspire] kill" >/dev/null
+    within 20 "Einstellungsfenster nicht geschlossen" eval '! ours'
+    sleep 1
+  done
+  ours && fail "Einstellungsfenster kam ein drittes Mal"
+fi
 source_line=$([ "$compositor" = sway ] && echo "Fensterliste: sway über " || echo "Fensterliste: KWin-Skript")
 logged "$source_line" || fail "Larkspire nimmt die Fensterliste nicht von $compositor"
 
@@ -152,23 +200,41 @@ if [ "$mode" = "--measure" ]; then
   exit 0
 fi
 
-echo "1. Drei Dateien in Thunars Listenansicht gewählt: das Schild zeigt ihre Summe"
+echo "1. Drei Dateien in der Listenansicht von $name gewählt: das Schild zeigt ihre Summe"
 select_rows 0 3 || fail "keine Zeilen gewählt: $(tail -n 3 "$work/select.log")"
 within 20 "kein Schild mit der Summe der drei Dateien" logged "Auswahl-Schild: Auswahl: 2,5 MB"
+shot badge
 
-echo "2. Ein Fenster über Thunar nimmt den Fokus: das Schild geht"
+echo "2. Ein Fenster über $name nimmt den Fokus: das Schild geht"
 dashes=$(count_logged "Auswahl-Schild: –")
 as_user_in_background GDK_BACKEND=wayland $python "$work/cover_window.py" >"$work/cover.log" 2>&1 &
 cover=$!
 pids+=("$cover")
 more_dashes() { [ "$(count_logged "Auswahl-Schild: –")" -gt "$dashes" ]; }
 within 20 "das Schild bleibt, obwohl ein anderes Fenster vorn ist" more_dashes
+shot covered
 
-echo "3. Das Fenster geschlossen, Thunar wieder vorn: das Schild kommt wieder"
+echo "3. Das Fenster geschlossen, $name wieder vorn: das Schild kommt wieder"
 badges=$(count_logged "Auswahl-Schild: Auswahl: 2,5 MB")
 kill "$cover"
 more_badges() { [ "$(count_logged "Auswahl-Schild: Auswahl: 2,5 MB")" -gt "$badges" ]; }
-within 20 "kein Schild, nachdem Thunar wieder vorn ist" more_badges
+within 20 "kein Schild, nachdem $name wieder vorn ist" more_badges
+shot badge_again
+
+if [ "$mode" = "--native" ]; then
+  echo "4. Die Bilder: das Schild über $name, fort, solange ein anderes Fenster vorn ist"
+  manager_rect=$(as_user swaymsg -t get_tree -r | jq -r --arg id "$manager" \
+    '[.. | objects | select((.app_id? // "") | ascii_downcase == $id)][0].rect | "\(.x) \(.y) \(.width) \(.height)"')
+  as_user QT_QPA_PLATFORM=offscreen "$bin" --choose-menu-item "Larkspire beenden" || fail "Beenden nicht zugestellt"
+  timeout 20 tail --pid="$larkspire" -f /dev/null || fail "Larkspire hat sich nicht beendet"
+  shot bare
+  # shellcheck disable=SC2086
+  $python "$here/badge_pictures.py" "$work/bare.ppm" "$work/badge_again.ppm" "$work/covered.ppm" $manager_rect ||
+    fail "die Bilder zeigen das Schild nicht, wie es sein soll"
+  grep -E "Fensterliste|Auswahl-Schild|Ebenen" "$log" | sed "s/^/   /"
+  echo "Schild über $name unter sway, Larkspire auf Qts Wayland-Plattform: bestanden"
+  exit 0
+fi
 
 echo "4. Der Compositor geht: einmal gesagt, Larkspire läuft weiter; ein neuer wird verfolgt"
 if [ "$compositor" = sway ]; then

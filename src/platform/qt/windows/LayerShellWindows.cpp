@@ -5,10 +5,12 @@
 #include "platform/qt/windows/QtWidgetWindow.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 
 namespace larkspire::qt {
 
@@ -60,15 +62,25 @@ std::unique_ptr<QtLayerShell> QtLayerShell::open(Log& log, std::string& reason) 
 }
 
 QtLayerShell::QtLayerShell(std::shared_ptr<wayland::LayerShellConnection> connection, Log& log)
-    : shared(std::move(connection)), log(log, "shell"), readable(shared->fd(), QSocketNotifier::Read),
-      writable(shared->fd(), QSocketNotifier::Write) {
-    writable.setEnabled(false);
-    QObject::connect(&readable, &QSocketNotifier::activated, &readable, [this] { read(); });
-    QObject::connect(&writable, &QSocketNotifier::activated, &writable, [this] {
-        if (shared->flush()) writable.setEnabled(false);
+    : shared(std::move(connection)), log(log, "shell") {
+    // Where a compositor that comes back opens its socket again.
+    auto name = qEnvironmentVariable("WAYLAND_DISPLAY");
+    socketPath = name.startsWith('/') ? name : qEnvironmentVariable("XDG_RUNTIME_DIR") + '/' + name;
+    follow();
+}
+
+void QtLayerShell::follow() {
+    readable = std::make_unique<QSocketNotifier>(shared->fd(), QSocketNotifier::Read);
+    writable = std::make_unique<QSocketNotifier>(shared->fd(), QSocketNotifier::Write);
+    writable->setEnabled(false);
+    QObject::connect(readable.get(), &QSocketNotifier::activated, readable.get(), [this] { read(); });
+    QObject::connect(writable.get(), &QSocketNotifier::activated, writable.get(), [this] {
+        if (shared->flush()) writable->setEnabled(false);
         if (shared->isLost()) lose();
     });
-    shared->sendBlocked = [this] { writable.setEnabled(true); };
+    shared->sendBlocked = [this] { writable->setEnabled(true); };
+    // A surface closed with its output comes back on the next one.
+    shared->outputAdded = [this] { restored.notify(); };
 }
 
 void QtLayerShell::read() {
@@ -76,11 +88,36 @@ void QtLayerShell::read() {
 }
 
 void QtLayerShell::lose() {
-    if (!readable.isEnabled()) return;  // said once
-    readable.setEnabled(false);
-    writable.setEnabled(false);
+    if (socketFolder) return;  // said once
+    readable->setEnabled(false);
+    writable->setEnabled(false);
     log.error("Ebenen des Compositors verloren (" + shared->lostReason() +
-              "): Widgets und Auswahlhinweise bleiben unsichtbar");
+              "): Widgets und Auswahlhinweise bleiben unsichtbar, bis der Compositor wiederkommt");
+    // The folder changes when a compositor makes its socket; nothing is asked until then.
+    socketFolder = std::make_unique<QFileSystemWatcher>(QStringList{QFileInfo(socketPath).path()});
+    QObject::connect(socketFolder.get(), &QFileSystemWatcher::directoryChanged, socketFolder.get(),
+                     [this] { reconnect(20); });
+}
+
+// A compositor makes its socket a moment before it answers on it, so a refused connection is tried
+// again for a few seconds.
+void QtLayerShell::reconnect(int attempts) {
+    if (!socketFolder || reconnecting || !QFileInfo::exists(socketPath)) return;
+    auto opened = wayland::LayerShellConnection::open();
+    if (!opened.connection) {
+        if (attempts <= 1) return;  // the next change of the folder tries again
+        reconnecting = true;
+        QTimer::singleShot(250, socketFolder.get(), [this, attempts] {
+            reconnecting = false;
+            reconnect(attempts - 1);
+        });
+        return;
+    }
+    socketFolder.reset();
+    shared = std::move(opened.connection);
+    follow();
+    log.info("Ebenen des Compositors wieder verbunden: Widgets und Auswahlhinweise erscheinen wieder");
+    restored.notify();
 }
 
 LayerWidgetWindow::LayerWidgetWindow(QtLayerShell& shell, const Rect& contentRect, WidgetWindowEvents events)
@@ -94,6 +131,10 @@ LayerWidgetWindow::LayerWidgetWindow(QtLayerShell& shell, const Rect& contentRec
     surface = shell.connection().createSurface(wayland::Layer::bottom, "larkspire-widget",
                                                std::move(surfaceEvents));
     place(contentRect);
+    restoredToken = shell.observeRestored([this, &shell] {
+        if (surface->moveTo(shell.current())) drawn = false;
+        draw();
+    });
 }
 
 void LayerWidgetWindow::place(const Rect& frame) {
@@ -185,7 +226,12 @@ Color LayerWidgetWindows::accentColor() const {
 
 LayerOverlaySurface::LayerOverlaySurface(QtLayerShell& shell)
     : surface(shell.connection().createSurface(wayland::Layer::top, "larkspire-overlay",
-                                               {.closed = [this] { drawn = false; }})) {}
+                                               {.closed = [this] { drawn = false; }})) {
+    restoredToken = shell.observeRestored([this, &shell] {
+        if (surface->moveTo(shell.current())) drawn = false;
+        draw();
+    });
+}
 
 void LayerOverlaySurface::setFrame(const Rect& frame) {
     currentFrame = frame;

@@ -3,8 +3,10 @@
 #include "platform/Log.h"
 #include "platform/OverlaySurfaces.h"
 #include "platform/WidgetWindow.h"
+#include "platform/types/Signal.h"
 #include "platform/wayland/LayerShellConnection.h"
 
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QSocketNotifier>
 #include <memory>
@@ -14,7 +16,8 @@ namespace larkspire::qt {
 
 // The compositor's layer shell on a Wayland connection of Larkspire's own, read on Qt's main loop
 // when its socket has something: no thread, no timer. Should the compositor go away, the surfaces
-// stay empty and the log says so once.
+// stay empty and the log says so once; when a compositor opens the same socket again, the
+// connection is made anew and `restored` asks the surfaces onto it.
 class QtLayerShell {
   public:
     // Nothing, with the reason, where the session has no layer shell.
@@ -22,15 +25,27 @@ class QtLayerShell {
     QtLayerShell(std::shared_ptr<wayland::LayerShellConnection> connection, Log& log);
 
     wayland::LayerShellConnection& connection() { return *shared; }
+    const std::shared_ptr<wayland::LayerShellConnection>& current() const { return shared; }
+    // A new connection, or an output where closed surfaces may show again: draw them anew.
+    [[nodiscard]] std::shared_ptr<void> observeRestored(std::function<void()> handler) {
+        return restored.observe(std::move(handler));
+    }
 
   private:
+    void follow();
     void read();
     void lose();
+    void reconnect(int attempts);
 
     std::shared_ptr<wayland::LayerShellConnection> shared;
     Logger log;
-    QSocketNotifier readable;
-    QSocketNotifier writable;
+    std::unique_ptr<QSocketNotifier> readable;
+    std::unique_ptr<QSocketNotifier> writable;
+    // While the compositor is gone: the folder its socket appears in.
+    std::unique_ptr<QFileSystemWatcher> socketFolder;
+    QString socketPath;
+    bool reconnecting = false;
+    Signal restored;
 };
 
 // A desktop widget on the compositor's bottom layer, moved by its margins from an output's corner.
@@ -68,6 +83,7 @@ class LayerWidgetWindow : public WidgetWindow {
     std::optional<Rect> handle;
     Drag drag = Drag::none;
     Point grabOffset;  // from the frame's top-left corner to the pointer, while moving
+    std::shared_ptr<void> restoredToken;
 };
 
 class LayerWidgetWindows : public WidgetWindows {
@@ -99,6 +115,7 @@ class LayerOverlaySurface : public OverlaySurface {
     Rect currentFrame;
     DisplayList content;
     bool drawn = false;
+    std::shared_ptr<void> restoredToken;
 };
 
 class LayerOverlaySurfaces : public OverlaySurfaces {

@@ -131,9 +131,11 @@ class KWinWindowsTest : public ::testing::Test {
         // The window list takes the session bus, which this process has not opened before.
         setenv("DBUS_SESSION_BUS_ADDRESS", bus.toUtf8().constData(), 1);
         kwinBus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus, "fake-kwin"));
+        // Registered before it moves: the bus gives it a child object (SubPath has the value of
+        // ExportAdaptors), which must be made on its own thread and then moves along with it.
+        ASSERT_TRUE(kwinBus->registerVirtualObject("/", &fake, QDBusConnection::SubPath));
         fake.moveToThread(&thread);
         thread.start();
-        ASSERT_TRUE(kwinBus->registerVirtualObject("/", &fake, QDBusConnection::SubPath));
         ASSERT_TRUE(kwinBus->registerService("org.kde.KWin"));
     }
     void TearDown() override {
