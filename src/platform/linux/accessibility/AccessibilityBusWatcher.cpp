@@ -99,11 +99,28 @@ double readTime(const Application& application) {
 
 // libatspi talks to a program on a connection of its own where the program offers one, and hands that
 // connection to the default main context: the program's main thread would then take part in every
-// answer this thread waits for. It is moved to the watcher's context (a no-op once it is there).
-void answerHere(const LiveAccessibleObject& object, GMainContext* context) {
-    auto* app = reinterpret_cast<AtspiObject*>(object.handle())->app;
-    if (app && app->bus && app->bus != atspi_get_a11y_bus())
-        atspi_dbus_connection_setup_with_g_main(app->bus, context);
+// answer this thread waits for. It is moved to the watcher's context, by whichever thread runs the
+// default context at the time (this one, while none does): moved from here while the main thread
+// dispatches one of its sources, libdbus would find the watch freed under it and abort.
+void moveToContext(DBusConnection* bus, GMainContext* context) {
+    struct Move {
+        DBusConnection* bus;
+        GMainContext* context;
+    };
+    g_main_context_invoke_full(
+        g_main_context_default(), G_PRIORITY_DEFAULT,
+        [](gpointer data) {
+            auto* move = static_cast<Move*>(data);
+            atspi_dbus_connection_setup_with_g_main(move->bus, move->context);
+            return G_SOURCE_REMOVE;
+        },
+        new Move{dbus_connection_ref(bus), g_main_context_ref(context)},
+        [](gpointer data) {
+            auto* move = static_cast<Move*>(data);
+            dbus_connection_unref(move->bus);
+            g_main_context_unref(move->context);
+            delete move;
+        });
 }
 
 std::string pathOf(const LiveAccessibleObject& object) {
@@ -132,6 +149,8 @@ struct AccessibilityBusWatcher::State {
     // stay, since each question wakes the program that answers it (Larkspire's own windows among them).
     std::set<std::string> others;
     std::vector<FileManagerWindow> reported;
+    // The programs' own connections already handed to `context`, each held until its program goes.
+    std::set<DBusConnection*> moved;
     double lastScan = -1e9;
     double lastRecheck = -1e9;
     double lastAttempt = -1e9;
@@ -146,6 +165,8 @@ struct AccessibilityBusWatcher::State {
     bool connect();
     void listen(bool on);
     void scanApplications();
+    void answerHere(const LiveAccessibleObject& object);
+    void forgetMoved(const std::set<DBusConnection*>& present);
     void readDirty(double time);
     void recheck();
     void readWindows(Application& application, Need need);
@@ -276,8 +297,26 @@ void AccessibilityBusWatcher::State::step() {
     }
     readDirty(time);
     // A program's own connection opens after the first question to it, its answer on the way.
-    for (const auto& [name, application] : applications) answerHere(*application.root, context);
+    for (const auto& [name, application] : applications) answerHere(*application.root);
     report();
+}
+
+void AccessibilityBusWatcher::State::answerHere(const LiveAccessibleObject& object) {
+    auto* app = reinterpret_cast<AtspiObject*>(object.handle())->app;
+    if (!app || !app->bus || app->bus == atspi_get_a11y_bus() || moved.count(app->bus)) return;
+    moved.insert(dbus_connection_ref(app->bus));
+    moveToContext(app->bus, context);
+}
+
+void AccessibilityBusWatcher::State::forgetMoved(const std::set<DBusConnection*>& present) {
+    for (auto it = moved.begin(); it != moved.end();) {
+        if (present.count(*it)) {
+            ++it;
+            continue;
+        }
+        dbus_connection_unref(*it);
+        it = moved.erase(it);
+    }
 }
 
 bool AccessibilityBusWatcher::State::connect() {
@@ -310,11 +349,14 @@ void AccessibilityBusWatcher::State::scanApplications() {
     // end, and its entries are never moved.
     LiveAccessibleObject::startPass();
     std::map<std::string, std::shared_ptr<LiveAccessibleObject>> present;
+    std::set<DBusConnection*> buses;
     for (auto& root : accessibleApplications()) {
-        answerHere(*root, context);
+        answerHere(*root);
         auto* object = reinterpret_cast<AtspiObject*>(root->handle());
+        if (object->app) buses.insert(object->app->bus);
         if (object->app && object->app->bus_name) present.emplace(object->app->bus_name, std::move(root));
     }
+    forgetMoved(buses);
     std::vector<std::pair<std::string, Application>> arrived;
     std::erase_if(others, [&](const std::string& busName) { return !present.count(busName); });
     for (auto& [busName, root] : present) {
@@ -459,6 +501,7 @@ AccessibilityBusWatcher::~AccessibilityBusWatcher() {
     state->stopping = true;
     g_main_context_wakeup(state->context);
     if (state->thread.joinable()) state->thread.join();
+    state->forgetMoved({});
     // libatspi keeps its connection's sources on the context it was given and moves them from there
     // when a later watcher connects, so a context it was given stays alive.
     if (!state->connected) g_main_context_unref(state->context);
