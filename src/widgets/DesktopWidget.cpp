@@ -134,7 +134,9 @@ void DesktopWidget::scheduleFit() {
                                                               frame.y + frame.height - fitting.height,
                                                               fitting.width, fitting.height});
                              self.savePosition();
+                             self.fitting = true;
                              self.redraw();
+                             self.fitting = false;
                          }));
 }
 
@@ -157,6 +159,11 @@ void DesktopWidget::redraw() {
     if (!widgetWindow || !host) return;
     auto view = layout();
     auto frame = widgetWindow->frame();
+    // Only a face of another size needs the window fitted to it, so a steady one costs no timer; a
+    // window that keeps another size after a fit is tried again at the next change, not at once.
+    if (!fitting &&
+        (std::fabs(view.width - frame.width) > 0.5 || std::fabs(view.height - frame.height) > 0.5))
+        scheduleFit();
     if (widgetState->isEditing()) {
         Rect handle{frame.width - ResizeHandle::size, frame.height - ResizeHandle::size, ResizeHandle::size,
                     ResizeHandle::size};
@@ -175,10 +182,8 @@ void DesktopWidget::show() {
     if (timer.isValid()) return;
     refresh();
     scheduleFit();
-    timer = ports.main.scheduleRepeating(1.0, weakly(weak_from_this(), [](DesktopWidget& self) {
-                                             self.refresh();
-                                             self.scheduleFit();
-                                         }));
+    timer = ports.main.scheduleRepeating(
+        1.0, weakly(weak_from_this(), [](DesktopWidget& self) { self.refresh(); }));
 }
 
 void DesktopWidget::update() {

@@ -80,6 +80,7 @@ class DesktopWidget : public std::enable_shared_from_this<DesktopWidget> {
     std::vector<std::shared_ptr<void>> subscriptions;
     TaskToken scaleStore;
     bool redrawPending = false;
+    bool fitting = false;  // inside a fit, which does not ask for another
 };
 
 }  // namespace larkspire
