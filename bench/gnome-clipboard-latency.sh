@@ -41,7 +41,8 @@ for ((round = 0; round < rounds; round++)); do
   as_user WAYLAND_DEBUG=client wl-copy --type x-special/gnome-copied-files <"$work/cut-$name" 2>"$work/wl.log"
   await "$monitor" "member=cutChanged" $((signals + 1))
   # The client's log stamps its requests in microseconds of the wall clock, cut to 32 bits.
-  stamp=$(grep -m 1 "set_selection(" "$work/wl.log" | sed 's/^\[ *\([0-9]*\)\.\([0-9]*\)\].*/\1\2/')
+  stamp=$(grep -a -m 1 -o "^\[ *[0-9]*\.[0-9]*\] .*set_selection(" "$work/wl.log" | sed 's/^\[ *\([0-9]*\)\.\([0-9]*\)\].*/\1\2/') || true
+  [ -n "$stamp" ] || { echo "wl-copy meldete kein set_selection: $(head -c 300 "$work/wl.log")"; exit 1; }
   offered=$(((now & ~0xffffffff) + 10#$stamp))
   [ "$offered" -ge "$now" ] || offered=$((offered + 0x100000000))
   handed=$(after ClipboardChanged "$offered")
