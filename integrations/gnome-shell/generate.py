@@ -13,7 +13,7 @@ import sys
 
 SHELL_VERSIONS = {"modules": ["45", "46", "47", "48"], "legacy": ["43", "44"]}
 HERE = pathlib.Path(__file__).resolve().parent
-SOURCES = ["formats.js", "link.js"]
+SOURCES = ["formats.js", "windows.js", "link.js"]
 
 
 def legacy(text):

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 namespace larkspire {
 
@@ -182,12 +183,26 @@ void CutPasteMonitor::followClipboard() {
 }
 
 void CutPasteMonitor::clipboardChanged() {
-    // A burst of changes is read once, shortly after its first: the latest content is what counts.
-    if (clipboardReadPending) return;
+    // A change is read at once, so a cut is announced without delay; changes that follow within the
+    // settling time are read together at its end, so a burst costs one read per settling time.
+    if (clipboardReadPending) {
+        clipboardChangedSinceRead = true;
+        return;
+    }
+    ports.main.post(weakly(weak_from_this(), [](CutPasteMonitor& self) {
+        if (self.clipboardObservation) self.readNativeCut();
+    }));
+    settleClipboardReads();
+}
+
+void CutPasteMonitor::settleClipboardReads() {
     clipboardReadPending = true;
     ports.main.postAfter(clipboardSettle, weakly(weak_from_this(), [](CutPasteMonitor& self) {
                              self.clipboardReadPending = false;
-                             if (self.clipboardObservation) self.readNativeCut();
+                             if (!std::exchange(self.clipboardChangedSinceRead, false)) return;
+                             if (!self.clipboardObservation) return;
+                             self.readNativeCut();
+                             self.settleClipboardReads();
                          }));
 }
 

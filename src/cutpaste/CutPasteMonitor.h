@@ -82,6 +82,7 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     void pasteboardTick();
     void followClipboard();
     void clipboardChanged();
+    void settleClipboardReads();
     void readNativeCut();
     void takeNativeCut(std::int64_t forRead, std::vector<std::string> found,
                        std::optional<std::size_t> present);
@@ -103,9 +104,10 @@ class CutPasteMonitor : public std::enable_shared_from_this<CutPasteMonitor> {
     std::optional<RepeatingTimer> pasteboardTimer;
     std::int64_t notedChangeCount = 0;
     std::shared_ptr<void> clipboardObservation;
-    bool clipboardReadPending = false;
-    std::int64_t nativeReads = 0;  // the latest read's result is the only one taken
-    std::size_t presentIndex = 0;  // of a cut file last seen where it was
+    bool clipboardReadPending = false;       // a burst is settling
+    bool clipboardChangedSinceRead = false;  // and changed again since its first read
+    std::int64_t nativeReads = 0;            // the latest read's result is the only one taken
+    std::size_t presentIndex = 0;            // of a cut file last seen where it was
 
     std::unique_ptr<KeyboardTap> tap;
     std::unique_ptr<RunLoopSource> runLoopSource;

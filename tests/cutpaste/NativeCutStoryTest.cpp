@@ -52,6 +52,29 @@ TEST_F(NativeCut, ACutSetsTheSortedListAndAnnouncesItEverywhere) {
     EXPECT_EQ(sim.statusItem().icon.image, "scissors");
 }
 
+TEST_F(NativeCut, ALoneCutIsAnnouncedWithoutWaitingAndTheLastOfABurstStays) {
+    ASSERT_TRUE(desktop.clipboard.writeFiles({path("from/a.txt")}, FileOperation::cut));
+    desktop.advance(0);
+    EXPECT_EQ(monitor().cutPaths(), std::vector<std::string>{path("from/a.txt")});
+    EXPECT_EQ(desktop.distributedNotifications.posted.size(), 1u);
+
+    // The file manager writes twice more at once: the burst is read once more when it settles.
+    desktop.advance(0.01);
+    ASSERT_TRUE(desktop.clipboard.writeFiles({path("from/b.txt")}, FileOperation::cut));
+    ASSERT_TRUE(desktop.clipboard.writeFiles({path("from/c.txt")}, FileOperation::cut));
+    desktop.advance(0.01);
+    EXPECT_EQ(monitor().cutPaths(), std::vector<std::string>{path("from/a.txt")});
+    desktop.advance(CutPasteMonitor::clipboardSettle);
+    EXPECT_EQ(monitor().cutPaths(), std::vector<std::string>{path("from/c.txt")});
+    EXPECT_EQ(logged("Ausgeschnitten: 1 Datei(en)"), 2);
+
+    // Once a settling time passed without a change, the next change is read at once again.
+    desktop.advance(CutPasteMonitor::clipboardSettle);
+    ASSERT_TRUE(desktop.clipboard.writeFiles({path("from/b.txt")}, FileOperation::cut));
+    desktop.advance(0);
+    EXPECT_EQ(monitor().cutPaths(), std::vector<std::string>{path("from/b.txt")});
+}
+
 TEST_F(NativeCut, NeitherHookNorPermissionIsUsed) {
     EXPECT_EQ(desktop.accessibility.prompts, 0);
     EXPECT_FALSE(desktop.defaults.boolForKey(Settings::didAskAccessibilityKey));

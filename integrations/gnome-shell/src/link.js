@@ -1,7 +1,7 @@
 // The extension's side of the link to Larkspire: finds it on the session bus (again after either
-// restarts), hands it the clipboard's file lists as they change, writes lists back on its request
-// and shows its tray icon where no StatusNotifier host runs. Sleeps while nothing changes: no timer
-// runs except while a clipboard read is under way.
+// restarts), hands it the clipboard's file lists and the windows as they change, writes lists back
+// on its request and shows its tray icon where no StatusNotifier host runs. Sleeps while nothing
+// changes: no timer runs except while a clipboard read is under way.
 
 import Gio from 'gi://Gio';
 import GLib from 'gi://GLib';
@@ -19,6 +19,7 @@ import {
     MAX_FILE_LIST_BYTES, fileListTypesOffered, fileListsToHandOver, formatToWrite, isLarkspireOwner,
     menuLabel, trayCountText,
 } from './formats.js';
+import {windowReport} from './windows.js';
 
 const EXTENSION_XML = `<node>
   <interface name="${EXTENSION_INTERFACE}">
@@ -35,6 +36,30 @@ const STATUS_NOTIFIER_WATCHER = 'org.kde.StatusNotifierWatcher';
 // nothing up; the next change is read as usual.
 const READ_PATIENCE_MS = 1000;
 const CALL_TIMEOUT_MS = 2000;
+
+const WINDOW_TYPES = {
+    [Meta.WindowType.NORMAL]: 'normal',
+    [Meta.WindowType.DESKTOP]: 'desktop',
+    [Meta.WindowType.DOCK]: 'dock',
+    [Meta.WindowType.DIALOG]: 'dialog',
+    [Meta.WindowType.MODAL_DIALOG]: 'modal-dialog',
+    [Meta.WindowType.UTILITY]: 'utility',
+};
+
+// Work done once before the next frame: GNOME Shell 45 moved it to the compositor's laters.
+function addLater(callback) {
+    const laters = global.compositor?.get_laters?.();
+    return laters ? laters.add(Meta.LaterType.BEFORE_REDRAW, callback)
+        : Meta.later_add(Meta.LaterType.BEFORE_REDRAW, callback);
+}
+
+function removeLater(id) {
+    const laters = global.compositor?.get_laters?.();
+    if (laters)
+        laters.remove(id);
+    else
+        Meta.later_remove(id);
+}
 
 function log(message) {
     console.log(`Larkspire: ${message}`);
@@ -54,10 +79,14 @@ export class Link {
         this._larkspire = null;  // the unique name of the Larkspire that passed the checks
         this._checking = null;
         this._readSerial = 0;
-        this._pendingRead = null;
+        this._pendingReads = [];
         this._tray = null;
         this._trayWanted = false;
         this._lastOffered = [];  // the file-list types of the last list offered
+        this._larkspirePid = 0;
+        this._followed = new Map();  // window → its signal connections, while Larkspire is attached
+        this._reportLater = 0;
+        this._lastReport = null;
     }
 
     start() {
@@ -86,6 +115,7 @@ export class Link {
         this._exported.unexport();
         this._exported = null;
         this._larkspire = null;
+        this._unfollowWindows();
         this._removeTray();
         if (this._traySignal)
             this._bus.signal_unsubscribe(this._traySignal);
@@ -143,11 +173,11 @@ export class Link {
                     log(`${LARKSPIRE_BUS_NAME} gehört nicht Larkspire (${executable ?? 'unbekannt'}); keine Verbindung`);
                     return;
                 }
-                this._attach(owner);
+                this._attach(owner, credentials.pid);
             });
     }
 
-    _attach(owner) {
+    _attach(owner, pid) {
         this._bus.call(owner, LARKSPIRE_PATH, LARKSPIRE_INTERFACE, 'Attach',
             new GLib.Variant('(ss)', [this._version, Config.PACKAGE_VERSION]), new GLib.VariantType('(s)'),
             Gio.DBusCallFlags.NONE, CALL_TIMEOUT_MS, null, (bus, result) => {
@@ -160,10 +190,12 @@ export class Link {
                     return;
                 }
                 this._larkspire = owner;
+                this._larkspirePid = pid;
                 this._traySignal = this._bus.signal_subscribe(owner, LARKSPIRE_INTERFACE, 'TrayChanged',
                     LARKSPIRE_PATH, null, Gio.DBusSignalFlags.NONE, () => this._updateTray());
                 this._readClipboard();
                 this._updateTray();
+                this._followWindows();
             });
     }
 
@@ -171,6 +203,7 @@ export class Link {
         this._checking = null;
         this._larkspire = null;
         this._cancelRead();
+        this._unfollowWindows();
         if (this._traySignal)
             this._bus.signal_unsubscribe(this._traySignal);
         this._traySignal = 0;
@@ -189,8 +222,9 @@ export class Link {
             });
     }
 
-    // Reads the clipboard's file lists, one format after the other, and hands them over; a change
-    // during the read starts it again, so the last change always arrives.
+    // Reads the clipboard's file lists and hands them over; a change during the read starts it
+    // again, so the last change always arrives. The formats are read at once, not one after the
+    // other: each read waits for the owner, and they do not wait for each other.
     _readClipboard() {
         this._cancelRead();
         const serial = ++this._readSerial;
@@ -199,29 +233,30 @@ export class Link {
         if (types.length > 0)
             this._lastOffered = [...types];
         const read = {};
-        const next = () => {
-            if (serial !== this._readSerial)
-                return;
-            const type = types.shift();
-            if (type === undefined) {
-                this._pendingRead = null;
-                this._handOver(read);
-                return;
-            }
+        let left = types.length;
+        if (left === 0) {
+            this._handOver(read);
+            return;
+        }
+        for (const type of types) {
             this._readFormat(type, text => {
+                if (serial !== this._readSerial)
+                    return;
                 if (text !== null)
                     read[type] = text;
-                next();
+                if (--left > 0)
+                    return;
+                this._pendingReads = [];
+                this._handOver(read);
             });
-        };
-        next();
+        }
     }
 
     _readFormat(type, done) {
         const cancellable = new Gio.Cancellable();
         const stream = Gio.MemoryOutputStream.new_resizable();
         const pending = {cancellable, timeout: 0};
-        this._pendingRead = pending;
+        this._pendingReads.push(pending);
         pending.timeout = GLib.timeout_add(GLib.PRIORITY_DEFAULT, READ_PATIENCE_MS, () => {
             pending.timeout = 0;
             log(`Zwischenablage nicht gelesen: ${type} (keine Daten nach ${READ_PATIENCE_MS / 1000} s)`);
@@ -233,7 +268,7 @@ export class Link {
                 if (pending.timeout)
                     GLib.source_remove(pending.timeout);
                 pending.timeout = 0;
-                if (cancellable.is_cancelled() && this._pendingRead !== pending)
+                if (cancellable.is_cancelled() && !this._pendingReads.includes(pending))
                     return;  // replaced by a newer read
                 let text = null;
                 try {
@@ -253,15 +288,15 @@ export class Link {
     }
 
     _cancelRead() {
-        const pending = this._pendingRead;
-        this._pendingRead = null;
+        const pending = this._pendingReads;
+        this._pendingReads = [];
         ++this._readSerial;
-        if (!pending)
-            return;
-        if (pending.timeout)
-            GLib.source_remove(pending.timeout);
-        pending.timeout = 0;
-        pending.cancellable.cancel();
+        for (const read of pending) {
+            if (read.timeout)
+                GLib.source_remove(read.timeout);
+            read.timeout = 0;
+            read.cancellable.cancel();
+        }
     }
 
     _handOver(read) {
@@ -270,6 +305,93 @@ export class Link {
         const encoder = new TextEncoder();
         const lists = Object.entries(fileListsToHandOver(read)).map(([type, text]) => [type, encoder.encode(text)]);
         this._call('ClipboardChanged', new GLib.Variant('(a{say})', [Object.fromEntries(lists)]), null);
+    }
+
+    // The windows, reported while Larkspire is attached: after any change, at most once a frame, and
+    // only when the report differs from the last one.
+    _followWindows() {
+        this._unfollowWindows();
+        const changed = () => this._windowsChanged();
+        this._displaySignals = [
+            global.display.connect('window-created', (display, window) => {
+                this._followWindow(window);
+                changed();
+            }),
+            global.display.connect('restacked', changed),
+            global.display.connect('notify::focus-window', changed),
+        ];
+        this._workspaceSignal = global.workspace_manager.connect('active-workspace-changed', changed);
+        for (const actor of global.get_window_actors())
+            this._followWindow(actor.meta_window);
+        this._windowsChanged();
+    }
+
+    _followWindow(window) {
+        if (this._followed.has(window))
+            return;
+        const changed = () => this._windowsChanged();
+        const signals = ['position-changed', 'size-changed', 'notify::title', 'notify::minimized',
+            'workspace-changed'].map(name => window.connect(name, changed));
+        signals.push(window.connect('unmanaged', () => {
+            this._unfollowWindow(window);
+            changed();
+        }));
+        this._followed.set(window, signals);
+    }
+
+    _unfollowWindow(window) {
+        for (const id of this._followed.get(window) ?? [])
+            window.disconnect(id);
+        this._followed.delete(window);
+    }
+
+    _unfollowWindows() {
+        for (const window of [...this._followed.keys()])
+            this._unfollowWindow(window);
+        for (const id of this._displaySignals ?? [])
+            global.display.disconnect(id);
+        this._displaySignals = null;
+        if (this._workspaceSignal)
+            global.workspace_manager.disconnect(this._workspaceSignal);
+        this._workspaceSignal = 0;
+        if (this._reportLater)
+            removeLater(this._reportLater);
+        this._reportLater = 0;
+        this._lastReport = null;
+    }
+
+    _windowsChanged() {
+        if (this._reportLater || !this._larkspire)
+            return;
+        this._reportLater = addLater(() => {
+            this._reportLater = 0;
+            this._reportWindows();
+            return GLib.SOURCE_REMOVE;
+        });
+    }
+
+    _reportWindows() {
+        if (!this._larkspire)
+            return;
+        const workspace = global.workspace_manager.get_active_workspace();
+        // The window group holds the windows bottom to top, as they are drawn.
+        const windows = global.get_window_actors().map(actor => actor.meta_window).filter(window =>
+            window && !window.is_override_redirect()).reverse().map(window => ({
+            id: window.get_id(),
+            pid: window.get_pid(),
+            title: window.get_title(),
+            wmClass: window.get_wm_class(),
+            type: WINDOW_TYPES[window.get_window_type()] ?? 'other',
+            frame: window.get_frame_rect(),
+            buffer: window.get_buffer_rect(),
+            shown: !window.minimized && window.located_on_workspace(workspace),
+            x11: window.get_client_type() === Meta.WindowClientType.X11,
+        }));
+        const report = windowReport(windows, global.display.focus_window?.get_id(), this._larkspirePid);
+        if (report === this._lastReport)
+            return;
+        this._lastReport = report;
+        this._call('WindowsChanged', new GLib.Variant('(s)', [report]), null);
     }
 
     // The tray: shown only while Larkspire is attached and no StatusNotifier host would show it.

@@ -17,6 +17,7 @@ const formats = imports.formats;
 check('file lists recognised', formats.isFileList('x-special/gnome-copied-files', 'cut\nfile:///a'));
 check('text refused', !formats.isFileList('text/uri-list', 'Hallo'));
 check('constants exported', formats.LARKSPIRE_INTERFACE === 'de.halvik.Quirefold.Larkspire1');
+check('window reports built', JSON.parse(imports.windows.windowReport([], null, 0)).windows.length === 0);
 
 // link.js and extension.js need the Shell to run; here they must at least parse as scripts.
 for (const name of ['link.js', 'extension.js']) {

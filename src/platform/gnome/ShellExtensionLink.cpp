@@ -19,6 +19,9 @@ constexpr const char* introspection = R"xml(<node>
     <method name="ClipboardChanged">
       <arg type="a{say}" name="fileLists" direction="in"/>
     </method>
+    <method name="WindowsChanged">
+      <arg type="s" name="report" direction="in"/>
+    </method>
     <method name="GetTray">
       <arg type="s" name="iconName" direction="out"/>
       <arg type="s" name="tooltip" direction="out"/>
@@ -38,6 +41,8 @@ constexpr const char* shellName = "org.gnome.Shell";
 constexpr int callTimeoutMs = 2000;
 // A file list larger than this is no cut made by hand; the extension never sends one.
 constexpr gsize maxFileListBytes = 32u * 1024 * 1024;
+// A report lists a few hundred windows with bounded titles; a larger one is not read.
+constexpr gsize maxWindowReportBytes = 8u * 1024 * 1024;
 
 const char* const losesWithout =
     "ausgeschnittene Dateien sieht Larkspire nur, solange eines seiner Fenster den "
@@ -120,6 +125,12 @@ struct ShellExtensionLink::State : std::enable_shared_from_this<ShellExtensionLi
             auto content = fileLists(parameters);
             g_dbus_method_invocation_return_value(invocation, nullptr);
             if (handlers.clipboardChanged) handlers.clipboardChanged(std::move(content));
+        } else if (method == "WindowsChanged") {
+            const gchar* report = nullptr;
+            g_variant_get(parameters, "(&s)", &report);
+            std::string text = std::strlen(report) <= maxWindowReportBytes ? report : "";
+            g_dbus_method_invocation_return_value(invocation, nullptr);
+            if (!text.empty() && handlers.windowsChanged) handlers.windowsChanged(text);
         } else if (method == "GetTray") {
             auto tray = handlers.tray ? handlers.tray() : Tray{};
             g_dbus_method_invocation_return_value(

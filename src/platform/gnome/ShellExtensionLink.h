@@ -30,11 +30,12 @@ class ShellExtensionLink {
         unsigned count = 0;
     };
     struct Handlers {
-        std::function<void()> attachedChanged;                         // attached or detached
-        std::function<void(FileClipboardContent)> clipboardChanged;    // the file lists, after each change
-        std::function<Tray()> tray;                                    // what the top-bar icon shows
-        std::function<Menu()> menu;                                    // built each time it opens
-        std::function<void(const std::string& title)> menuItemChosen;  // from the top-bar menu
+        std::function<void()> attachedChanged;                          // attached or detached
+        std::function<void(FileClipboardContent)> clipboardChanged;     // the file lists, after each change
+        std::function<void(const std::string& report)> windowsChanged;  // the Shell's windows as JSON
+        std::function<Tray()> tray;                                     // what the top-bar icon shows
+        std::function<Menu()> menu;                                     // built each time it opens
+        std::function<void(const std::string& title)> menuItemChosen;   // from the top-bar menu
     };
 
     // Nothing without a session bus, with the reason in `reason`.

@@ -77,15 +77,29 @@ std::pair<double, double> drawnInset(const FileManagerView& view, const DesktopW
     return {left, top};
 }
 
+// A compositor that lists a surface with its shadows and the window as drawn inside them (GNOME
+// Shell, KWin) says exactly where the window lies; a program whose window is as large as that counts
+// from its corner, however unevenly the shadows are drawn.
+bool drawnAsFrame(const FileManagerView& view, const DesktopWindow& listed) {
+    return view.frame && view.frame->isFinite() && listed.frame != listed.client &&
+           listed.frame.width <= listed.client.width && listed.frame.height <= listed.client.height &&
+           sizeDistance(*view.frame, listed.frame) < 1;
+}
+
 SceneWindow sceneWindow(const FileManagerWindow& window, const DesktopWindow& listed) {
     SceneWindow scene{.processIdentifier = window.processIdentifier, .number = listed.number};
     const auto& view = window.view;
     if (!view.exposesItems || !view.viewport || !view.viewport->isFinite()) return scene;
     double dx = 0, dy = 0;
     if (measuredFromWindow(view, listed)) {
-        auto [left, top] = drawnInset(view, listed);
-        dx = listed.client.x + left;
-        dy = listed.client.y + top;
+        if (drawnAsFrame(view, listed)) {
+            dx = listed.frame.x;
+            dy = listed.frame.y;
+        } else {
+            auto [left, top] = drawnInset(view, listed);
+            dx = listed.client.x + left;
+            dy = listed.client.y + top;
+        }
     }
     scene.viewport = moved(*view.viewport, dx, dy);
     auto folder = folderPrefix(view.folder);

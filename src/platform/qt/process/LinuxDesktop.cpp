@@ -75,8 +75,11 @@ LinuxDesktop::LinuxDesktop()
 #endif
     linux_desktop::DesktopWindows* windowList = nullptr;
     if (x11.isConnected()) {
-        qt.overlaySurfaces.stacking = &x11;
-        windowList = &x11;
+        // On GNOME Shell, where Larkspire runs on XWayland, X11 sees only the programs there; the
+        // extension, once attached, reports all windows and takes over.
+        shellWindows = std::make_unique<GnomeShellWindows>(log, x11, x11);
+        qt.overlaySurfaces.stacking = shellWindows.get();
+        windowList = shellWindows.get();
         shellLog.info("Fensterliste: X11");
     } else if (QGuiApplication::platformName() == "wayland" && !qt.sessionOverlaySurfaces) {
         // Without layer surfaces the overlay is a Qt window, which on Qt's Wayland platform becomes an
@@ -139,10 +142,16 @@ void LinuxDesktop::linkShellExtension() {
             .attachedChanged =
                 [this] {
                     if (shellClipboard) shellClipboard->attachedChanged();
+                    if (shellWindows && shellExtension && !shellExtension->isAttached())
+                        shellWindows->detached();
                 },
             .clipboardChanged =
                 [this](const FileClipboardContent& content) {
                     if (shellClipboard) shellClipboard->fileListsChanged(content);
+                },
+            .windowsChanged =
+                [this](const std::string& report) {
+                    if (shellWindows) shellWindows->report(report);
                 },
             .tray =
                 [this] {

@@ -20,6 +20,7 @@
 #include "platform/linux/system/SystemClock.h"
 #include "platform/linux/system/SystemLog.h"
 #include "platform/linux/words/LinuxWording.h"
+#include "platform/qt/compositor/GnomeShellWindows.h"
 #include "platform/qt/process/QtDesktop.h"
 #include "platform/qt/process/SingleInstance.h"
 #include "platform/qt/words/SessionWording.h"
@@ -96,6 +97,8 @@ class LinuxDesktop {
     X11Windows x11;
     // On Wayland without X11 the compositor lists the windows instead.
     std::unique_ptr<linux_desktop::DesktopWindows> compositorWindows;
+    // On GNOME Shell its extension lists them, native Wayland programs among them.
+    std::unique_ptr<GnomeShellWindows> shellWindows;
     std::shared_ptr<linux_desktop::FileManagerBridge> fileManagerWindows;
     std::unique_ptr<linux_desktop::AccessibilityBusWatcher> accessibilityBus;
     std::shared_ptr<void> cutObservation;

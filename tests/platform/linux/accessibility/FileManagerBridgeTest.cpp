@@ -293,6 +293,36 @@ TEST_F(BadgeOverFileManagerWindows, NautilusRowsAreMovedPastTheBorderInsideItsWi
     }
 }
 
+// GNOME Shell lists a native Nautilus with its surface, shadows drawn unevenly around the window
+// (61 px at the sides, 55 above, 67 below); its rows count from the window as drawn, not the surface.
+TEST_F(BadgeOverFileManagerWindows, OnGnomeShellNautilusRowsCountFromTheWindowInsideItsShadows) {
+    x11.list = {DesktopWindow{.number = 7,
+                              .processIdentifier = 5151,
+                              .title = "Projekt",
+                              .client = Rect{133, 49, 1012, 672},
+                              .frame = Rect{194, 104, 890, 550},
+                              .onScreen = true,
+                              .windowRelativeExtents = true}};
+    x11.active = 7;
+    auto window = listView(5151, "Projekt", Rect{0, 0, 890, 550}, Rect{0, 46, 890, 504}, {"a.pdf", "b.mov"},
+                           {"a.pdf", "b.mov"});
+    window.kind = FileManagerKind::nautilus;
+    window.view.active = true;
+    bridge->setWindows({window});
+    start();
+    controller->setCutPaths({folder + "/b.mov"});
+    desktop.advance(0.5);
+
+    auto* view = viewOver(7);
+    ASSERT_NE(view, nullptr);
+    // b.mov spans 70 to 94 below the window's top, 104 + 70 on the screen: 125 below the surface's
+    // top, which lies at 49.
+    EXPECT_EQ(view->rects, (std::vector<Rect>{Rect{61, 672 - 125 - 24, 890, 24}}));
+    ASSERT_TRUE(view->label);
+    EXPECT_EQ(view->label->rect.x, 61 + 10);
+    EXPECT_EQ(view->label->rect.y, 67 + 10);
+}
+
 // Native Wayland programs measure from their own area, wherever the compositor put it, and say the
 // same rows for two windows of one size: each is placed by its window in the compositor's list.
 TEST_F(BadgeOverFileManagerWindows, OnWaylandRowsMeasuredFromTheWindowArePlacedByTheCompositorsWindow) {
