@@ -6,7 +6,7 @@
 
 namespace larkspire::wayland {
 
-// What the main thread knows of the clipboard: the last selection read, or the fallback's once the
+// What the main thread knows of the clipboard: the last selection read, or the fallback's while the
 // compositor is gone.
 struct DataControlClipboard::Mirror {
     Mirror(Log& log, Clipboard& fallback) : log(log, "clipboard"), fallback(fallback) {}
@@ -27,6 +27,17 @@ struct DataControlClipboard::Mirror {
         fallbackOffset = count + 1 - fallback.changeCount();
         fallbackObservation = fallback.observeChanges([this] { changes.notify(); });
         changes.notify();
+    }
+
+    // The compositor's selection follows at once, as a change; until then the clipboard holds nothing.
+    void connectionRestored(const std::string& protocol) {
+        if (!lost) return;
+        count = fallback.changeCount() + fallbackOffset;
+        files = {};
+        lost = false;
+        fallbackObservation.reset();
+        log.info("Wayland-Datensteuerung wieder verbunden (" + protocol +
+                 ") – die Zwischenablage wird wieder über den Compositor gelesen");
     }
 
     Logger log;
@@ -56,6 +67,8 @@ DataControlClipboard::connect(MainQueue& main, Log& log, Clipboard& fallback, st
         .problem =
             main.bind(mirror, [](Mirror& self, const std::string& problem) { self.log.error(problem); }),
         .lost = main.bind(mirror, [](Mirror& self, const std::string& why) { self.connectionLost(why); }),
+        .restored = main.bind(
+            mirror, [](Mirror& self, const std::string& protocol) { self.connectionRestored(protocol); }),
     });
     if (!opened.connection) {
         reason = opened.reason;

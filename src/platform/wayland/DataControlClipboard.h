@@ -13,8 +13,9 @@ class DataControlConnection;
 
 // The clipboard of a Wayland session through the compositor's data control, so cuts are seen
 // whichever program has the focus. Each selection is read on the connection's thread and shows here
-// parsed, together with its change, so no question waits on another program. Should the compositor
-// go away, the fallback (the toolkit's clipboard) takes over. Main thread only.
+// parsed, together with its change, so no question waits on another program. While the compositor
+// is gone, the fallback (the toolkit's clipboard) stands in; one that opens the same socket again is
+// followed anew. Main thread only.
 class DataControlClipboard : public Clipboard {
   public:
     // Nothing, with the reason in `reason`, where the session offers no data control.

@@ -2,6 +2,7 @@
 
 #include "ext-data-control-v1-client-protocol.h"
 #include "platform/wayland/PipeTransfers.h"
+#include "platform/wayland/SocketReturn.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
 #include <algorithm>
@@ -268,7 +269,7 @@ class DataControlConnection::Session final : public SeatClipboardEvents {
     std::string connect();  // the reason it cannot, or nothing
     bool write(Formats formats);
 
-    std::string protocol;
+    std::string protocol;  // the first connection's
 
   private:
     struct Reading {
@@ -276,11 +277,15 @@ class DataControlConnection::Session final : public SeatClipboardEvents {
         IncomingPipe pipe;
     };
 
+    std::string attach();  // the reason it cannot, or nothing; `detach()` clears what it left
+    void detach();
     bool roundtrip();
     template <class Protocol> void useProtocol(std::uint32_t name);
     void start();
     void run();
-    void lose(std::string reason);
+    std::optional<std::string> follow();  // why the compositor is gone, or nothing when stopping
+    bool awaitReturn();
+    bool takeCommands();  // false when stopping
     std::string lossReason() const;
     void finishSelectionIfRead();
 
@@ -300,6 +305,7 @@ class DataControlConnection::Session final : public SeatClipboardEvents {
     std::uint32_t seatName = 0, extName = 0, wlrName = 0;
     bool started = false;
     std::unique_ptr<SeatClipboard> clipboard;
+    std::string attachedProtocol;
 
     // The connection's thread only.
     std::vector<Reading> reading;  // the formats of the newest selection still arriving
@@ -328,6 +334,16 @@ void DataControlConnection::Session::global(void* data, wl_registry*, std::uint3
 }
 
 std::string DataControlConnection::Session::connect() {
+    auto reason = attach();
+    if (!reason.empty()) return reason;
+    protocol = attachedProtocol;
+    wake = OwnedFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!wake) return std::string("kein eventfd: ") + std::strerror(errno);
+    start();
+    return {};
+}
+
+std::string DataControlConnection::Session::attach() {
     const char* socket = std::getenv("WAYLAND_DISPLAY");
     if (!socket || !*socket) return "keine Wayland-Sitzung (WAYLAND_DISPLAY ist nicht gesetzt)";
     display = wl_display_connect(socket);
@@ -346,17 +362,34 @@ std::string DataControlConnection::Session::connect() {
         useProtocol<ExtDataControl>(extName);
     else
         useProtocol<WlrDataControl>(wlrName);
-    wake = OwnedFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!wake) return std::string("kein eventfd: ") + std::strerror(errno);
-    start();
+    started = true;
     return {};
+}
+
+void DataControlConnection::Session::detach() {
+    reading.clear();
+    selectionPending = false;
+    writing.clear();
+    deviceFinished = false;
+    clipboard.reset();
+    if (seat) wl_seat_destroy(seat);
+    if (registry) wl_registry_destroy(registry);
+    if (display) {
+        wl_display_flush(display);
+        wl_display_disconnect(display);
+    }
+    display = nullptr;
+    registry = nullptr;
+    seat = nullptr;
+    seatName = extName = wlrName = 0;
+    started = false;
 }
 
 template <class Protocol> void DataControlConnection::Session::useProtocol(std::uint32_t name) {
     auto* manager =
         static_cast<typename Protocol::Manager*>(wl_registry_bind(registry, name, Protocol::interface(), 1));
     clipboard = std::make_unique<SeatClipboardOf<Protocol>>(manager, seat, *this);
-    protocol = Protocol::name;
+    attachedProtocol = Protocol::name;
 }
 
 // Waits for the compositor to answer everything asked so far, within connectPatience; the
@@ -391,7 +424,6 @@ bool DataControlConnection::Session::roundtrip() {
 }
 
 void DataControlConnection::Session::start() {
-    started = true;
     // Signals stay with the main thread; a SIGPIPE from a reader that left stays pending here.
     sigset_t all, previous;
     sigfillset(&all);
@@ -410,15 +442,7 @@ DataControlConnection::Session::~Session() {
         [[maybe_unused]] auto written = ::write(wake.get(), &one, sizeof one);
         thread.join();
     }
-    reading.clear();
-    writing.clear();
-    clipboard.reset();
-    if (seat) wl_seat_destroy(seat);
-    if (registry) wl_registry_destroy(registry);
-    if (display) {
-        wl_display_flush(display);
-        wl_display_disconnect(display);
-    }
+    detach();
 }
 
 bool DataControlConnection::Session::write(Formats formats) {
@@ -431,16 +455,30 @@ bool DataControlConnection::Session::write(Formats formats) {
     return ::write(wake.get(), &one, sizeof one) == sizeof one;
 }
 
+// Follows the compositor; once it is gone, waits for one on the same socket and follows that.
 void DataControlConnection::Session::run() {
     for (;;) {
+        auto reason = follow();
+        if (!reason) return;
+        gone = true;
+        detach();
+        if (handlers.lost) handlers.lost(std::move(*reason));
+        if (!awaitReturn()) return;
+        gone = false;
+        if (handlers.restored) handlers.restored(attachedProtocol);
+    }
+}
+
+std::optional<std::string> DataControlConnection::Session::follow() {
+    for (;;) {
         while (wl_display_prepare_read(display) != 0) {
-            if (wl_display_dispatch_pending(display) < 0) return lose(lossReason());
+            if (wl_display_dispatch_pending(display) < 0) return lossReason();
         }
         bool sendBlocked = false;
         if (wl_display_flush(display) < 0) {
             if (errno != EAGAIN) {
                 wl_display_cancel_read(display);
-                return lose(lossReason());
+                return lossReason();
             }
             sendBlocked = true;
         }
@@ -468,7 +506,7 @@ void DataControlConnection::Session::run() {
         if (ready < 0) {
             wl_display_cancel_read(display);
             if (errno == EINTR) continue;
-            return lose(std::string("poll: ") + std::strerror(errno));
+            return std::string("poll: ") + std::strerror(errno);
         }
 
         now = TransferClock::now();
@@ -486,31 +524,61 @@ void DataControlConnection::Session::run() {
         finishSelectionIfRead();
 
         if (watched[0].revents & (POLLIN | POLLERR | POLLHUP)) {
-            if (wl_display_read_events(display) < 0) return lose(lossReason());
+            if (wl_display_read_events(display) < 0) return lossReason();
         } else {
             wl_display_cancel_read(display);
         }
-        if (wl_display_dispatch_pending(display) < 0) return lose(lossReason());
-        if (deviceFinished) return lose("der Compositor hat die Datensteuerung beendet");
-
-        if (watched[1].revents & POLLIN) {
-            std::uint64_t count;
-            [[maybe_unused]] auto drained = ::read(wake.get(), &count, sizeof count);
-            std::vector<Formats> taken;
-            {
-                std::lock_guard lock(commandsLock);
-                if (stopping) return;
-                taken.swap(writes);
-            }
-            // Each write replaces the one before, so only the last is worth offering.
-            if (!taken.empty()) clipboard->setSelection(taken.back());
-        }
+        if (wl_display_dispatch_pending(display) < 0) return lossReason();
+        if (deviceFinished) return "der Compositor hat die Datensteuerung beendet";
+        if ((watched[1].revents & POLLIN) && !takeCommands()) return std::nullopt;
     }
 }
 
-void DataControlConnection::Session::lose(std::string reason) {
-    gone = true;
-    if (handlers.lost) handlers.lost(std::move(reason));
+bool DataControlConnection::Session::takeCommands() {
+    std::uint64_t count;
+    [[maybe_unused]] auto drained = ::read(wake.get(), &count, sizeof count);
+    std::vector<Formats> taken;
+    {
+        std::lock_guard lock(commandsLock);
+        if (stopping) return false;
+        taken.swap(writes);
+    }
+    // Each write replaces the one before, so only the last is worth offering; with no compositor,
+    // nothing is.
+    if (!taken.empty() && clipboard) clipboard->setSelection(taken.back());
+    return true;
+}
+
+// Sleeps on the socket's folder until a compositor opens the socket again and offers data control;
+// false when stopping first.
+bool DataControlConnection::Session::awaitReturn() {
+    std::string problem;
+    auto returning = SocketReturn::watch(problem);
+    if (!returning) {
+        if (handlers.problem) handlers.problem("Wayland-Datensteuerung kommt nicht wieder: " + problem);
+        return false;
+    }
+    bool due = returning->socketAppeared();
+    int retry = -1;
+    for (;;) {
+        if (due) {
+            if (attach().empty()) return true;
+            detach();
+            retry = returning->nextTryAfterFailure();
+            due = false;
+        }
+        pollfd watched[2] = {{wake.get(), POLLIN, 0}, {returning->fd(), POLLIN, 0}};
+        int ready = ::poll(watched, 2, retry);
+        if (ready < 0 && errno != EINTR) {
+            if (handlers.problem)
+                handlers.problem(std::string("Wayland-Datensteuerung: poll: ") + std::strerror(errno));
+            return false;
+        }
+        if (ready == 0) due = true;  // the next try
+        if (ready <= 0) continue;
+        if ((watched[0].revents & POLLIN) && !takeCommands()) return false;
+        if (watched[1].revents & POLLIN) due = returning->socketAppeared();
+    }
 }
 
 std::string DataControlConnection::Session::lossReason() const {

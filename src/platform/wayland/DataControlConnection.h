@@ -12,7 +12,8 @@ namespace larkspire::wayland {
 // Wayland connection and a thread of its own, so it sees every change whichever program has the focus
 // and whatever platform Qt runs on. Each new selection is read in the file managers' formats and
 // handed over parsed; files put on the clipboard are served from here until another program
-// replaces them. The thread sleeps on its descriptors while nothing happens.
+// replaces them. A compositor that goes away is followed when one opens the same socket again. The
+// thread sleeps on its descriptors while nothing happens.
 class DataControlConnection {
   public:
     // Called on the connection's thread; each hands over to the main thread by itself.
@@ -20,6 +21,7 @@ class DataControlConnection {
         std::function<void(ClipboardFiles)> selectionRead;  // every new selection, parsed
         std::function<void(std::string)> problem;           // a selection read only in part, and why
         std::function<void(std::string)> lost;              // once, when the compositor went away
+        std::function<void(std::string)> restored;          // back on the same socket, with the protocol
     };
     struct Opened {
         std::unique_ptr<DataControlConnection> connection;

@@ -4,7 +4,8 @@
 # discard puts the files back as a copy that wl-paste reads, a text copy ends the cut, an owner that
 # never delivers or offers too much holds nothing up. Then Larkspire itself, on Qt's offscreen
 # platform where only data control can see the clipboard, counts a cut and discards it from its menu.
-# Last the compositor goes away: both say so once and keep running.
+# Then the compositor goes away: both say so once and keep running. Last a new sway opens the same
+# socket: both follow it, and Larkspire counts and discards a cut through it as before.
 # sway refuses to run as root; as root, sway and every client run as the account larkspire-test.
 # Arguments: the data_control_watch tool, the larkspire program.
 set -euo pipefail
@@ -14,7 +15,7 @@ bin=$2
 # shellcheck source=sway_session.sh
 source "$(dirname "$0")/sway_session.sh"
 requireTools "Test übersprungen (Pakete sway, wl-clipboard, dbus, python3 installieren)" \
-  sway wl-copy wl-paste dbus-daemon setpriv python3 jq
+  sway wl-copy wl-paste dbus-daemon dbus-monitor setpriv python3 jq
 
 prepareSwaySession
 cleanup() {
@@ -198,6 +199,42 @@ done
 # The connection of the layer surfaces is gone too, said once as well.
 [ "$(count "$log" "Ebenen des Compositors verloren")" -eq 1 ] || fail "Verlust der Ebenen nicht einmal gemeldet"
 for pid in "$first" "$second" "$larkspire"; do kill -0 "$pid" 2>/dev/null || fail "Prozess $pid lebt nicht mehr"; done
+
+echo "7. Ein neuer sway auf demselben Socket: beide verbinden sich wieder, Ausschneiden und Verwerfen wirken"
+lastCount=$(field "$(grep '^change' "$watched" | tail -n 1)" 2)
+seen=$(changes)
+first_display=$display
+display='' swaySocket=''
+startSway
+[ "$display" = "$first_display" ] || fail "der neue sway nahm $display statt $first_display"
+for file in "$watchLog" "$log"; do await "$file" "Wayland-Datensteuerung wieder verbunden" 1; done
+as_user_in_background dbus-monitor --session "type='signal',interface='de.halvik.Quirefold',member='cutChanged'" \
+  >"$work/signals.log" 2>&1 &
+pids+=($!)
+await "$work/signals.log" "NameAcquired" 1
+offer --type x-special/gnome-copied-files <"$work/cut"
+await "$log" "Ausgeschnitten: 2 Datei(en)" 3
+await "$work/signals.log" "member=cutChanged" 1
+for ((i = 0; i < 100; i++)); do [ "$(cut_list)" = "$both" ] && break; sleep 0.05; done
+[ "$(cut_list)" = "$both" ] || fail "nach dem Neustart ist cutPaths $(cut_list), erwartet $both"
+# The watcher sees the cut too, and its count went on growing across the loss and the return.
+for ((n = seen; ; n++)); do
+  line=$(change_after "$n")
+  [ "$(field "$line" 3)" = cut ] && break
+done
+[ "$(field "$line" 2)" -gt "$lastCount" ] || fail "Zähler nicht gewachsen: $lastCount, dann $line"
+as_user QT_QPA_PLATFORM=offscreen "$bin" --choose-menu-item "2 Datei(en) ausgeschnitten – verwerfen" ||
+  fail "Menüpunkt nach dem Neustart nicht zugestellt"
+await "$log" "Zwischenablage: 2 Datei(en) als Kopie zurückgelegt" 2
+[ "$(as_user wl-paste --no-newline --type x-special/gnome-copied-files)" = "$expected" ] ||
+  fail "nach dem Neustart nicht als Kopie beim neuen Compositor zurückgelegt"
+for file in "$watchLog" "$log"; do
+  [ "$(count "$file" "Wayland-Datensteuerung beendet")" -eq 1 ] || fail "Verlust in $(basename "$file") erneut gemeldet"
+  [ "$(count "$file" "Wayland-Datensteuerung wieder verbunden")" -eq 1 ] ||
+    fail "Wiederverbindung in $(basename "$file") nicht einmal gemeldet"
+done
+grep -E "Datensteuerung" "$log" | sed "s/^/   /"
+
 as_user QT_QPA_PLATFORM=offscreen "$bin" --choose-menu-item "Larkspire beenden" || fail "Beenden nicht zugestellt"
 timeout 20 tail --pid="$larkspire" -f /dev/null || fail "Larkspire hat sich nicht beendet"
 wait "$larkspire" || fail "Larkspire endete mit Fehler"

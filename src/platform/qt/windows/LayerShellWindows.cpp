@@ -5,12 +5,10 @@
 #include "platform/qt/windows/QtWidgetWindow.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QScreen>
-#include <QTimer>
 
 namespace larkspire::qt {
 
@@ -63,9 +61,8 @@ std::unique_ptr<QtLayerShell> QtLayerShell::open(Log& log, std::string& reason) 
 
 QtLayerShell::QtLayerShell(std::shared_ptr<wayland::LayerShellConnection> connection, Log& log)
     : shared(std::move(connection)), log(log, "shell") {
-    // Where a compositor that comes back opens its socket again.
-    auto name = qEnvironmentVariable("WAYLAND_DISPLAY");
-    socketPath = name.startsWith('/') ? name : qEnvironmentVariable("XDG_RUNTIME_DIR") + '/' + name;
+    retry.setSingleShot(true);
+    QObject::connect(&retry, &QTimer::timeout, &retry, [this] { reconnect(); });
     follow();
 }
 
@@ -88,32 +85,36 @@ void QtLayerShell::read() {
 }
 
 void QtLayerShell::lose() {
-    if (socketFolder) return;  // said once
+    if (lost) return;  // said once
+    lost = true;
     readable->setEnabled(false);
     writable->setEnabled(false);
     log.error("Ebenen des Compositors verloren (" + shared->lostReason() +
               "): Widgets und Auswahlhinweise bleiben unsichtbar, bis der Compositor wiederkommt");
-    // The folder changes when a compositor makes its socket; nothing is asked until then.
-    socketFolder = std::make_unique<QFileSystemWatcher>(QStringList{QFileInfo(socketPath).path()});
-    QObject::connect(socketFolder.get(), &QFileSystemWatcher::directoryChanged, socketFolder.get(),
-                     [this] { reconnect(20); });
+    std::string problem;
+    returning = wayland::SocketReturn::watch(problem);
+    if (!returning) {
+        log.error("Ebenen des Compositors kommen nicht wieder: " + problem);
+        return;
+    }
+    socketFolder = std::make_unique<QSocketNotifier>(returning->fd(), QSocketNotifier::Read);
+    QObject::connect(socketFolder.get(), &QSocketNotifier::activated, socketFolder.get(), [this] {
+        if (returning->socketAppeared()) retry.start(0);
+    });
+    // Not from here: this runs within the old connection's notifier, which a new one replaces.
+    if (returning->socketAppeared()) retry.start(0);
 }
 
-// A compositor makes its socket a moment before it answers on it, so a refused connection is tried
-// again for a few seconds.
-void QtLayerShell::reconnect(int attempts) {
-    if (!socketFolder || reconnecting || !QFileInfo::exists(socketPath)) return;
+void QtLayerShell::reconnect() {
     auto opened = wayland::LayerShellConnection::open();
     if (!opened.connection) {
-        if (attempts <= 1) return;  // the next change of the folder tries again
-        reconnecting = true;
-        QTimer::singleShot(250, socketFolder.get(), [this, attempts] {
-            reconnecting = false;
-            reconnect(attempts - 1);
-        });
+        int wait = returning->nextTryAfterFailure();
+        if (wait >= 0) retry.start(wait);
         return;
     }
     socketFolder.reset();
+    returning.reset();
+    lost = false;
     shared = std::move(opened.connection);
     follow();
     log.info("Ebenen des Compositors wieder verbunden: Widgets und Auswahlhinweise erscheinen wieder");

@@ -5,10 +5,11 @@
 #include "platform/WidgetWindow.h"
 #include "platform/types/Signal.h"
 #include "platform/wayland/LayerShellConnection.h"
+#include "platform/wayland/SocketReturn.h"
 
-#include <QFileSystemWatcher>
 #include <QObject>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <memory>
 #include <string>
 
@@ -35,16 +36,17 @@ class QtLayerShell {
     void follow();
     void read();
     void lose();
-    void reconnect(int attempts);
+    void reconnect();
 
     std::shared_ptr<wayland::LayerShellConnection> shared;
     Logger log;
     std::unique_ptr<QSocketNotifier> readable;
     std::unique_ptr<QSocketNotifier> writable;
-    // While the compositor is gone: the folder its socket appears in.
-    std::unique_ptr<QFileSystemWatcher> socketFolder;
-    QString socketPath;
-    bool reconnecting = false;
+    // While the compositor is gone: where it comes back, and the next try.
+    std::unique_ptr<wayland::SocketReturn> returning;
+    std::unique_ptr<QSocketNotifier> socketFolder;
+    QTimer retry;
+    bool lost = false;
     Signal restored;
 };
 
