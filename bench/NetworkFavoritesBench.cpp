@@ -15,6 +15,8 @@
 #include <vector>
 
 #ifdef LARKSPIRE_HAVE_QT
+
+#include "OffscreenQt.h"
 #include "platform/qt/QtApp.h"
 
 #include <QApplication>
@@ -102,15 +104,7 @@ BENCHMARK(StartWithFavoritesOnSimulatedDesktop)
 
 using larkspire::testing::QtApp;
 
-// The settings window's benchmarks may have made the one application object already.
-void needQt() {
-    if (QCoreApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "larkspire_bench";
-    static char* argv[] = {name, nullptr};
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    new QApplication(argc, argv);
-}
+using larkspire::bench::needQt;
 
 bool processUntil(const std::function<bool()>& done) {
     auto begin = std::chrono::steady_clock::now();

@@ -4,6 +4,7 @@
 
 #ifdef LARKSPIRE_HAVE_QT
 
+#include "OffscreenQt.h"
 #include "platform/qt/QtApp.h"
 
 #include <QApplication>
@@ -16,16 +17,7 @@ namespace {
 
 using larkspire::testing::QtApp;
 
-void needQt() {
-    static int argc = 1;
-    static char name[] = "larkspire_bench";
-    static char* argv[] = {name, nullptr};
-    static auto* app = [] {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return new QApplication(argc, argv);
-    }();
-    (void)app;
-}
+using larkspire::bench::needQt;
 
 // Notes the first paint of the page the tab shows.
 struct FirstPaint : QObject {

@@ -4,6 +4,7 @@
 
 #ifdef LARKSPIRE_HAVE_QT
 
+#include "OffscreenQt.h"
 #include "app/Settings.h"
 #include "platform/qt/drawing/DisplayListPainter.h"
 #include "platform/qt/drawing/QtTextMetrics.h"
@@ -13,28 +14,17 @@
 #include "widgets/SystemMonitorView.h"
 #include "widgets/WidgetChrome.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QSemaphore>
 #include <QThreadPool>
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 
 using namespace larkspire;
 
-void needQt() {
-    static int argc = 1;
-    static char name[] = "larkspire_bench";
-    static char* argv[] = {name, nullptr};
-    static auto* app = [] {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return new QGuiApplication(argc, argv);
-    }();
-    (void)app;
-}
+using larkspire::bench::needQt;
 
 void SystemMonitorSecond(benchmark::State& state) {
     needQt();

@@ -6,6 +6,14 @@
 
 namespace larkspire {
 
+namespace {
+
+bool differsInSize(const RenderedView& face, const Rect& frame) {
+    return std::fabs(face.width - frame.width) > 0.5 || std::fabs(face.height - frame.height) > 0.5;
+}
+
+}  // namespace
+
 std::shared_ptr<DesktopWidget> DesktopWidget::create(WidgetPorts ports, std::string enabledKey,
                                                      std::string scaleKey, std::string frameName,
                                                      ScaleRange scaleRange, DefaultOrigin defaultOrigin,
@@ -126,9 +134,7 @@ void DesktopWidget::scheduleFit() {
                              // After a refresh this is the redraw's layout: the face is laid out once.
                              const auto& fitting = self.layout();
                              auto frame = self.widgetWindow->frame();
-                             if (std::fabs(fitting.width - frame.width) <= 0.5 &&
-                                 std::fabs(fitting.height - frame.height) <= 0.5)
-                                 return;
+                             if (!differsInSize(fitting, frame)) return;
                              // The top-left corner stays where it is.
                              self.widgetWindow->setFrame(Rect{frame.x,
                                                               frame.y + frame.height - fitting.height,
@@ -161,9 +167,7 @@ void DesktopWidget::redraw() {
     auto frame = widgetWindow->frame();
     // Only a face of another size needs the window fitted to it, so a steady one costs no timer; a
     // window that keeps another size after a fit is tried again at the next change, not at once.
-    if (!fitting &&
-        (std::fabs(view.width - frame.width) > 0.5 || std::fabs(view.height - frame.height) > 0.5))
-        scheduleFit();
+    if (!fitting && differsInSize(view, frame)) scheduleFit();
     if (widgetState->isEditing()) {
         Rect handle{frame.width - ResizeHandle::size, frame.height - ResizeHandle::size, ResizeHandle::size,
                     ResizeHandle::size};
