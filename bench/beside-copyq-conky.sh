@@ -87,12 +87,8 @@ prepareFolder "$folder" 5000
 xfconf-query -c thunar -p /last-view -n -t string -s ThunarDetailsView 2>/dev/null
 thunar "$folder" >"$work/thunar.log" 2>&1 &
 pids+=($!)
-for ((i = 0; i < 900; i++)); do
-    window=$(xdotool search --name "^Dokumente - Thunar" 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
-    sleep 0.1
-done
-[ -n "${window:-}" ] || { echo "Thunar does not open a window"; exit 1; }
+window=$(awaitWindow "^Dokumente - Thunar")
+[ -n "$window" ] || { echo "Thunar does not open a window"; exit 1; }
 xdotool windowsize --sync "$window" 900 1000 windowmove --sync "$window" 0 0 windowactivate --sync "$window"
 sleep 2
 xdotool mousemove 300 300 click 1 keydown shift key Down Down keyup shift

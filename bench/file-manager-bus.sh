@@ -30,13 +30,8 @@ open() {
     local title=$1; shift
     "$@" >"$dir/$1.log" 2>&1 &
     pids+=($!)
-    local window i
-    # A loaded machine takes long to open a long folder.
-    for ((i = 0; i < 900; i++)); do
-        window=$(xdotool search --name "$title" 2>/dev/null | head -n 1)
-        [ -n "$window" ] && break
-        sleep 0.1
-    done
+    local window
+    window=$(awaitWindow "$title")
     [ -n "$window" ] || { echo "$1 does not open a window"; return 1; }
     xdotool windowsize --sync "$window" 900 1000 windowmove --sync "$window" 0 0 windowactivate --sync "$window"
     sleep 2

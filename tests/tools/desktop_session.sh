@@ -7,6 +7,7 @@
 #   startXvfb DIR [SCREEN]    the X server, DISPLAY exported (default screen 1600x1000x24)
 #   startSessionBus           a private session bus, DBUS_SESSION_BUS_ADDRESS exported
 #   startOpenbox DIR          openbox, its log in DIR
+#   awaitWindow PATTERN       the first window so named, once it shows (up to 90 s); nothing if none
 #   prepareFolder PATH COUNT  COUNT files "Datei NN.txt" of growing size and two folders
 #   stopDesktopSession
 #   removeSessionDir DIR      once the session has stopped
@@ -101,6 +102,18 @@ startDesktopSession() {
         string:org.a11y.Status string:IsEnabled variant:boolean:true >/dev/null 2>&1
     sessionDir=$dir
     return 0
+}
+
+# Prints the first window whose name matches PATTERN, waiting up to 90 s for it (a loaded machine
+# takes long to open a long folder); prints nothing when none came.
+awaitWindow() {
+    local pattern=$1 window i
+    for ((i = 0; i < 900; i++)); do
+        window=$(xdotool search --name "$pattern" 2>/dev/null | head -n 1)
+        [ -n "$window" ] && break
+        sleep 0.1
+    done
+    echo "$window"
 }
 
 prepareFolder() {
