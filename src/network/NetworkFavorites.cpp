@@ -105,7 +105,11 @@ void NetworkFavorites::start() {
     }
     ports.pathMonitor.start(
         main.bind(weak, [](NetworkFavorites& self, bool usable) { self.networkPathChanged(usable); }));
-    timer = main.scheduleRepeating(60.0, weakly(weak, [](NetworkFavorites& self) { self.check(false); }));
+    // Without favourites the minute's pass has nothing to reconnect or show; it would only wake a
+    // thread. Mounts and unmounts still bring the table up to date, and adding a favourite does.
+    timer = main.scheduleRepeating(60.0, weakly(weak, [](NetworkFavorites& self) {
+                                       if (!self.favoriteList.empty()) self.check(false);
+                                   }));
     main.postAfter(2.0, weakly(weak, [](NetworkFavorites& self) { self.check(false); }));
 }
 

@@ -327,6 +327,22 @@ TEST_F(Favorites, RemovingTakesTheSidebarEntryByPathOrByNameAndStopsReconnecting
     EXPECT_TRUE(desktop().volumes.requests.empty());
 }
 
+TEST_F(Favorites, WithoutFavouritesTheMinutePassWakesNoThreadUntilOneIsAdded) {
+    desktop().volumes.mountShare(teamShare);
+    sim.launch();
+    advanceTo(3);  // the first pass after launch still runs
+    auto passes = [&] { return desktop().work.serialRuns(NetworkFavorites::queueLabel); };
+    int atLaunch = passes();
+    EXPECT_EQ(atLaunch, 1);
+    advanceTo(600);
+    EXPECT_EQ(passes(), atLaunch);
+
+    sim.app->openUrls({favoriteRequest({onTeam("Fotos").string()})});
+    advanceTo(721);  // the refresh on adding, then the passes at 660 and 720
+    EXPECT_EQ(passes(), atLaunch + 3);
+    EXPECT_TRUE(favorites().isMounted(favorites().favorites()[0]));
+}
+
 TEST_F(Favorites, ThePickerAddsTheChosenFoldersWithOneAlert) {
     desktop().volumes.mountShare(teamShare);
     sim.launch();

@@ -34,6 +34,7 @@ void SimWorkQueue::runSerial(const std::string& label, std::function<void()> wor
     {
         std::lock_guard lock(mutex);
         previous = lastOfLabel[label];
+        ++runsOfLabel[label];
         lastOfLabel[label] = done->get_future().share();
     }
     // Each piece waits for the one queued before it under the same label.
@@ -42,6 +43,11 @@ void SimWorkQueue::runSerial(const std::string& label, std::function<void()> wor
         work();
         done->set_value();
     });
+}
+
+int SimWorkQueue::serialRuns(const std::string& label) {
+    std::lock_guard lock(mutex);
+    return runsOfLabel[label];
 }
 
 }  // namespace larkspire::sim

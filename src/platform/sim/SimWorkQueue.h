@@ -22,11 +22,14 @@ class SimWorkQueue : public WorkQueue {
     using WorkQueue::runConcurrent;
     void runConcurrent(std::function<void()> work) override;
     void runSerial(const std::string& label, std::function<void()> work) override;
+    // How many pieces were queued under a label: work that would wake a thread of the real desktop.
+    int serialRuns(const std::string& label);
 
   private:
     SimMainLoop& loop;
     std::mutex mutex;
     std::map<std::string, std::shared_future<void>> lastOfLabel;
+    std::map<std::string, int> runsOfLabel;
     std::vector<std::thread> threads;
 };
 
