@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QScreen>
 #include <QWindow>
 #include <algorithm>
@@ -27,6 +28,34 @@
 namespace larkspire::qt {
 
 namespace {
+
+// The parts of a face that differ from the last one, in tiles, merged along each row of tiles. A
+// monitor's second changes a few numbers and bars, so only those are cleared, drawn and sent again.
+QRegion changedTiles(const QImage& before, const QImage& after) {
+    if (before.size() != after.size() || before.format() != after.format()) return QRegion(after.rect());
+    constexpr int tile = 32;
+    const int width = after.width(), height = after.height(), depth = after.depth() / 8;
+    QRegion changed;
+    for (int top = 0; top < height; top += tile) {
+        int rows = std::min(tile, height - top);
+        int runStart = -1;
+        for (int left = 0; left <= width; left += tile) {
+            bool differs = false;
+            if (left < width) {
+                auto bytes = static_cast<std::size_t>(std::min(tile, width - left) * depth);
+                for (int y = top; y < top + rows && !differs; ++y)
+                    differs = std::memcmp(before.constScanLine(y) + left * depth,
+                                          after.constScanLine(y) + left * depth, bytes) != 0;
+            }
+            if (differs && runStart < 0) runStart = left;
+            if (!differs && runStart >= 0) {
+                changed += QRect(runStart, top, std::min(left, width) - runStart, rows);
+                runStart = -1;
+            }
+        }
+    }
+    return changed;
+}
 
 int primaryHeight() {
     auto* screen = QGuiApplication::primaryScreen();
@@ -150,20 +179,40 @@ WidgetView::WidgetView(WidgetWindowEvents events) : QWidget(nullptr), events(std
 
 void WidgetView::setContent(DisplayList content) {
     shown = std::move(content);
-    faceStale = true;
-    update();
+    auto ratio = devicePixelRatioF();
+    if (faceStale || face.size() != facePixels() || face.devicePixelRatio() != ratio) {
+        faceStale = true;
+        update();
+        return;
+    }
+    auto next = paintedFace();
+    auto changed = changedTiles(face, next);
+    face = std::move(next);
+    if (ratio != 1.0) {
+        update();  // tiles of device pixels need not fall on whole logical pixels
+        return;
+    }
+    if (!changed.isEmpty()) update(changed);
+}
+
+QSize WidgetView::facePixels() const {
+    return (QSizeF(size()) * devicePixelRatioF()).toSize();
+}
+
+QImage WidgetView::paintedFace() const {
+    QImage image(facePixels(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(devicePixelRatioF());
+    image.fill(Qt::transparent);
+    paintDisplayListAside(image, shown);
+    return image;
 }
 
 void WidgetView::paintEvent(QPaintEvent*) {
-    auto ratio = devicePixelRatioF();
-    auto pixels = (QSizeF(size()) * ratio).toSize();
-    if (faceStale || face.size() != pixels || face.devicePixelRatio() != ratio) {
-        face = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-        face.setDevicePixelRatio(ratio);
-        face.fill(Qt::transparent);
-        paintDisplayListAside(face, shown);
+    if (faceStale || face.size() != facePixels() || face.devicePixelRatio() != devicePixelRatioF()) {
+        face = paintedFace();
         faceStale = false;
     }
+    // Qt clips to the region that needs it; the face is drawn only there.
     QPainter painter(this);
     painter.drawImage(QPointF(0, 0), face);
 }

@@ -39,6 +39,9 @@ class WidgetView : public QWidget {
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
   private:
+    QSize facePixels() const;
+    QImage paintedFace() const;  // `shown` painted afresh at the window's size
+
     enum class Drag { none, window, handle };
     WidgetWindowEvents events;
     Drag drag = Drag::none;
