@@ -115,7 +115,7 @@ GioNetwork::GioNetwork(Log& log, std::string mountInfoFile)
     unixMountMonitor = unixMonitor;
     g_signal_connect_swapped(unixMonitor, "mounts-changed",
                              G_CALLBACK(+[](GioNetwork* self) { self->kernelMountsChanged(); }), this);
-    for (const auto& entry : kernelMounts()) kernelMountPoints.insert(entry.mountPoint);
+    kernelMountPoints = shareMountPoints();
 
     // Without a system bus (a container, a minimal session) there is simply no wake signal.
     GError* error = nullptr;
@@ -178,9 +178,17 @@ void GioNetwork::gioMountsChanged() {
     gvfsMounts = std::move(mounts);
 }
 
+// Only shares count as volumes coming and going: the system's own mounts, containers' and other
+// sessions' sandboxes change often, never hold a favourite, and would each start a check.
+std::set<std::string> GioNetwork::shareMountPoints() const {
+    std::set<std::string> points;
+    for (const auto& entry : kernelMounts())
+        if (remountUrl(entry)) points.insert(entry.mountPoint);
+    return points;
+}
+
 void GioNetwork::kernelMountsChanged() {
-    std::set<std::string> now;
-    for (const auto& entry : kernelMounts()) now.insert(entry.mountPoint);
+    auto now = shareMountPoints();
     bool added =
         std::any_of(now.begin(), now.end(), [this](auto& p) { return !kernelMountPoints.contains(p); });
     bool removed = std::any_of(kernelMountPoints.begin(), kernelMountPoints.end(),

@@ -54,6 +54,7 @@ class GioNetwork : public Volumes,
     using Handlers = std::vector<std::weak_ptr<std::function<void()>>>;
     static void call(Handlers& handlers);
     std::vector<MountEntry> kernelMounts() const;
+    std::set<std::string> shareMountPoints() const;
     std::vector<MountedVolume> allVolumes() const;  // gvfs and kernel mounts, local ones without URL
 
     Logger log;
@@ -65,8 +66,8 @@ class GioNetwork : public Volumes,
     std::vector<unsigned long> signalIds;
     unsigned long networkSignal = 0;
     mutable std::mutex mutex;
-    std::vector<MountedVolume> gvfsMounts;  // refreshed on the main thread, read from any
-    std::set<std::string> kernelMountPoints;
+    std::vector<MountedVolume> gvfsMounts;    // refreshed on the main thread, read from any
+    std::set<std::string> kernelMountPoints;  // of shares only
     Handlers wakeHandlers, mountHandlers, unmountHandlers;
     std::function<void(bool)> networkHandler;
     MountQuestions questions;
