@@ -31,7 +31,9 @@ TaskToken QtMainQueue::postAfter(double seconds, std::function<void()> work) {
 RepeatingTimer QtMainQueue::scheduleRepeating(double interval, std::function<void()> work) {
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     auto* timer = new QTimer(&context);
-    timer->setTimerType(Qt::PreciseTimer);
+    // Timers of a second or more may move by up to 5 %, so that the widgets' seconds wake the
+    // program once, together; shorter ones keep their pace.
+    timer->setTimerType(interval >= 1.0 ? Qt::CoarseTimer : Qt::PreciseTimer);
     timer->setInterval(std::max(1, milliseconds(interval)));
     QObject::connect(timer, &QTimer::timeout, timer, [timer, cancelled, work = std::move(work)] {
         if (cancelled->load()) {
