@@ -41,15 +41,17 @@ startLarkspire() {
     sleep 7  # start-up, first samples drawn
 }
 
-# Per thread: its process, switches into it, and its processor time in scheduler nanoseconds.
+# Per thread: its process, its wake-ups and its processor time in scheduler nanoseconds. A wake-up is
+# a voluntary switch (the thread slept and was woken); being pushed aside by another program's load
+# is not one of Larkspire's wake-ups.
 sample() {
     local p task
     for p in "$@"; do
         for task in /proc/"$p"/task/*; do
             local switches ns
-            switches=$(awk '/ctxt_switches/ { n += $2 } END { print n + 0 }' "$task/status" 2>/dev/null) || continue
+            switches=$(awk '/^voluntary_ctxt_switches/ { print $2 }' "$task/status" 2>/dev/null) || continue
             ns=$(awk '{ print $1 }' "$task/schedstat" 2>/dev/null) || continue
-            echo "$p/${task##*/} $switches $ns"
+            echo "$p/${task##*/} ${switches:-0} $ns $(tr ' ' _ <"$task/comm" 2>/dev/null)"
         done
     done
 }
@@ -76,6 +78,10 @@ phase() {
                 END { ms = ns / 1e6
                       printf "%-12s %12.0f %8.1f %12.3f %12s\n", name, wakes * 60 / s, ms, ms / 10 / s, mb }'
     done
+    # Larkspire's threads that woke, to find the cause of a figure over its target.
+    join -a 2 -e 0 -o 0,1.2,2.2,2.4 <(grep "^$larkspire/" "$work/before" | sort) \
+        <(grep "^$larkspire/" "$work/after" | sort) |
+        awk -v s="$seconds" '$3 > $2 { printf "  thread %-16s %6.0f wake-ups/min\n", $4, ($3 - $2) * 60 / s }'
 }
 
 startLarkspire '{}'
