@@ -43,6 +43,8 @@ Rect topLeftRect(const Rect& frame) {
 void paint(const wayland::Canvas& canvas, const DisplayList& content) {
     QImage image(canvas.pixels, canvas.width, canvas.height, canvas.stride,
                  QImage::Format_ARGB32_Premultiplied);
+    // The display list counts in logical pixels; the painter puts as many of the output's into each.
+    image.setDevicePixelRatio(canvas.scale);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     paintDisplayList(painter, content);
@@ -128,6 +130,11 @@ LayerWidgetWindow::LayerWidgetWindow(QtLayerShell& shell, const Rect& contentRec
         .moved = [this](double x, double y) { dragged(x, y); },
         .released = [this] { drag = Drag::none; },
         .closed = [this] { drawn = false; },
+        .rescaled =
+            [this] {
+                drawn = false;
+                draw();
+            },
     };
     surface = shell.connection().createSurface(wayland::Layer::bottom, "larkspire-widget",
                                                std::move(surfaceEvents));
@@ -227,7 +234,12 @@ Color LayerWidgetWindows::accentColor() const {
 
 LayerOverlaySurface::LayerOverlaySurface(QtLayerShell& shell)
     : surface(shell.connection().createSurface(wayland::Layer::top, "larkspire-overlay",
-                                               {.closed = [this] { drawn = false; }})) {
+                                               {.closed = [this] { drawn = false; },
+                                                .rescaled =
+                                                    [this] {
+                                                        drawn = false;
+                                                        draw();
+                                                    }})) {
     restoredToken = shell.observeRestored([this, &shell] {
         if (surface->moveTo(shell.current())) drawn = false;
         draw();
