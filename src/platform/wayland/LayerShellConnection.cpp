@@ -74,6 +74,7 @@ struct LayerShellConnection::Globals {
     zwp_relative_pointer_v1* relativePointer = nullptr;
     std::list<Output> outputs;
     std::list<LayerSurface*> surfaces;     // those with objects, which follow their outputs' scales
+    std::uint64_t outputsAdded = 0;        // so far; a surface closed twice waits for the next
     std::function<void()> outputAdded;     // the connection's, once the first outputs are known
     LayerSurface* pointerFocus = nullptr;  // the surface under the pointer, or the one it drags
     double pointerX = 0, pointerY = 0;     // surface-local
@@ -206,6 +207,7 @@ class OutputEvents {
     static void entered(void* data, wl_surface*, wl_output* output) {
         auto* surface = static_cast<LayerSurface*>(data);
         if (!surface->objects) return;
+        surface->reopened = false;
         surface->objects->entered.push_back(output);
         surface->followScale();
     }
@@ -349,6 +351,7 @@ class PointerEvents {
             output.output = static_cast<wl_output*>(
                 wl_registry_bind(registry, name, &wl_output_interface, std::min<std::uint32_t>(version, 4)));
             wl_output_add_listener(output.output, &OutputEvents::outputListener, &output);
+            ++g.outputsAdded;
             if (g.outputAdded) g.outputAdded();
         }
     }
@@ -638,9 +641,16 @@ void LayerSurface::setTakesPointer(bool takes) {
     connection->flush();
 }
 
+bool LayerSurface::mayCreate() const {
+    return !waitingSince || *waitingSince != connection->globals->outputsAdded;
+}
+
 void LayerSurface::draw(const std::function<void(const Canvas&)>& paint) {
     if (!shown || connection->isLost()) return;
-    if (!objects) create();
+    if (!objects) {
+        if (!mayCreate()) return;
+        create();
+    }
     objects->current = nullptr;  // the list of buffers may change
     // The largest scale that keeps the frame within bounds; a huge surface is drawn coarser, not refused.
     int scale =
@@ -675,13 +685,15 @@ bool LayerSurface::moveTo(std::shared_ptr<LayerShellConnection> next) {
     destroyObjects();
     connection = std::move(next);
     applied = wanted;
+    reopened = false;
+    waitingSince.reset();
     return true;
 }
 
 void LayerSurface::show() {
     shown = true;
     if (connection->isLost()) return;
-    if (!objects) create();
+    if (!objects && mayCreate()) create();
 }
 
 void LayerSurface::hide() {
@@ -728,7 +740,13 @@ void LayerSurface::followScale() {
 void LayerSurface::closedByCompositor() {
     // The compositor will not show it again (its output went away, say); a new one is made at the next
     // show or frame.
+    bool again = reopened;
     destroyObjects();
+    reopened = !again;
+    if (again)
+        waitingSince = connection->globals->outputsAdded;
+    else
+        waitingSince.reset();
     if (events.closed) events.closed();
 }
 

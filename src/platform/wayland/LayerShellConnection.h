@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace larkspire::wayland {
@@ -31,7 +32,9 @@ struct LayerSurfaceEvents {
     std::function<void(double x, double y)> pressed;  // the left button
     std::function<void(double x, double y)> moved;    // the pointer, over the surface or dragging
     std::function<void()> released;
-    std::function<void()> closed;  // by the compositor; the next frame drawn brings it back
+    // By the compositor (its output went, say); the next frame drawn brings it back where the compositor
+    // puts it. Closed again before it showed anywhere, it waits for an output to be added.
+    std::function<void()> closed;
     // It came onto an output of another scale: a frame drawn now has that output's pixels.
     std::function<void()> rescaled;
 };
@@ -74,6 +77,7 @@ class LayerSurface {
     void commitFrame();
     void configured(std::uint32_t serial);
     void closedByCompositor();
+    bool mayCreate() const;
     int outputScale() const;
     void followScale();
 
@@ -85,6 +89,11 @@ class LayerSurface {
     LayerPlacement applied;  // what the compositor has taken, for pointer positions
     bool takesPointer = false;
     bool shown = false;
+    // Made anew after the compositor closed it, and not shown on any output since.
+    bool reopened = false;
+    // Closed twice in a row: no new surface until an output is added (the count of those then), or
+    // the compositor and Larkspire would take turns for ever.
+    std::optional<std::uint64_t> waitingSince;
     std::unique_ptr<Objects> objects;
 };
 

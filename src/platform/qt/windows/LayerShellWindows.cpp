@@ -82,6 +82,11 @@ void QtLayerShell::follow() {
     shared->outputAdded = [this] { restored.notify(); };
 }
 
+void QtLayerShell::sayClosed(const std::string& surface) {
+    log.info("Der Compositor schloss die Fläche " + surface +
+             " (etwa mit ihrer Ausgabe): sie wird neu gezeichnet, wo er sie hinstellt");
+}
+
 void QtLayerShell::read() {
     if (!shared->dispatch()) lose();
 }
@@ -129,7 +134,12 @@ LayerWidgetWindow::LayerWidgetWindow(QtLayerShell& shell, const Rect& contentRec
         .pressed = [this](double x, double y) { pressed(x, y); },
         .moved = [this](double x, double y) { dragged(x, y); },
         .released = [this] { drag = Drag::none; },
-        .closed = [this] { drawn = false; },
+        .closed =
+            [this, &shell] {
+                shell.sayClosed("eines Widgets");
+                drawn = false;
+                draw();
+            },
         .rescaled =
             [this] {
                 drawn = false;
@@ -234,7 +244,12 @@ Color LayerWidgetWindows::accentColor() const {
 
 LayerOverlaySurface::LayerOverlaySurface(QtLayerShell& shell)
     : surface(shell.connection().createSurface(wayland::Layer::top, "larkspire-overlay",
-                                               {.closed = [this] { drawn = false; },
+                                               {.closed =
+                                                    [this, &shell] {
+                                                        shell.sayClosed("des Auswahlhinweises");
+                                                        drawn = false;
+                                                        draw();
+                                                    },
                                                 .rescaled =
                                                     [this] {
                                                         drawn = false;
