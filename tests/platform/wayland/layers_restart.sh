@@ -5,8 +5,9 @@
 # a new sway opens the same socket: Larkspire connects again and the widgets show again. Then an
 # output goes: a sway nested in the first one, whose outputs are windows there, gets a second output,
 # and the first one's window is closed; sway closes the clock's surface with its output, Larkspire says
-# so and draws it on the output that is left. (A headless output of sway 1.7 can be neither disabled
-# nor unplugged.) The pictures are grim's screenshots, whose background is one plain colour.
+# so and draws it on the output that is left. When that one goes too, sway closes the new surface at
+# once; Larkspire waits for the next output instead of trying again and again. (A headless output of
+# sway 1.7 can be neither disabled nor unplugged.) The pictures are grim's screenshots, whose background is one plain colour.
 # Argument: the larkspire program.
 set -euo pipefail
 bin=$1
@@ -125,8 +126,8 @@ as_user_in_background WLR_BACKENDS=wayland WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERE
   sway -c "$work/nested.config" >"$work/nested.log" 2>&1 &
 pids+=($!)
 nested_socket() {
-  nested=$(find "$work/run" -maxdepth 1 -type s -name 'wayland-*' ! -name "$display" -printf '%f\n' | head -n 1)
-  nested_ipc=$(find "$work/run" -maxdepth 1 -type s -name 'sway-ipc.*' ! -path "$outer_ipc" | head -n 1)
+  nested=$(find "$work/run" -maxdepth 1 -type s -name 'wayland-*' ! -name "$display" -printf '%f\n' 2>/dev/null | head -n 1)
+  nested_ipc=$(find "$work/run" -maxdepth 1 -type s -name 'sway-ipc.*' ! -path "$outer_ipc" 2>/dev/null | head -n 1)
   [ -n "$nested" ] && [ -n "$nested_ipc" ]
 }
 within "der innere sway startet nicht" nested_socket
@@ -151,6 +152,17 @@ within "die Uhr erscheint nicht auf WL-2" shows_widgets next_output 0.002
 has "$log" "Der Compositor schloss die Fläche eines Widgets" || fail "das Schließen der Fläche wird nicht gesagt"
 echo "   nach $(python3 -c "import time; print(f'{time.time() - $closing:.1f}')") s wieder zu sehen," \
   "Anteil gezeichneter Pixel: $(drawn "$work/next_output.ppm")"
+echo "5. Die letzte Ausgabe geht: die Uhr wartet, bis wieder eine kommt"
+closings() { count "$log" "Der Compositor schloss die Fläche eines Widgets"; }
+swaySocket=$outer_ipc as_user swaymsg '[title="- WL-2$"] kill' >/dev/null
+within "WL-2 geht nicht" eval '[ -z "$(outputs)" ]'
+# With no output sway closes a new surface at once: one try, then no more until an output comes.
+within "das Schließen ohne Ausgabe wird nicht gesagt" eval '[ "$(closings)" -ge 3 ]'
+sleep 1
+[ "$(closings)" -eq 3 ] || fail "Fläche $(closings)-mal geschlossen, nicht dreimal: Larkspire und sway wechseln sich ab"
+as_user swaymsg create_output >/dev/null
+within "keine neue Ausgabe" eval '[ -n "$(outputs)" ]'
+within "die Uhr erscheint nicht auf der neuen Ausgabe $(outputs)" shows_widgets new_output 0.002
 kill -0 "$larkspire" 2>/dev/null || fail "Larkspire lebt nicht mehr"
 grep -E "schloss" "$log" | sed "s/^/   /"
 quit
