@@ -29,11 +29,16 @@ namespace {
 constexpr auto connectPatience = std::chrono::seconds(2);
 // A frame larger than this is no widget or badge; it would only exhaust memory.
 constexpr int maxSide = 16384;
+// No screen has more pixels to a logical one; a larger scale is a compositor's mistake.
+constexpr int maxScale = 8;
 
 struct Output {
     wl_output* output = nullptr;
     std::uint32_t name = 0;  // the registry's
     std::string connector;   // "HEADLESS-1", "DP-2"…, from version 4 on
+    int scale = 1;           // pixels to a logical one, from version 2 on
+    int pendingScale = 1;    // until the output's `done`
+    LayerShellConnection::Globals* globals = nullptr;
 };
 
 // One frame's pixels, shared with the compositor.
@@ -41,7 +46,8 @@ struct Buffer {
     wl_buffer* buffer = nullptr;
     void* data = MAP_FAILED;
     std::size_t size = 0;
-    int width = 0, height = 0;
+    int width = 0, height = 0;  // in pixels
+    int scale = 1;
     bool busy = false;  // the compositor may still read it
 
     Buffer() = default;
@@ -67,6 +73,8 @@ struct LayerShellConnection::Globals {
     zwp_relative_pointer_manager_v1* relativePointers = nullptr;
     zwp_relative_pointer_v1* relativePointer = nullptr;
     std::list<Output> outputs;
+    std::list<LayerSurface*> surfaces;     // those with objects, which follow their outputs' scales
+    std::uint64_t outputsAdded = 0;        // so far; a surface closed twice waits for the next
     std::function<void()> outputAdded;     // the connection's, once the first outputs are known
     LayerSurface* pointerFocus = nullptr;  // the surface under the pointer, or the one it drags
     double pointerX = 0, pointerY = 0;     // surface-local
@@ -76,9 +84,14 @@ struct LayerShellConnection::Globals {
     bool dragging = false;
     double dragX = 0, dragY = 0;  // from the output's corner
 
-    wl_output* output(const std::string& connector) const {
+    const Output* output(const std::string& connector) const {
         for (const auto& output : outputs)
-            if (!connector.empty() && output.connector == connector) return output.output;
+            if (!connector.empty() && output.connector == connector) return &output;
+        return nullptr;
+    }
+    const Output* output(const wl_output* object) const {
+        for (const auto& output : outputs)
+            if (output.output == object) return &output;
         return nullptr;
     }
 };
@@ -86,7 +99,9 @@ struct LayerShellConnection::Globals {
 struct LayerSurface::Objects {
     wl_surface* surface = nullptr;
     zwlr_layer_surface_v1* layerSurface = nullptr;
-    std::string output;  // the one it was made for; another one needs a new surface
+    std::string output;               // the one it was made for; another one needs a new surface
+    std::vector<wl_output*> entered;  // where the compositor shows it
+    int scale = 1;                    // of the frames drawn from now on
     bool configured = false;
     bool frameReady = false;  // a frame is drawn that the surface does not show yet
     std::list<Buffer> buffers;
@@ -120,7 +135,7 @@ const wl_buffer_listener bufferListener{
     .release = [](void* data, wl_buffer*) { static_cast<Buffer*>(data)->busy = false; },
 };
 
-Buffer* freeBuffer(std::list<Buffer>& buffers, wl_shm* shm, int width, int height) {
+Buffer* freeBuffer(std::list<Buffer>& buffers, wl_shm* shm, int width, int height, int scale) {
     // A buffer of another size is of no use any more once the compositor lets it go.
     buffers.remove_if([&](const Buffer& b) { return !b.busy && (b.width != width || b.height != height); });
     for (auto& buffer : buffers)
@@ -130,6 +145,7 @@ Buffer* freeBuffer(std::list<Buffer>& buffers, wl_shm* shm, int width, int heigh
     buffer.size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
     buffer.width = width;
     buffer.height = height;
+    buffer.scale = scale;
     OwnedFd fd(createSharedMemory(buffer.size));
     if (!fd) {
         buffers.pop_back();
@@ -166,23 +182,60 @@ int millisecondsLeft(std::chrono::steady_clock::time_point deadline) {
 }  // namespace
 
 // Registry, seat and pointer: only what the surfaces need.
-namespace {
 
-void outputName(void* data, wl_output*, const char* name) {
-    static_cast<Output*>(data)->connector = name;
-}
-
-const wl_output_listener outputListener{
-    .geometry = [](void*, wl_output*, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                   const char*, const char*, std::int32_t) {},
-    .mode = [](void*, wl_output*, std::uint32_t, std::int32_t, std::int32_t, std::int32_t) {},
-    .done = [](void*, wl_output*) {},
-    .scale = [](void*, wl_output*, std::int32_t) {},
-    .name = &outputName,
-    .description = [](void*, wl_output*, const char*) {},
+// An output's name and scale; a new scale is taken with the output's `done`, and every surface on it
+// draws its next frame at that scale.
+class OutputEvents {
+  public:
+    static void name(void* data, wl_output*, const char* name) {
+        static_cast<Output*>(data)->connector = name;
+    }
+    static void scale(void* data, wl_output*, std::int32_t factor) {
+        static_cast<Output*>(data)->pendingScale = std::clamp(factor, 1, maxScale);
+    }
+    static void done(void* data, wl_output*) {
+        auto& output = *static_cast<Output*>(data);
+        if (output.scale == output.pendingScale) return;
+        output.scale = output.pendingScale;
+        // A surface may go from the list while it draws (closed by its owner): a copy is walked.
+        auto surfaces = output.globals->surfaces;
+        for (auto* surface : surfaces)
+            if (std::find(output.globals->surfaces.begin(), output.globals->surfaces.end(), surface) !=
+                output.globals->surfaces.end())
+                surface->followScale();
+    }
+    static void entered(void* data, wl_surface*, wl_output* output) {
+        auto* surface = static_cast<LayerSurface*>(data);
+        if (!surface->objects) return;
+        surface->reopened = false;
+        surface->objects->entered.push_back(output);
+        surface->followScale();
+    }
+    static void left(void* data, wl_surface*, wl_output* output) {
+        auto* surface = static_cast<LayerSurface*>(data);
+        if (!surface->objects) return;
+        std::erase(surface->objects->entered, output);
+        surface->followScale();
+    }
+    // The output goes from the registry: surfaces on it have left it, whether or not they were told.
+    static void removed(LayerShellConnection::Globals& g, wl_output* output) {
+        auto surfaces = g.surfaces;
+        for (auto* surface : surfaces) {
+            if (std::find(g.surfaces.begin(), g.surfaces.end(), surface) == g.surfaces.end()) continue;
+            if (std::erase(surface->objects->entered, output)) surface->followScale();
+        }
+    }
+    static constexpr wl_output_listener outputListener{
+        .geometry = [](void*, wl_output*, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                       std::int32_t, const char*, const char*, std::int32_t) {},
+        .mode = [](void*, wl_output*, std::uint32_t, std::int32_t, std::int32_t, std::int32_t) {},
+        .done = &done,
+        .scale = &scale,
+        .name = &name,
+        .description = [](void*, wl_output*, const char*) {},
+    };
+    static constexpr wl_surface_listener surfaceListener{.enter = &entered, .leave = &left};
 };
-
-}  // namespace
 
 class PointerEvents {
   public:
@@ -273,8 +326,9 @@ class PointerEvents {
         auto& g = globals(data);
         std::string_view offered = interface;
         if (offered == wl_compositor_interface.name && !g.compositor) {
-            g.compositor =
-                static_cast<wl_compositor*>(wl_registry_bind(registry, name, &wl_compositor_interface, 1));
+            // Version 3 draws a surface at its output's scale.
+            g.compositor = static_cast<wl_compositor*>(wl_registry_bind(
+                registry, name, &wl_compositor_interface, std::min<std::uint32_t>(version, 3)));
         } else if (offered == wl_shm_interface.name && !g.shm) {
             g.shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
         } else if (offered == zwlr_layer_shell_v1_interface.name && !g.layerShell) {
@@ -291,17 +345,21 @@ class PointerEvents {
         } else if (offered == wl_output_interface.name) {
             auto& output = g.outputs.emplace_back();
             output.name = name;
+            output.globals = &g;
             // The connector's name arrives from version 4 on; earlier ones go where the compositor says.
+            // Before version 2 no scale is told, and one pixel is a logical one.
             output.output = static_cast<wl_output*>(
                 wl_registry_bind(registry, name, &wl_output_interface, std::min<std::uint32_t>(version, 4)));
-            wl_output_add_listener(output.output, &outputListener, &output);
+            wl_output_add_listener(output.output, &OutputEvents::outputListener, &output);
+            ++g.outputsAdded;
             if (g.outputAdded) g.outputAdded();
         }
     }
     static void globalRemoved(void* data, wl_registry*, std::uint32_t name) {
         auto& g = globals(data);
-        g.outputs.remove_if([name](Output& output) {
+        g.outputs.remove_if([name, &g](Output& output) {
             if (output.name != name) return false;
+            OutputEvents::removed(g, output.output);
             if (wl_output_get_version(output.output) >= WL_OUTPUT_RELEASE_SINCE_VERSION)
                 wl_output_release(output.output);
             else
@@ -485,6 +543,7 @@ void LayerSurface::destroyObjects() {
     if (!objects) return;
     auto& g = *connection->globals;
     if (g.pointerFocus == this) g.pointerFocus = nullptr;
+    g.surfaces.remove(this);
     for (auto& waiting : objects->confirmations) wl_callback_destroy(waiting.callback);
     if (objects->layerSurface) zwlr_layer_surface_v1_destroy(objects->layerSurface);
     if (objects->surface) wl_surface_destroy(objects->surface);
@@ -497,8 +556,14 @@ void LayerSurface::create() {
     objects->output = wanted.output;
     objects->surface = wl_compositor_create_surface(g.compositor);
     wl_surface_set_user_data(objects->surface, this);
-    objects->layerSurface = zwlr_layer_shell_v1_get_layer_surface(
-        g.layerShell, objects->surface, g.output(wanted.output), layerValue(layer), nameSpace.c_str());
+    wl_surface_add_listener(objects->surface, &OutputEvents::surfaceListener, this);
+    g.surfaces.push_back(this);
+    // Until the compositor says where it shows, the output asked for tells the scale of the first frame.
+    objects->scale = outputScale();
+    const auto* output = g.output(wanted.output);
+    objects->layerSurface = zwlr_layer_shell_v1_get_layer_surface(g.layerShell, objects->surface,
+                                                                  output ? output->output : nullptr,
+                                                                  layerValue(layer), nameSpace.c_str());
     zwlr_layer_surface_v1_add_listener(objects->layerSurface, &SurfaceEvents::layerSurfaceListener, this);
     zwlr_layer_surface_v1_set_anchor(objects->layerSurface,
                                      ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT);
@@ -576,15 +641,26 @@ void LayerSurface::setTakesPointer(bool takes) {
     connection->flush();
 }
 
+bool LayerSurface::mayCreate() const {
+    return !waitingSince || *waitingSince != connection->globals->outputsAdded;
+}
+
 void LayerSurface::draw(const std::function<void(const Canvas&)>& paint) {
     if (!shown || connection->isLost()) return;
-    if (!objects) create();
+    if (!objects) {
+        if (!mayCreate()) return;
+        create();
+    }
     objects->current = nullptr;  // the list of buffers may change
-    auto* buffer = freeBuffer(objects->buffers, connection->globals->shm, wanted.width, wanted.height);
+    // The largest scale that keeps the frame within bounds; a huge surface is drawn coarser, not refused.
+    int scale =
+        std::clamp(std::min(objects->scale, maxSide / std::max(wanted.width, wanted.height)), 1, maxScale);
+    auto* buffer = freeBuffer(objects->buffers, connection->globals->shm, wanted.width * scale,
+                              wanted.height * scale, scale);
     if (!buffer) return;
     std::memset(buffer->data, 0, buffer->size);
-    paint(
-        Canvas{static_cast<unsigned char*>(buffer->data), buffer->width, buffer->height, buffer->width * 4});
+    paint(Canvas{static_cast<unsigned char*>(buffer->data), buffer->width, buffer->height, buffer->width * 4,
+                 scale});
     objects->current = buffer;
     objects->frameReady = true;
     if (shown) commitFrame();
@@ -593,8 +669,10 @@ void LayerSurface::draw(const std::function<void(const Canvas&)>& paint) {
 void LayerSurface::commitFrame() {
     if (!objects || !objects->configured || !objects->frameReady || !objects->current) return;
     auto* buffer = objects->current;
+    if (wl_surface_get_version(objects->surface) >= WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION)
+        wl_surface_set_buffer_scale(objects->surface, buffer->scale);
     wl_surface_attach(objects->surface, buffer->buffer, 0, 0);
-    wl_surface_damage(objects->surface, 0, 0, buffer->width, buffer->height);
+    wl_surface_damage(objects->surface, 0, 0, buffer->width / buffer->scale, buffer->height / buffer->scale);
     wl_surface_commit(objects->surface);
     buffer->busy = true;
     objects->frameReady = false;
@@ -607,13 +685,15 @@ bool LayerSurface::moveTo(std::shared_ptr<LayerShellConnection> next) {
     destroyObjects();
     connection = std::move(next);
     applied = wanted;
+    reopened = false;
+    waitingSince.reset();
     return true;
 }
 
 void LayerSurface::show() {
     shown = true;
     if (connection->isLost()) return;
-    if (!objects) create();
+    if (!objects && mayCreate()) create();
 }
 
 void LayerSurface::hide() {
@@ -634,10 +714,39 @@ void LayerSurface::configured(std::uint32_t serial) {
     connection->flush();
 }
 
+// The largest scale of the outputs the surface shows on; before it shows, that of the output asked for.
+int LayerSurface::outputScale() const {
+    auto& g = *connection->globals;
+    if (wl_compositor_get_version(g.compositor) < WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION) return 1;
+    int scale = 0;
+    if (objects)
+        for (auto* entered : objects->entered)
+            if (const auto* output = g.output(entered)) scale = std::max(scale, output->scale);
+    if (scale == 0) {
+        const auto* output = g.output(wanted.output);
+        scale = output ? output->scale : 1;
+    }
+    return scale;
+}
+
+void LayerSurface::followScale() {
+    if (!objects) return;
+    int scale = outputScale();
+    if (scale == objects->scale) return;
+    objects->scale = scale;
+    if (shown && events.rescaled) events.rescaled();
+}
+
 void LayerSurface::closedByCompositor() {
     // The compositor will not show it again (its output went away, say); a new one is made at the next
     // show or frame.
+    bool again = reopened;
     destroyObjects();
+    reopened = !again;
+    if (again)
+        waitingSince = connection->globals->outputsAdded;
+    else
+        waitingSince.reset();
     if (events.closed) events.closed();
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace larkspire::wayland {
@@ -15,12 +16,14 @@ class SurfaceEvents;
 
 enum class Layer { background, bottom, top };  // the bottom layer is below every ordinary window
 
-// The pixels of one frame: premultiplied ARGB, 32 bits each, `stride` bytes per row.
+// The pixels of one frame: premultiplied ARGB, 32 bits each, `stride` bytes per row. `scale` pixels
+// make one logical unit of the placement, as many as the output the surface shows on has.
 struct Canvas {
     unsigned char* pixels;
     int width;
     int height;
     int stride;
+    int scale = 1;
 };
 
 // What a layer surface reports. Pointer positions count from the top-left corner of its output,
@@ -29,7 +32,11 @@ struct LayerSurfaceEvents {
     std::function<void(double x, double y)> pressed;  // the left button
     std::function<void(double x, double y)> moved;    // the pointer, over the surface or dragging
     std::function<void()> released;
-    std::function<void()> closed;  // by the compositor; the next frame drawn brings it back
+    // By the compositor (its output went, say); the next frame drawn brings it back where the compositor
+    // puts it. Closed again before it showed anywhere, it waits for an output to be added.
+    std::function<void()> closed;
+    // It came onto an output of another scale: a frame drawn now has that output's pixels.
+    std::function<void()> rescaled;
 };
 
 // A surface on a layer of the desktop, anchored to an output's top-left corner, that never takes the
@@ -45,7 +52,8 @@ class LayerSurface {
     void setPlacement(const LayerPlacement& placement);  // a new size needs a new frame drawn
     const LayerPlacement& placement() const { return wanted; }
     void setTakesPointer(bool takes);  // false: an empty input region, clicks reach what lies below
-    // Draws a frame of the current size and shows it; nothing while the surface is hidden.
+    // Draws a frame of the current size, at the scale of the output it shows on, and shows it;
+    // nothing while the surface is hidden.
     void draw(const std::function<void(const Canvas&)>& paint);
     void show();  // the first frame comes with the next `draw`
     void hide();  // unmapped
@@ -60,6 +68,7 @@ class LayerSurface {
     friend class LayerShellConnection;
     friend class PointerEvents;
     friend class SurfaceEvents;
+    friend class OutputEvents;
     LayerSurface(std::shared_ptr<LayerShellConnection> connection, Layer layer, std::string nameSpace,
                  LayerSurfaceEvents events);
     void create();
@@ -68,6 +77,9 @@ class LayerSurface {
     void commitFrame();
     void configured(std::uint32_t serial);
     void closedByCompositor();
+    bool mayCreate() const;
+    int outputScale() const;
+    void followScale();
 
     std::shared_ptr<LayerShellConnection> connection;
     Layer layer;
@@ -77,6 +89,11 @@ class LayerSurface {
     LayerPlacement applied;  // what the compositor has taken, for pointer positions
     bool takesPointer = false;
     bool shown = false;
+    // Made anew after the compositor closed it, and not shown on any output since.
+    bool reopened = false;
+    // Closed twice in a row: no new surface until an output is added (the count of those then), or
+    // the compositor and Larkspire would take turns for ever.
+    std::optional<std::uint64_t> waitingSince;
     std::unique_ptr<Objects> objects;
 };
 

@@ -2,8 +2,12 @@
 # The desktop widgets on layer surfaces when the compositor goes away and comes back. Larkspire runs
 # on Qt's offscreen platform, which outlives the compositor, with its layer surfaces on a headless
 # sway. The widgets show; sway ends: Larkspire says once that the layers are lost and keeps running;
-# a new sway opens the same socket: Larkspire connects again and the widgets show again. The
-# pictures are grim's screenshots of the output, whose background is one plain colour.
+# a new sway opens the same socket: Larkspire connects again and the widgets show again. Then an
+# output goes: a sway nested in the first one, whose outputs are windows there, gets a second output,
+# and the first one's window is closed; sway closes the clock's surface with its output, Larkspire says
+# so and draws it on the output that is left. When that one goes too, sway closes the new surface at
+# once; Larkspire waits for the next output instead of trying again and again. (A headless output of
+# sway 1.7 can be neither disabled nor unplugged.) The pictures are grim's screenshots, whose background is one plain colour.
 # Argument: the larkspire program.
 set -euo pipefail
 bin=$1
@@ -66,10 +70,10 @@ shot() {  # name
   as_user grim -t ppm "$work/$1.ppm" || fail "grim nimmt kein Bild"
   as_user grim "$work/$1.png" 2>/dev/null || true
 }
-shows_widgets() {  # name: the widgets cover a little of the output, the background the rest
+shows_widgets() {  # name [least share]: the widgets cover a little of the output, the background the rest
   shot "$1"
   # Before sway draws its background the whole output is black, which is no widget.
-  python3 -c "import sys; sys.exit(0 if 0.01 <= $(drawn "$work/$1.ppm") <= 0.5 else 1)"
+  python3 -c "import sys; sys.exit(0 if ${2:-0.01} <= $(drawn "$work/$1.ppm") <= 0.5 else 1)"
 }
 bare() {  # name: nothing but the background
   shot "$1"
@@ -107,8 +111,59 @@ within "die Widgets erscheinen nicht wieder" shows_widgets again
 echo "   Anteil gezeichneter Pixel: $(drawn "$work/again.ppm")"
 [ "$(count "$log" "Ebenen des Compositors verloren")" -eq 1 ] || fail "Verlust der Ebenen nach dem Neustart gesagt"
 
-echo "4. Beenden"
-as_user QT_QPA_PLATFORM=offscreen "$bin" --choose-menu-item "Larkspire beenden" || fail "Beenden nicht zugestellt"
-timeout 20 tail --pid="$larkspire" -f /dev/null || fail "Larkspire hat sich nicht beendet"
+quit() {
+  as_user QT_QPA_PLATFORM=offscreen "$bin" --choose-menu-item "Larkspire beenden" || fail "Beenden nicht zugestellt"
+  timeout 20 tail --pid="$larkspire" -f /dev/null || fail "Larkspire hat sich nicht beendet"
+}
+quit
 grep -E "Ebenen" "$log" | sed "s/^/   /"
-echo "Widgets nach dem Neustart von sway: bestanden"
+
+echo "4. Eine Ausgabe geht: der Compositor schließt die Fläche der Uhr, sie erscheint auf der nächsten"
+outer_ipc=$swaySocket
+printf 'xwayland disable\n%s\n' "$sway_config" >"$work/nested.config"
+chmod 644 "$work/nested.config"
+as_user_in_background WLR_BACKENDS=wayland WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+  sway -c "$work/nested.config" >"$work/nested.log" 2>&1 &
+pids+=($!)
+nested_socket() {
+  nested=$(find "$work/run" -maxdepth 1 -type s -name 'wayland-*' ! -name "$display" -printf '%f\n' 2>/dev/null | head -n 1)
+  nested_ipc=$(find "$work/run" -maxdepth 1 -type s -name 'sway-ipc.*' ! -path "$outer_ipc" 2>/dev/null | head -n 1)
+  [ -n "$nested" ] && [ -n "$nested_ipc" ]
+}
+within "der innere sway startet nicht" nested_socket
+display=$nested swaySocket=$nested_ipc
+outputs() { as_user swaymsg -t get_outputs -r | jq -r '[.[].name] | join(" ")'; }
+within "der innere sway hat keine Ausgabe" eval '[ "$(outputs)" = WL-1 ]'
+# The clock alone: the system monitor redraws every second, the clock once a minute.
+echo '{"clockWidget": true}' >"$settings"
+: >"$log"
+as_user_in_background QT_QPA_PLATFORM=offscreen "$bin" 2>"$log" &
+larkspire=$!
+pids+=("$larkspire")
+within "keine Ebenen auf dem inneren sway" has "$log" "Widgets und Auswahlgröße auf Ebenen des Wayland-Compositors"
+within "die Uhr ist auf WL-1 nicht zu sehen" shows_widgets first_output 0.002
+as_user swaymsg create_output >/dev/null
+within "keine zweite Ausgabe" eval '[ "$(outputs)" = "WL-1 WL-2" ]'
+sleep 0.5
+closing=$(date +%s.%N)
+swaySocket=$outer_ipc as_user swaymsg '[title="- WL-1$"] kill' >/dev/null
+within "WL-1 geht nicht" eval '[ "$(outputs)" = WL-2 ]'
+within "die Uhr erscheint nicht auf WL-2" shows_widgets next_output 0.002
+has "$log" "Der Compositor schloss die Fläche eines Widgets" || fail "das Schließen der Fläche wird nicht gesagt"
+echo "   nach $(python3 -c "import time; print(f'{time.time() - $closing:.1f}')") s wieder zu sehen," \
+  "Anteil gezeichneter Pixel: $(drawn "$work/next_output.ppm")"
+echo "5. Die letzte Ausgabe geht: die Uhr wartet, bis wieder eine kommt"
+closings() { count "$log" "Der Compositor schloss die Fläche eines Widgets"; }
+swaySocket=$outer_ipc as_user swaymsg '[title="- WL-2$"] kill' >/dev/null
+within "WL-2 geht nicht" eval '[ -z "$(outputs)" ]'
+# With no output sway closes a new surface at once: one try, then no more until an output comes.
+within "das Schließen ohne Ausgabe wird nicht gesagt" eval '[ "$(closings)" -ge 3 ]'
+sleep 1
+[ "$(closings)" -eq 3 ] || fail "Fläche $(closings)-mal geschlossen, nicht dreimal: Larkspire und sway wechseln sich ab"
+as_user swaymsg create_output >/dev/null
+within "keine neue Ausgabe" eval '[ -n "$(outputs)" ]'
+within "die Uhr erscheint nicht auf der neuen Ausgabe $(outputs)" shows_widgets new_output 0.002
+kill -0 "$larkspire" 2>/dev/null || fail "Larkspire lebt nicht mehr"
+grep -E "schloss" "$log" | sed "s/^/   /"
+quit
+echo "Widgets nach dem Neustart von sway und dem Verlust einer Ausgabe: bestanden"

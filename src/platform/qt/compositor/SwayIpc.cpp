@@ -38,13 +38,16 @@ std::string socketPath() {
     return {};
 }
 
+bool isSocketName(const std::string& name) {
+    return name.starts_with("sway-ipc." + std::to_string(getuid()) + ".") && name.ends_with(".sock");
+}
+
 std::vector<std::string> socketsIn(const std::string& folder) {
     std::vector<std::pair<std::int64_t, std::string>> found;
-    auto prefix = "sway-ipc." + std::to_string(getuid()) + ".";
     if (DIR* dir = opendir(folder.c_str())) {
         while (dirent* entry = readdir(dir)) {
             std::string name = entry->d_name;
-            if (!name.starts_with(prefix) || !name.ends_with(".sock")) continue;
+            if (!isSocketName(name)) continue;
             auto path = folder + "/" + name;
             struct stat info {};
             if (lstat(path.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode) || info.st_uid != getuid())

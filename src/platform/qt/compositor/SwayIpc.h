@@ -20,6 +20,8 @@ constexpr std::size_t maximumMessage = 8 * 1024 * 1024;
 std::string socketPath();
 // The sockets sway instances of this user listen on in `folder`, the newest first.
 std::vector<std::string> socketsIn(const std::string& folder);
+// A name sway gives its socket for this user: "sway-ipc.UID.PID.sock".
+bool isSocketName(const std::string& name);
 
 struct Message {
     std::uint32_t type = 0;

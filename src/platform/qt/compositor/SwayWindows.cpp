@@ -3,8 +3,8 @@
 #include "platform/qt/compositor/SwayIpc.h"
 #include "platform/qt/compositor/SwayTree.h"
 #include "platform/types/Signal.h"
+#include "platform/wayland/SocketReturn.h"
 
-#include <QFileSystemWatcher>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSocketNotifier>
@@ -26,7 +26,10 @@ struct SwayWindows::State {
     std::unique_ptr<sway::Connection> events;
     std::unique_ptr<sway::Connection> requests;
     std::unique_ptr<QSocketNotifier> notifier;
-    std::unique_ptr<QFileSystemWatcher> waiting;
+    // While sway is gone: where a new one makes its socket, and the next try.
+    std::unique_ptr<wayland::SocketReturn> returning;
+    std::unique_ptr<QSocketNotifier> socketFolder;
+    QTimer retry;
     QObject context;  // ends the queued calls with the state
     std::optional<SwayTree> tree;
     bool treeQueued = false;
@@ -34,16 +37,18 @@ struct SwayWindows::State {
     // holds the main loop up once, not on every pass of the badge.
     bool stalled = false;
     bool lostSaid = false;
-    int retries = 0;  // quick tries since the runtime folder last changed
     std::string lastProblem;
     Signal activations;
 
     State(Log& log, std::string socket, std::string runtimeFolder)
-        : log(log, "windows"), socket(std::move(socket)), runtimeFolder(std::move(runtimeFolder)) {}
+        : log(log, "windows"), socket(std::move(socket)), runtimeFolder(std::move(runtimeFolder)) {
+        retry.setSingleShot(true);
+        QObject::connect(&retry, &QTimer::timeout, &context, [this] { tryAgain(); });
+    }
 
     ~State() {
         notifier.reset();
-        waiting.reset();
+        socketFolder.reset();
     }
 
     bool follow(const std::string& path, std::string& problem) {
@@ -73,7 +78,9 @@ struct SwayWindows::State {
         for (const auto& path : candidates) {
             if (path.empty()) continue;
             if (follow(path, problem)) {
-                waiting.reset();
+                retry.stop();
+                socketFolder.reset();
+                returning.reset();
                 if (lostSaid) log.info("sway-Fensterliste wieder verbunden (" + socket + ")");
                 lostSaid = false;
                 lastProblem.clear();
@@ -88,24 +95,28 @@ struct SwayWindows::State {
     void waitForSway(const std::string& problem) {
         if (!lostSaid) log.error("sway-Fensterliste verloren: " + problem + "; warte auf sway");
         lostSaid = true;
-        if (waiting || runtimeFolder.empty()) return;
-        waiting = std::make_unique<QFileSystemWatcher>();
-        waiting->addPath(QString::fromStdString(runtimeFolder));
-        QObject::connect(waiting.get(), &QFileSystemWatcher::directoryChanged, &context, [this] {
-            retries = 0;
-            QMetaObject::invokeMethod(
-                &context, [this] { connectOrRetry(); }, Qt::QueuedConnection);
+        if (returning || runtimeFolder.empty()) return;
+        std::string unwatched;
+        returning = wayland::SocketReturn::watch(runtimeFolder, &sway::isSocketName, unwatched);
+        if (!returning) {
+            log.error("sway-Fensterliste kommt nicht wieder: " + unwatched);
+            return;
+        }
+        socketFolder = std::make_unique<QSocketNotifier>(returning->fd(), QSocketNotifier::Read);
+        // Connected, the watch ends: not from within its own notifier's signal.
+        QObject::connect(socketFolder.get(), &QSocketNotifier::activated, &context, [this] {
+            if (returning->socketAppeared()) retry.start(0);
         });
+        // A socket there already may belong to a sway that does not listen yet.
+        if (returning->socketAppeared()) retry.start(0);
     }
 
-    // sway makes its socket a moment before it listens on it, and the folder may not change again:
-    // while a socket is there but refuses, it is tried again shortly, for two seconds at most.
-    void connectOrRetry() {
+    void tryAgain() {
         if (events) return;
         connect();
-        if (events || retries >= 20 || sway::socketsIn(runtimeFolder).empty()) return;
-        ++retries;
-        QTimer::singleShot(100, &context, [this] { connectOrRetry(); });
+        if (events || !returning) return;
+        int wait = returning->nextTryAfterFailure();
+        if (wait >= 0) retry.start(wait);
     }
 
     void lose(const std::string& problem) {

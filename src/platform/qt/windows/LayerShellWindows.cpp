@@ -43,6 +43,8 @@ Rect topLeftRect(const Rect& frame) {
 void paint(const wayland::Canvas& canvas, const DisplayList& content) {
     QImage image(canvas.pixels, canvas.width, canvas.height, canvas.stride,
                  QImage::Format_ARGB32_Premultiplied);
+    // The display list counts in logical pixels; the painter puts as many of the output's into each.
+    image.setDevicePixelRatio(canvas.scale);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     paintDisplayList(painter, content);
@@ -78,6 +80,11 @@ void QtLayerShell::follow() {
     shared->sendBlocked = [this] { writable->setEnabled(true); };
     // A surface closed with its output comes back on the next one.
     shared->outputAdded = [this] { restored.notify(); };
+}
+
+void QtLayerShell::sayClosed(const std::string& surface) {
+    log.info("Der Compositor schloss die Fläche " + surface +
+             " (etwa mit ihrer Ausgabe): sie wird neu gezeichnet, wo er sie hinstellt");
 }
 
 void QtLayerShell::read() {
@@ -127,7 +134,17 @@ LayerWidgetWindow::LayerWidgetWindow(QtLayerShell& shell, const Rect& contentRec
         .pressed = [this](double x, double y) { pressed(x, y); },
         .moved = [this](double x, double y) { dragged(x, y); },
         .released = [this] { drag = Drag::none; },
-        .closed = [this] { drawn = false; },
+        .closed =
+            [this, &shell] {
+                shell.sayClosed("eines Widgets");
+                drawn = false;
+                draw();
+            },
+        .rescaled =
+            [this] {
+                drawn = false;
+                draw();
+            },
     };
     surface = shell.connection().createSurface(wayland::Layer::bottom, "larkspire-widget",
                                                std::move(surfaceEvents));
@@ -227,7 +244,17 @@ Color LayerWidgetWindows::accentColor() const {
 
 LayerOverlaySurface::LayerOverlaySurface(QtLayerShell& shell)
     : surface(shell.connection().createSurface(wayland::Layer::top, "larkspire-overlay",
-                                               {.closed = [this] { drawn = false; }})) {
+                                               {.closed =
+                                                    [this, &shell] {
+                                                        shell.sayClosed("des Auswahlhinweises");
+                                                        drawn = false;
+                                                        draw();
+                                                    },
+                                                .rescaled =
+                                                    [this] {
+                                                        drawn = false;
+                                                        draw();
+                                                    }})) {
     restoredToken = shell.observeRestored([this, &shell] {
         if (surface->moveTo(shell.current())) drawn = false;
         draw();

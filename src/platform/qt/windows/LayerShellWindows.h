@@ -31,6 +31,8 @@ class QtLayerShell {
     [[nodiscard]] std::shared_ptr<void> observeRestored(std::function<void()> handler) {
         return restored.observe(std::move(handler));
     }
+    // The compositor closed a surface; it is drawn anew wherever the compositor puts it.
+    void sayClosed(const std::string& surface);
 
   private:
     void follow();
