@@ -348,16 +348,16 @@ export class Link {
         this._displaySignals = [
             global.display.connect('window-created', (display, window) => {
                 this._followWindow(window);
+                changed();
                 if (window.is_override_redirect() && window.get_pid() === this._larkspirePid) {
                     // Its picture, and so what takes the clicks, may come only after it appeared.
                     window.get_compositor_private()?.connect('first-frame', () => this._stackOverlays());
                     this._stackOverlays();
                 }
-                changed();
             }),
             global.display.connect('restacked', () => {
-                this._stackOverlays();
                 changed();
+                this._stackOverlays();
             }),
             global.display.connect('notify::focus-window', changed),
         ];

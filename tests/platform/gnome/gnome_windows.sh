@@ -150,8 +150,19 @@ sleep 0.5
 screenshot greyed
 
 echo "5. Ein Klick auf die ausgegraute Zeile e.txt kommt durch die Überlagerung bei Nautilus an"
-overlay=$(as_user xwininfo -root -children | grep -F "(\"larkspire\" \"Larkspire\")  $surface " | awk '{ print $1 }')
-[ -n "$overlay" ] || fail "die Überlagerung liegt nicht mehr über Nautilus"
+# Larkspire's overlay over Nautilus, shown; a new read of the greys may give it a new window.
+overlayShown() {
+  local id
+  for id in $(as_user xwininfo -root -children | grep -F "(\"larkspire\" \"Larkspire\")  $surface " | awk '{ print $1 }'); do
+    as_user xwininfo -id "$id" 2>/dev/null | grep -q "Map State: IsViewable" && return 0
+  done
+  return 1
+}
+awaitOverlay() {  # description
+  for ((i = 0; i < 100; i++)); do overlayShown && return 0; sleep 0.05; done
+  fail "$1"
+}
+awaitOverlay "die Überlagerung liegt nicht mehr über Nautilus"
 # The rows are 52 pixels apart, the first 114 below the window's top: e.txt is the fifth.
 read -r fx fy fw fh < <(report | jq -r '.windows[] | select(.caption == "Projekt") | .frame | "\(.x) \(.y) \(.width) \(.height)"')
 # The window just closed; a click the seat lost then is given again, as a user would.
@@ -172,7 +183,7 @@ frontPid=$!
 pids+=("$frontPid")
 awaitReport "das Fenster liegt nicht vor Nautilus, oder Nautilus gilt als verdeckt" \
   '[.windows[] | select(.caption == "Vorn" or .caption == "Projekt") | [.caption, .onScreen]] == [["Vorn", true], ["Projekt", true]]'
-as_user xwininfo -id "$overlay" | grep -q "Map State: IsViewable" || fail "die Grautöne sind nicht mehr gezeigt"
+awaitOverlay "die Grautöne sind nicht mehr gezeigt"
 sleep 0.5
 screenshot front
 covered=$(as_user $python "$tools/magenta.py" "$work/front.png" $((front[0] + 2)) $((front[1] + 2)) $((front[2] - 4)) $((front[3] - 4)))
@@ -191,7 +202,7 @@ screenshot raised
 behind=$(as_user $python "$tools/magenta.py" "$work/raised.png" "${front[@]}")
 echo "   Fenster hinter Nautilus, davon zu sehen: $behind"
 [ "$behind" = 0.000 ] || fail "Nautilus verdeckt das Fenster nicht ($behind magenta)"
-as_user xwininfo -id "$overlay" | grep -q "Map State: IsViewable" || fail "die Grautöne fehlen über Nautilus"
+awaitOverlay "die Grautöne fehlen über Nautilus"
 kill "$frontPid"
 
 kill -0 "$larkspire" 2>/dev/null || fail "Larkspire lebt nicht mehr"
