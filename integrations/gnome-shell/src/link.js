@@ -19,13 +19,17 @@ import {
     MAX_FILE_LIST_BYTES, fileListTypesOffered, fileListsToHandOver, formatToWrite, isLarkspireOwner,
     menuLabel, trayCountText,
 } from './formats.js';
-import {windowReport} from './windows.js';
+import {MAX_OVERLAYS, isOverlay, overlayRequest, windowReport, x11Id} from './windows.js';
 
 const EXTENSION_XML = `<node>
   <interface name="${EXTENSION_INTERFACE}">
     <method name="SetClipboard">
       <arg type="a{say}" name="fileLists" direction="in"/>
       <arg type="b" name="written" direction="out"/>
+    </method>
+    <method name="StackOverlay">
+      <arg type="u" name="overlay" direction="in"/>
+      <arg type="s" name="window" direction="in"/>
     </method>
     <property name="Version" type="s" access="read"/>
   </interface>
@@ -65,6 +69,14 @@ function log(message) {
     console.log(`Larkspire: ${message}`);
 }
 
+// The Shell hands a click to the window whose picture lies under the pointer, and the badge's
+// empty X11 input region does not always reach it: its pictures take no clicks at all.
+function letClicksThrough(actor) {
+    actor.reactive = false;
+    for (const child of actor.get_children())
+        letClicksThrough(child);
+}
+
 function decode(bytes) {
     try {
         return new TextDecoder('utf-8', {fatal: true}).decode(bytes.toArray());
@@ -87,6 +99,8 @@ export class Link {
         this._followed = new Map();  // window → its signal connections, while Larkspire is attached
         this._reportLater = 0;
         this._lastReport = null;
+        this._overlays = new Map();  // Larkspire's badge windows by X11 id → the window each lies above
+        this._movedOverlays = new Map();  // badge actors taken out of the Shell's top group → destroy signal
     }
 
     start() {
@@ -149,6 +163,25 @@ export class Link {
         const bytes = new GLib.Bytes(new TextEncoder().encode(lists[type]));
         this._selection.set_owner(Meta.SelectionType.SELECTION_CLIPBOARD, Meta.SelectionSourceMemory.new(type, bytes));
         invocation.return_value(new GLib.Variant('(b)', [true]));
+    }
+
+    // Larkspire's request to keep one of its badge windows directly above a window of the report
+    // (an empty id lets it go), answered to Larkspire only; anything else it asks is ignored.
+    StackOverlayAsync(parameters, invocation) {
+        if (!this._larkspire || invocation.get_sender() !== this._larkspire) {
+            invocation.return_dbus_error('org.freedesktop.DBus.Error.AccessDenied',
+                'Nur Larkspire darf seine Fenster stapeln');
+            return;
+        }
+        invocation.return_value(null);
+        const request = overlayRequest(...parameters);
+        if (!request)
+            return;
+        if (request.windowId === '')
+            this._overlays.delete(request.overlay);
+        else if (this._overlays.has(request.overlay) || this._overlays.size < MAX_OVERLAYS)
+            this._overlays.set(request.overlay, request.windowId);
+        this._stackOverlays();
     }
 
     _larkspireAppeared(owner) {
@@ -316,8 +349,16 @@ export class Link {
             global.display.connect('window-created', (display, window) => {
                 this._followWindow(window);
                 changed();
+                if (window.is_override_redirect() && window.get_pid() === this._larkspirePid) {
+                    // Its picture, and so what takes the clicks, may come only after it appeared.
+                    window.get_compositor_private()?.connect('first-frame', () => this._stackOverlays());
+                    this._stackOverlays();
+                }
             }),
-            global.display.connect('restacked', changed),
+            global.display.connect('restacked', () => {
+                changed();
+                this._stackOverlays();
+            }),
             global.display.connect('notify::focus-window', changed),
         ];
         this._workspaceSignal = global.workspace_manager.connect('active-workspace-changed', changed);
@@ -358,6 +399,55 @@ export class Link {
             removeLater(this._reportLater);
         this._reportLater = 0;
         this._lastReport = null;
+        this._overlays.clear();
+        // Badge windows still shown go back where the Shell keeps windows it does not manage.
+        for (const [actor, destroyed] of this._movedOverlays) {
+            actor.disconnect(destroyed);
+            actor.get_parent()?.remove_child(actor);
+            global.top_window_group.add_child(actor);
+        }
+        this._movedOverlays.clear();
+    }
+
+    // The Shell keeps windows it does not manage, Larkspire's badge windows among them, above all
+    // others and its own bar. Each badge window goes directly above the window it serves instead, so
+    // whatever lies in front of that window covers the badge too, and nothing behind it does. The
+    // Shell puts it back on top whenever it restacks; this runs after each time.
+    _stackOverlays() {
+        if (!this._larkspire || this._overlays.size === 0)
+            return;
+        const windows = new Map(), overlays = new Map();
+        for (const actor of global.get_window_actors()) {
+            const window = actor.meta_window;
+            if (!window)
+                continue;
+            windows.set(String(window.get_id()), actor);
+            const overlay = x11Id(window.get_description());
+            if (this._overlays.has(overlay) && isOverlay({pid: window.get_pid(),
+                overrideRedirect: window.is_override_redirect(), title: window.get_title(),
+                description: window.get_description()}, this._larkspirePid, overlay))
+                overlays.set(overlay, actor);
+        }
+        for (const [overlay, windowId] of this._overlays) {
+            const below = windows.get(windowId);
+            if (!below) {
+                this._overlays.delete(overlay);  // the window it served is gone
+                continue;
+            }
+            const actor = overlays.get(overlay);
+            const group = below.get_parent();
+            if (!actor || !group || actor === below)
+                continue;
+            letClicksThrough(actor);
+            if (actor.get_parent() !== group) {
+                actor.get_parent()?.remove_child(actor);
+                group.insert_child_above(actor, below);
+                if (!this._movedOverlays.has(actor))
+                    this._movedOverlays.set(actor, actor.connect('destroy', () => this._movedOverlays.delete(actor)));
+            } else if (below.get_next_sibling() !== actor) {
+                group.set_child_above_sibling(actor, below);
+            }
+        }
     }
 
     _windowsChanged() {

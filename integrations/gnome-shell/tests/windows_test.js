@@ -1,7 +1,9 @@
 // The window report without a Shell: gjs -m windows_test.js
 import System from 'system';
 
-import {MAX_REPORTED_WINDOWS, MAX_TITLE_LENGTH, windowReport} from '../src/windows.js';
+import {
+    MAX_REPORTED_WINDOWS, MAX_TITLE_LENGTH, OVERLAY_TITLE, isOverlay, overlayRequest, windowReport,
+} from '../src/windows.js';
 
 let failures = 0;
 function check(name, actual, expected) {
@@ -34,17 +36,38 @@ check('frame and buffer', [full.windows[1].frame, full.windows[1].client],
 check('X11 or Wayland', full.windows.map(w => w.x11), [true, false]);
 check('a focus that is not listed is none', report([files], 99).active, null);
 
-// Only a window in front that overlaps hides the badge's window.
+// The badge lies directly above its window, so only windows in front that hide all of it together
+// take the window off screen; one that covers a part covers that part of the badge as well.
 const behind = window(1, {frame: {x: 100, y: 100, width: 600, height: 400}});
-check('covered by an ordinary window', onScreen([window(2, {frame: {x: 650, y: 450, width: 100, height: 100}}), behind]),
-    [true, false]);
-check('beside a window, touching its edge', onScreen([window(2, {frame: {x: 700, y: 100, width: 100, height: 100}}), behind]),
-    [true, true]);
-check('behind Larkspire\'s own window', onScreen([window(2, {pid: own}), behind]), [true, true]);
-check('behind a menu', onScreen([window(2, {type: 'popup-menu'}), behind]), [true, true]);
-check('behind a minimised window', onScreen([window(2, {shown: false}), behind]), [false, true]);
-check('behind a dialog in front of the one covering', onScreen([window(3, {type: 'dialog'}), window(2, {shown: false}), behind]),
-    [true, false, false]);
+const at = (id, x, y, width, height, fields) => window(id, {frame: {x, y, width, height}, ...fields});
+check('partly covered', onScreen([at(2, 650, 450, 100, 100), behind]), [true, true]);
+check('covered entirely by one window', onScreen([at(2, 50, 50, 800, 500), behind]), [true, false]);
+check('covered by two together', onScreen([at(2, 100, 100, 300, 400), at(3, 400, 100, 300, 400), behind]),
+    [true, true, false]);
+check('two leaving one line between them', onScreen([at(2, 100, 100, 300, 400), at(3, 401, 100, 300, 400), behind]),
+    [true, true, true]);
+check('covered by four around a hole', onScreen([at(2, 100, 100, 600, 100), at(3, 100, 400, 600, 100),
+    at(4, 100, 200, 250, 200), at(5, 350, 200, 349, 200), behind]), [true, true, true, true, true]);
+check('the same four without the hole', onScreen([at(2, 100, 100, 600, 100), at(3, 100, 400, 600, 100),
+    at(4, 100, 200, 250, 200), at(5, 350, 200, 350, 200), behind]), [true, true, true, true, false]);
+check('what hides nothing', onScreen([at(2, 0, 0, 2000, 2000, {pid: own}), at(3, 0, 0, 2000, 2000, {type: 'popup-menu'}),
+    at(4, 0, 0, 2000, 2000, {shown: false}), behind]), [true, true, false, true]);
+const mosaic = Array.from({length: 200}, (_, i) => at(i + 2, 100 + (i % 20) * 30, 100 + Math.floor(i / 20) * 40, 29, 39));
+check('a mosaic with gaps between its pieces', onScreen([...mosaic, behind]).at(-1), true);
+
+// The badge window the extension moves: Larkspire's own, left alone by the window manager, with its
+// title and the X11 id Larkspire named; and what Larkspire may ask for.
+const badge = {pid: own, overrideRedirect: true, title: OVERLAY_TITLE, description: '0x400019'};
+check('the badge window', isOverlay(badge, own, 0x400019), true);
+check('not the badge window', [
+    isOverlay(badge, own, 0x40001a), isOverlay({...badge, pid: own + 1}, own, 0x400019),
+    isOverlay({...badge, overrideRedirect: false}, own, 0x400019), isOverlay({...badge, title: 'Larkspire'}, own, 0x400019),
+    isOverlay({...badge, description: 'W12'}, own, 0x400019), isOverlay(badge, 0, 0x400019),
+    isOverlay({...badge, description: '0x400019 (0x4000190)'}, own, 0x4000190)], Array(7).fill(false));
+check('requests', [overlayRequest(0x400019, '3509778038'), overlayRequest(0x400019, '')],
+    [{overlay: 0x400019, windowId: '3509778038'}, {overlay: 0x400019, windowId: ''}]);
+check('requests ignored', [overlayRequest(0, '1'), overlayRequest(2 ** 32, '1'), overlayRequest(1.5, '1'),
+    overlayRequest(1, '1; rm'), overlayRequest(1, '9'.repeat(21)), overlayRequest(1, null)], Array(6).fill(null));
 check('the desktop and docks', report([window(2, {type: 'dock'}), window(3, {type: 'desktop'})]).windows
     .map(w => w.desktopElement), [true, true]);
 

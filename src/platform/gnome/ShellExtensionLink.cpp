@@ -419,6 +419,14 @@ bool ShellExtensionLink::writeClipboard(const FileClipboardContent& content) {
     return true;
 }
 
+bool ShellExtensionLink::stackOverlay(std::uint32_t overlay, const std::string& windowId) {
+    if (!isAttached()) return false;
+    g_dbus_connection_call(shared->bus, shared->extension.c_str(), extensionPath, extensionInterface,
+                           "StackOverlay", g_variant_new("(us)", overlay, windowId.c_str()), nullptr,
+                           G_DBUS_CALL_FLAGS_NONE, callTimeoutMs, nullptr, nullptr, nullptr);
+    return true;
+}
+
 void ShellExtensionLink::trayChanged() {
     if (!isAttached()) return;
     g_dbus_connection_emit_signal(shared->bus, shared->extension.c_str(), objectPath, interfaceName,

@@ -4,6 +4,7 @@
 #include "platform/linux/clipboard/ClipboardFiles.h"
 #include "platform/types/Menu.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -48,6 +49,9 @@ class ShellExtensionLink {
     bool isAttached() const;
     // Puts the files on the clipboard through the extension; false when none is attached.
     bool writeClipboard(const FileClipboardContent& content);
+    // Keeps the overlay (an X11 window id) directly above the Shell's window of that id, as the
+    // window report names it; false when none is attached.
+    bool stackOverlay(std::uint32_t overlay, const std::string& windowId);
     // The top-bar icon asks again for what it shows.
     void trayChanged();
     // Asks the Shell to switch the extension on (it asks the user where it must).

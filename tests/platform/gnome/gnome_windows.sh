@@ -2,8 +2,11 @@
 # Larkspire on XWayland under a headless GNOME Shell 43 with its extension, beside a Nautilus that
 # runs natively on Wayland. The extension reports the Shell's windows; with it, Larkspire's badge
 # follows Nautilus: its files selected, "Auswahl: …" is drawn above its window; files cut there are
-# greyed, and a window over Nautilus takes the greys away until it closes. The clock widget lies at
-# its stored place, below an ordinary window, on every workspace and outside the overview's list.
+# greyed, and a window over all of Nautilus takes the greys away until it closes. A click on a greyed
+# row selects it in Nautilus. The badge's window lies directly above Nautilus: a window in front of
+# part of Nautilus covers that part of the greys, and once Nautilus is raised over it, it hides none.
+# The clock widget lies at its stored place, below an ordinary window, on every workspace and
+# outside the overview's list.
 # Pictures go to the working folder of the test (the build folder under ctest).
 # Arguments: the larkspire program, the extension's folder (the form for GNOME Shell 43).
 set -euo pipefail
@@ -146,7 +149,63 @@ awaitReported "Nautilus bleibt verdeckt" '.caption == "Projekt" and .onScreen'
 sleep 0.5
 screenshot greyed
 
+echo "5. Ein Klick auf die ausgegraute Zeile e.txt kommt durch die Überlagerung bei Nautilus an"
+# Larkspire's overlay over Nautilus, shown; a new read of the greys may give it a new window.
+overlayShown() {
+  local id
+  for id in $(as_user xwininfo -root -children | grep -F "(\"larkspire\" \"Larkspire\")  $surface " | awk '{ print $1 }'); do
+    as_user xwininfo -id "$id" 2>/dev/null | grep -q "Map State: IsViewable" && return 0
+  done
+  return 1
+}
+awaitOverlay() {  # description
+  for ((i = 0; i < 100; i++)); do overlayShown && return 0; sleep 0.05; done
+  fail "$1"
+}
+awaitOverlay "die Überlagerung liegt nicht mehr über Nautilus"
+# The rows are 52 pixels apart, the first 114 below the window's top: e.txt is the fifth.
+read -r fx fy fw fh < <(report | jq -r '.windows[] | select(.caption == "Projekt") | .frame | "\(.x) \(.y) \(.width) \(.height)"')
+# The window just closed; a click the seat lost then is given again, as a user would.
+for ((attempt = 0; attempt < 3; attempt++)); do
+  keys "click:$((fx + fw / 2)),$((fy + 322))"
+  for ((i = 0; i < 40; i++)); do [ "$(count "$log" "Auswahl-Schild: Auswahl: 20 Byte")" -ge 1 ] && break 2; sleep 0.05; done
+done
+await "$log" "Auswahl-Schild: Auswahl: 20 Byte" 1
+echo "   nach $((attempt + 1)) Klick(s)"
+sleep 0.3
+screenshot clicked
+
+echo "6. Ein Fenster vor einem Teil von Nautilus verdeckt dort die Grautöne; unter Nautilus verdeckt es nichts"
+# Magenta, over the right part of the rows c.jpg to e.txt; the rest of Nautilus stays free.
+front=(700 300 300 200)
+as_user_in_background $python "$tools/front_window.py" "${front[@]}" >"$work/front.log" 2>&1 &
+frontPid=$!
+pids+=("$frontPid")
+awaitReport "das Fenster liegt nicht vor Nautilus, oder Nautilus gilt als verdeckt" \
+  '[.windows[] | select(.caption == "Vorn" or .caption == "Projekt") | [.caption, .onScreen]] == [["Vorn", true], ["Projekt", true]]'
+awaitOverlay "die Grautöne sind nicht mehr gezeigt"
+sleep 0.5
+screenshot front
+covered=$(as_user $python "$tools/magenta.py" "$work/front.png" $((front[0] + 2)) $((front[1] + 2)) $((front[2] - 4)) $((front[3] - 4)))
+echo "   Fenster vorn, davon unübermalt: $covered"
+[ "$covered" = 1.000 ] || fail "die Überlagerung liegt über dem Fenster vor Nautilus ($covered magenta)"
+# A click on Nautilus's empty sidebar, beside the window in front, raises Nautilus over it.
+for ((attempt = 0; attempt < 3; attempt++)); do
+  keys "click:$((fx + 40)),$((fy + 450))"
+  for ((i = 0; i < 40; i++)); do [ "$(count "$log" "Auswahl-Schild: Auswahl: 20 Byte")" -ge 2 ] && break 2; sleep 0.05; done
+done
+await "$log" "Auswahl-Schild: Auswahl: 20 Byte" 2
+awaitReport "Nautilus liegt nicht vor dem Fenster" \
+  '[.windows[] | select(.caption == "Vorn" or .caption == "Projekt") | [.caption, .onScreen]] == [["Projekt", true], ["Vorn", false]]'
+sleep 0.5
+screenshot raised
+behind=$(as_user $python "$tools/magenta.py" "$work/raised.png" "${front[@]}")
+echo "   Fenster hinter Nautilus, davon zu sehen: $behind"
+[ "$behind" = 0.000 ] || fail "Nautilus verdeckt das Fenster nicht ($behind magenta)"
+awaitOverlay "die Grautöne fehlen über Nautilus"
+kill "$frontPid"
+
 kill -0 "$larkspire" 2>/dev/null || fail "Larkspire lebt nicht mehr"
 as_user QT_QPA_PLATFORM=offscreen "$bin" --choose-menu-item "Larkspire beenden" || fail "Beenden nicht zugestellt"
 timeout 20 tail --pid="$larkspire" -f /dev/null || fail "Larkspire hat sich nicht beendet"
-echo "Fenster unter GNOME Shell bestanden ($pictures/gnome_widgets.png, gnome_badge.png, gnome_covered.png, gnome_greyed.png)"
+echo "Fenster unter GNOME Shell bestanden ($pictures/gnome_widgets.png, gnome_badge.png, gnome_covered.png, gnome_greyed.png, gnome_clicked.png, gnome_front.png, gnome_raised.png)"

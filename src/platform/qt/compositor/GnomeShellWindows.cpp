@@ -1,5 +1,7 @@
 #include "platform/qt/compositor/GnomeShellWindows.h"
 
+#include <algorithm>
+
 namespace larkspire::qt {
 
 using linux_desktop::DesktopWindow;
@@ -44,6 +46,8 @@ void GnomeShellWindows::detached() {
 
 void GnomeShellWindows::switched() {
     ++generation;
+    // A Shell that attaches anew knows of no overlay yet.
+    stackedOverlays.clear();
 }
 
 std::vector<DesktopWindow> GnomeShellWindows::windows() {
@@ -74,10 +78,17 @@ std::shared_ptr<void> GnomeShellWindows::observeActivations(std::function<void()
 }
 
 bool GnomeShellWindows::stackAbove(std::uint32_t overlay, std::uint32_t windowNumber) {
-    // An overlay the window manager leaves alone lies above every window the Shell manages, and the
-    // report says when another window covers the file manager, so it only needs to be shown.
-    if (latest) return true;
-    return fallbackStacking.stackAbove(overlay, windowNumber);
+    if (!latest) return fallbackStacking.stackAbove(overlay, windowNumber);
+    // The window manager leaves the overlay alone and the Shell lays it above every window; the
+    // extension keeps it directly above its file manager instead. Asked on every pass, told once.
+    auto id = std::find_if(numbers.begin(), numbers.end(),
+                           [windowNumber](const auto& known) { return known.second == windowNumber; });
+    if (id == numbers.end()) return false;
+    auto told = stackedOverlays.find(overlay);
+    if (told != stackedOverlays.end() && told->second == id->first) return true;
+    if (!stackOverlay || !stackOverlay(overlay, id->first)) return false;
+    stackedOverlays[overlay] = id->first;
+    return true;
 }
 
 bool GnomeShellWindows::isCompositing() {

@@ -6,6 +6,7 @@
 #include "platform/qt/windows/QtOverlayWindow.h"
 #include "platform/types/Signal.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,6 +24,10 @@ class GnomeShellWindows : public linux_desktop::DesktopWindows, public OverlaySt
     // leaves the list to X11 again.
     void report(const std::string& json);
     void detached();
+    // How an overlay is kept directly above a window of the report: by the extension, asked once
+    // per overlay and window; false when it could not be asked.
+    using OverlayStacker = std::function<bool(std::uint32_t overlay, const std::string& windowId)>;
+    void stackOverlaysWith(OverlayStacker stacker) { stackOverlay = std::move(stacker); }
 
     std::vector<linux_desktop::DesktopWindow> windows() override;
     std::optional<std::uint32_t> activeWindow() override;
@@ -41,7 +46,9 @@ class GnomeShellWindows : public linux_desktop::DesktopWindows, public OverlaySt
     OverlayStacking& fallbackStacking;
     std::optional<KWinReport> latest;              // nothing while X11's list serves
     std::map<std::string, std::uint32_t> numbers;  // the Shell's window ids, numbered as they came
-    std::uint64_t generation = 0;                  // grows with each switch between the two lists
+    OverlayStacker stackOverlay;
+    std::map<std::uint32_t, std::string> stackedOverlays;  // overlay → the window the extension was told
+    std::uint64_t generation = 0;                          // grows with each switch between the two lists
     std::uint64_t reports = 0;
     bool problemSaid = false;
     Signal activations;

@@ -176,6 +176,10 @@ void LinuxDesktop::linkShellExtension() {
         return;
     }
     shellClipboard = std::make_unique<gnome::ShellClipboard>(clipboard, *shellExtension);
+    if (shellWindows)
+        shellWindows->stackOverlaysWith([this](std::uint32_t overlay, const std::string& windowId) {
+            return shellExtension->stackOverlay(overlay, windowId);
+        });
 }
 
 void LinuxDesktop::explainInputAccess() {

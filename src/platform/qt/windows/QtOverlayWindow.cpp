@@ -56,6 +56,9 @@ QtOverlayWindow::QtOverlayWindow(OverlayStacking* stacking)
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_NoSystemBackground);
+    // How GNOME Shell's extension tells the badge window from Larkspire's other windows; the Shell
+    // reads no role of a window it leaves alone, but its title.
+    setWindowTitle("Larkspire-Schild");
 }
 
 void QtOverlayWindow::setFrame(const Rect& frame) {

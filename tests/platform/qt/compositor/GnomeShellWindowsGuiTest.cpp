@@ -68,8 +68,6 @@ TEST(GnomeShellWindows, TheExtensionsReportTakesOverFromX11UntilItDetaches) {
     EXPECT_EQ(windows.activeWindow(), listed[0].number);
     EXPECT_EQ(activations, 2);
     EXPECT_NE(windows.changes(), beforeReport);
-    // The badge's overlay needs no X11 restacking against a window X11 does not know.
-    EXPECT_TRUE(windows.stackAbove(2, listed[0].number));
     EXPECT_TRUE(windows.isCompositing());
     EXPECT_EQ(x11.stacked.size(), 1u);
 
@@ -89,6 +87,47 @@ TEST(GnomeShellWindows, TheExtensionsReportTakesOverFromX11UntilItDetaches) {
     EXPECT_EQ(activations, 3);
     windows.stackAbove(3, 0x400003);
     EXPECT_EQ(x11.stacked.back(), (std::pair<std::uint32_t, std::uint32_t>{3, 0x400003}));
+}
+
+TEST(GnomeShellWindows, TheExtensionKeepsEachOverlayAboveItsWindowToldOncePerChange) {
+    sim::RecordingLog log;
+    X11List x11;
+    GnomeShellWindows windows(log, x11, x11);
+    std::vector<std::pair<std::uint32_t, std::string>> told;
+    bool reachable = true;
+    windows.stackOverlaysWith([&](std::uint32_t overlay, const std::string& windowId) {
+        if (reachable) told.emplace_back(overlay, windowId);
+        return reachable;
+    });
+    using Told = std::vector<std::pair<std::uint32_t, std::string>>;
+
+    windows.report(report);
+    auto nautilus = windows.windows()[0].number, xterm = windows.windows()[1].number;
+    // Asked on every pass of the badge, told only when the window changes.
+    EXPECT_TRUE(windows.stackAbove(0x400019, nautilus));
+    EXPECT_TRUE(windows.stackAbove(0x400019, nautilus));
+    EXPECT_TRUE(windows.stackAbove(0x40001c, nautilus));
+    EXPECT_TRUE(windows.stackAbove(0x400019, xterm));
+    EXPECT_FALSE(windows.stackAbove(0x400019, 999));  // no window of the report
+    EXPECT_EQ(told, (Told{{0x400019, "3509778038"}, {0x40001c, "3509778038"}, {0x400019, "3509778039"}}));
+    EXPECT_TRUE(x11.stacked.empty());
+
+    // An extension that cannot be reached is asked again on the next pass.
+    told.clear();
+    reachable = false;
+    EXPECT_FALSE(windows.stackAbove(0x400019, nautilus));
+    reachable = true;
+    EXPECT_TRUE(windows.stackAbove(0x400019, nautilus));
+    EXPECT_EQ(told, (Told{{0x400019, "3509778038"}}));
+
+    // Detached, X11 stacks; a Shell that attaches again is told everything anew.
+    windows.detached();
+    windows.stackAbove(0x400019, 0x400003);
+    EXPECT_EQ(x11.stacked, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{0x400019, 0x400003}}));
+    told.clear();
+    windows.report(report);
+    EXPECT_TRUE(windows.stackAbove(0x400019, windows.windows()[0].number));
+    EXPECT_EQ(told, (Told{{0x400019, "3509778038"}}));
 }
 
 }  // namespace
