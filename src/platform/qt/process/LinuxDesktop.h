@@ -54,6 +54,8 @@ class LinuxDesktop {
     bool readsFileManagers() const { return accessibilityBus != nullptr; }
     void explainInputAccess();
     void linkShellExtension();
+    // On Wayland with a StatusNotifier watcher, the status item is exported by Larkspire itself.
+    void exportStatusItemOnWayland();
 
     linux_desktop::SystemLog log;
     Logger shellLog{log, "shell"};
