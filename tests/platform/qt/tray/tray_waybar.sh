@@ -182,31 +182,42 @@ as_user swaymsg "[pid=$larkspire] kill" >/dev/null
 within "Einstellungsfenster nicht geschlossen" no_window
 sleep 0.5
 hand bewege $((width - 1)) $((height - 1))
-shot icon
-read -r ix iy iw ih _ < <(changed "$work/empty.ppm" "$work/icon.ppm" 0 30)
-[ "$iw" -ge 10 ] && [ "$ih" -ge 10 ] || fail "kein Symbol in der Leiste (verändert: $ix $iy $iw $ih)"
+icon_shown() {
+  shot icon
+  read -r ix iy iw ih _ < <(changed "$work/empty.ppm" "$work/icon.ppm" 0 30)
+  [ "$iw" -ge 10 ] && [ "$ih" -ge 10 ]
+}
+within "kein Symbol in der Leiste" icon_shown
+sleep 0.3  # the picture once waybar has drawn all of it
+icon_shown || fail "das Symbol verschwand wieder"
 echo "   Symbol in der Leiste bei $ix,$iy, ${iw}x${ih}"
 
 echo "2. Ein Linksklick zeigt das Menü der Leiste, kein Fenster von Larkspire"
 calls=$(count "$monitor" "member=GetLayout\|member=AboutToShow")
 click $((ix + iw / 2)) $((iy + ih / 2))
-sleep 1
 hand bewege $((width - 1)) $((height - 1))
-sleep 0.3
-shot menu
-read -r mx my mw mh mn < <(changed "$work/icon.ppm" "$work/menu.ppm" 30 "$height")
+# Ten entries and three separators, each a line of text: far taller than one row. Pictures are taken
+# until it shows, as long as a slow build needs.
+menu_shown() {
+  shot menu
+  read -r mx my mw mh mn < <(changed "$work/icon.ppm" "$work/menu.ppm" 30 "$height")
+  [ "$mh" -ge 150 ] && [ "$mw" -ge 100 ] && [ "$my" -le 60 ]
+}
+within "kein Menü unter dem Symbol" menu_shown
+sleep 0.3  # the picture of the menu once it has settled
+menu_shown || fail "das Menü verschwand wieder"
 echo "   Menü bei $mx,$my, ${mw}x${mh} ($mn Pixel verändert)"
-# Ten entries and three separators, each a line of text: far taller than one row.
-[ "$mh" -ge 150 ] && [ "$mw" -ge 100 ] && [ "$my" -le 60 ] || fail "kein Menü unter dem Symbol"
 [ "$(count "$monitor" "member=GetLayout\|member=AboutToShow")" -gt "$calls" ] ||
   fail "waybar las das Menü nicht über dbusmenu"
 [ "$(own_windows)" -eq 0 ] || fail "ein Fenster von Larkspire ging auf: $(tree | jq -c "[.. | objects | select(.pid? == $larkspire) | .name]")"
 click $((width - 40)) $((height - 40))
-sleep 0.5
 hand bewege $((width - 1)) $((height - 1))
-shot closed
-read -r _ _ _ _ left < <(changed "$work/icon.ppm" "$work/closed.ppm" 30 "$height")
-[ "$left" -eq 0 ] || fail "das Menü ging nach einem Klick daneben nicht zu ($left Pixel)"
+menu_closed() {
+  shot closed
+  read -r _ _ _ _ left < <(changed "$work/icon.ppm" "$work/closed.ppm" 30 "$height")
+  [ "$left" -eq 0 ]
+}
+within "das Menü ging nach einem Klick daneben nicht zu" menu_closed
 
 echo "3. Ein Eintrag, über dbusmenu gewählt, wirkt und zeigt danach sein Häkchen"
 clock=$(id_of "Uhr & Datum")
@@ -247,11 +258,13 @@ within "der StatusNotifierWatcher bleibt nach waybar" watcher_gone
 start_waybar
 within "Symbol nach dem Neustart nicht angemeldet ($(watcher_items))" registered
 within "keine zweite Anmeldung im Protokoll" has "$log" "Statussymbol beim StatusNotifier-Dienst angemeldet" 2
-sleep 1
 hand bewege $((width - 1)) $((height - 1))
-shot again
-read -r ax ay aw ah _ < <(changed "$work/empty.ppm" "$work/again.ppm" 0 30)
-[ "$aw" -ge 10 ] || fail "kein Symbol in der neuen Leiste"
+icon_again() {
+  shot again
+  read -r ax ay aw ah _ < <(changed "$work/empty.ppm" "$work/again.ppm" 0 30)
+  [ "$aw" -ge 10 ] && [ "$ah" -ge 10 ]
+}
+within "kein Symbol in der neuen Leiste" icon_again
 echo "   wieder angemeldet, Symbol bei $ax,$ay"
 
 echo "6. „Larkspire beenden“ über dbusmenu"
