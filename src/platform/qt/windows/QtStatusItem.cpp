@@ -175,7 +175,8 @@ void QtStatusItem::setIcon(const StatusIcon& icon) {
     auto named = QString::fromStdString(trayArt(icon.image));
     if (!QString::fromStdString(icon.title).trimmed().isEmpty() || !QIcon::hasThemeIcon(named)) named.clear();
     QList<QImage> pictures;
-    for (int size : {16, 22, 24, 32, 48, 64}) pictures.append(renderIcon(icon, size, tint));
+    if (notifierItem || named.isEmpty())
+        for (int size : {16, 22, 24, 32, 48, 64}) pictures.append(renderIcon(icon, size, tint));
     auto tooltip = QString::fromStdString(icon.tooltip);
     if (notifierItem) {
         // The pictures go along with a name: a panel without the theme icon falls back to them.
@@ -184,8 +185,7 @@ void QtStatusItem::setIcon(const StatusIcon& icon) {
         menuContentChanged();
     } else {
         QIcon composed = named.isEmpty() ? QIcon() : QIcon::fromTheme(named);
-        if (named.isEmpty())
-            for (const auto& picture : pictures) composed.addPixmap(QPixmap::fromImage(picture));
+        for (const auto& picture : pictures) composed.addPixmap(QPixmap::fromImage(picture));
         tray.setIcon(composed);
         tray.setToolTip(tooltip);
         if (!tray.isVisible()) tray.show();
