@@ -225,6 +225,13 @@ clock=$(id_of "Uhr & Datum")
 updates=$(count "$monitor" "member=LayoutUpdated")
 click_entry "$clock"
 within "Uhr nicht eingeschaltet: $(cat "$settings")" sh -c "jq -e '.clockWidget == true' '$settings' >/dev/null"
+# The clock shows on the desktop, where the picture was bare before.
+clock_shown() {
+  shot clock
+  read -r _ _ _ _ drawn < <(changed "$work/icon.ppm" "$work/clock.ppm" 30 "$height")
+  [ "$drawn" -ge 1000 ]
+}
+within "die Uhr erscheint nicht auf dem Schreibtisch" clock_shown
 within "kein LayoutUpdated nach der Wahl" has "$monitor" "member=LayoutUpdated" $((updates + 1))
 [ "$(layout | jq --argjson id "$clock" 'select(.id == $id) | .properties["toggle-state"].data')" = 1 ] ||
   fail "kein Häkchen an der Uhr: $(layout | jq -c --argjson id "$clock" 'select(.id == $id)')"
@@ -233,7 +240,7 @@ bus_call "$item" /MenuBar com.canonical.dbusmenu.Event 99999 clicked '<int32 0>'
 refused=$(busctl_json call "$item" /MenuBar com.canonical.dbusmenu EventGroup 'a(isvu)' 1 99999 clicked i 0 0 |
   jq -c '.data[0]')
 [ "$refused" = "[99999]" ] || fail "EventGroup nannte den unbekannten Eintrag nicht: $refused"
-echo "   Uhr eingeschaltet (Eintrag $clock), Häkchen gesetzt"
+echo "   Uhr eingeschaltet (Eintrag $clock, $drawn Pixel gezeichnet), Häkchen gesetzt"
 
 echo "4. Zwei ausgeschnittene Dateien: die Zahl im Bild des Symbols"
 [ "$(badge_pixels)" -eq 0 ] || fail "Zahl im Bild, obwohl nichts ausgeschnitten ist"
