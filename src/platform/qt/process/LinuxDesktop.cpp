@@ -186,17 +186,31 @@ void LinuxDesktop::exportStatusItemOnWayland() {
     // own, which on Wayland opens as a window anywhere but at the icon. An item of Larkspire's own lets
     // the panel show the menu on either click.
     auto bus = QDBusConnection::sessionBus();
-    if (!qEnvironmentVariableIsSet("WAYLAND_DISPLAY") || !bus.isConnected() ||
-        !StatusNotifierItem::watcherRunning(bus))
+    if (!qEnvironmentVariableIsSet("WAYLAND_DISPLAY") || !bus.isConnected()) return;
+    auto exportNow = [this, bus] {
+        qt.statusBar.exportItemsTo(bus, [this](const QString& problem) {
+            if (problem.isEmpty())
+                shellLog.info("Statussymbol beim StatusNotifier-Dienst angemeldet");
+            else
+                shellLog.error("Statussymbol nicht beim StatusNotifier-Dienst angemeldet: " +
+                               problem.toStdString());
+        });
+        shellLog.info("Statussymbol als eigenes StatusNotifierItem, sein Menü über com.canonical.dbusmenu");
+    };
+    if (StatusNotifierItem::watcherRunning(bus)) {
+        exportNow();
         return;
-    qt.statusBar.exportItemsTo(bus, [this](const QString& problem) {
-        if (problem.isEmpty())
-            shellLog.info("Statussymbol beim StatusNotifier-Dienst angemeldet");
-        else
-            shellLog.error("Statussymbol nicht beim StatusNotifier-Dienst angemeldet: " +
-                           problem.toStdString());
-    });
-    shellLog.info("Statussymbol als eigenes StatusNotifierItem, sein Menü über com.canonical.dbusmenu");
+    }
+    // Started before the panel, as a login may do: Qt's item is kept until a panel's watcher comes,
+    // since Qt looks for one only once.
+    shellLog.info("Noch kein StatusNotifier-Dienst: das Statussymbol erscheint, sobald eine Leiste startet");
+    trayWatcher = std::make_unique<QDBusServiceWatcher>(StatusNotifierItem::watcherService, bus,
+                                                        QDBusServiceWatcher::WatchForRegistration);
+    QObject::connect(trayWatcher.get(), &QDBusServiceWatcher::serviceRegistered, trayWatcher.get(),
+                     [this, exportNow] {
+                         trayWatcher.release()->deleteLater();
+                         exportNow();
+                     });
 }
 
 void LinuxDesktop::explainInputAccess() {

@@ -29,6 +29,7 @@
 #include "platform/qt/x11/X11ProgramWindows.h"
 #include "platform/qt/x11/X11Windows.h"
 
+#include <QDBusServiceWatcher>
 #include <QElapsedTimer>
 #include <memory>
 #include <string>
@@ -82,6 +83,7 @@ class LinuxDesktop {
     // On GNOME Shell its Larkspire extension: the clipboard without the focus, the top-bar icon.
     std::unique_ptr<gnome::ShellExtensionLink> shellExtension;
     std::unique_ptr<gnome::ShellClipboard> shellClipboard;
+    std::unique_ptr<QDBusServiceWatcher> trayWatcher;  // until a panel's watcher comes
     std::weak_ptr<Application> launched;
     // No file manager is driven from outside; these say so where the bus is not read.
     linux_desktop::IdleKeyboardHook keyboardHook;

@@ -263,6 +263,7 @@ void QtStatusBar::exportItemsTo(const QDBusConnection& bus,
                                 std::function<void(const QString& problem)> registered) {
     exportBus = bus;
     onRegistered = std::move(registered);
+    if (item && !item->exportedItem()) item->exportTo(bus, onRegistered);
 }
 
 std::unique_ptr<StatusItem> QtStatusBar::createStatusItem() {

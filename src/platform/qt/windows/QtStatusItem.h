@@ -77,7 +77,8 @@ extern const char* const noTrayMessage;
 class QtStatusBar : public StatusBar {
   public:
     std::unique_ptr<StatusItem> createStatusItem() override;
-    // Items created from now on show on `bus` as StatusNotifierItems of their own (see exportTo).
+    // The item shown now and those created from now on show on `bus` as StatusNotifierItems of their
+    // own (see exportTo).
     void exportItemsTo(const QDBusConnection& bus, std::function<void(const QString& problem)> registered);
     QtStatusItem* item = nullptr;  // the last item created; owned by the application
 
