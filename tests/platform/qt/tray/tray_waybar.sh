@@ -2,7 +2,8 @@
 # The status item under headless sway with waybar as the StatusNotifier host, Larkspire on Qt's
 # Wayland platform. The icon shows in the bar; a left click on it opens waybar's own menu with
 # Larkspire's entries and no window of Larkspire's; an entry chosen through dbusmenu does what it
-# says; a cut shows as the badge in the exported picture; a waybar that restarts gets the item again.
+# says; a cut shows as the badge in the exported picture; a waybar that restarts gets the item again,
+# and so does a waybar that starts after Larkspire.
 # Arguments: the larkspire program and the layer_desktop helper (the desktop and a virtual mouse).
 set -euo pipefail
 bin=$1
@@ -86,8 +87,9 @@ shot() {  # name; the pointer stays where it is
   as_user grim -t ppm "$work/$1.ppm" || fail "grim nimmt kein Bild"
   as_user grim "$work/tray_$1.png" 2>/dev/null || true
 }
-# The box of the pixels that differ between two pictures in the rows from..to: "x y w h changed".
-changed() {  # before after from to
+# The box of the pixels that differ between two pictures in the rows from..to (and the columns left
+# of right): "x y w h changed".
+changed() {  # before after from to [right]
   python3 - "$@" <<'PY'
 import sys
 def load(path):
@@ -97,12 +99,13 @@ def load(path):
 width, height, a = load(sys.argv[1])
 _, _, b = load(sys.argv[2])
 top, bottom = int(sys.argv[3]), min(int(sys.argv[4]), height)
+right = int(sys.argv[5]) if len(sys.argv) > 5 else width
 xs, ys, n = [], [], 0
 for y in range(top, bottom):
     row = y * width * 3
     if a[row:row + width * 3] == b[row:row + width * 3]:
         continue
-    for x in range(width):
+    for x in range(right):
         i = row + x * 3
         if a[i:i + 3] != b[i:i + 3]:
             xs.append(x); ys.append(y); n += 1
@@ -200,8 +203,10 @@ hand bewege $((width - 1)) $((height - 1))
 # until it shows, as long as a slow build needs.
 menu_shown() {
   shot menu
-  read -r mx my mw mh mn < <(changed "$work/icon.ppm" "$work/menu.ppm" 30 "$height")
-  [ "$mh" -ge 150 ] && [ "$mw" -ge 100 ] && [ "$my" -le 60 ]
+  # The pointer waits in the lower right corner, and the menu may give it another shape.
+  read -r mx my mw mh mn < <(changed "$work/${beforeMenu:-icon}.ppm" "$work/menu.ppm" 30 $((height - 40)) \
+    $((width - 40)))
+  [ "$mh" -ge 150 ] && [ "$mw" -ge 100 ] && [ "$my" -le 60 ] && [ "$mw" -le $((width / 2)) ]
 }
 within "kein Menü unter dem Symbol" menu_shown
 sleep 0.3  # the picture of the menu once it has settled
@@ -214,7 +219,7 @@ click $((width - 40)) $((height - 40))
 hand bewege $((width - 1)) $((height - 1))
 menu_closed() {
   shot closed
-  read -r _ _ _ _ left < <(changed "$work/icon.ppm" "$work/closed.ppm" 30 "$height")
+  read -r _ _ _ _ left < <(changed "$work/icon.ppm" "$work/closed.ppm" 30 $((height - 40)) $((width - 40)))
   [ "$left" -eq 0 ]
 }
 within "das Menü ging nach einem Klick daneben nicht zu" menu_closed
@@ -275,6 +280,37 @@ within "kein Symbol in der neuen Leiste" icon_again
 echo "   wieder angemeldet, Symbol bei $ax,$ay"
 
 echo "6. „Larkspire beenden“ über dbusmenu"
+click_entry "$(id_of "Larkspire beenden")"
+timeout 20 tail --pid="$larkspire" -f /dev/null || fail "Larkspire hat sich nicht beendet"
+
+echo "7. Larkspire vor der Leiste gestartet, wie bei einer Anmeldung: das Symbol kommt mit waybar"
+kill "$waybar"
+within "der StatusNotifierWatcher bleibt nach waybar" watcher_gone
+log=$work/larkspire-vor-der-leiste.log
+touch "$log"
+as_user_in_background QT_QPA_PLATFORM=wayland "$bin" 2>"$log" &
+larkspire=$!
+pids+=("$larkspire")
+item=org.kde.StatusNotifierItem-$larkspire-1
+within "kein Wort über die fehlende Leiste" has "$log" "Noch kein StatusNotifier-Dienst"
+# Without a tray the settings window opens; it goes before the bar comes.
+within "kein Einstellungsfenster" any_window
+sleep 1.5
+as_user swaymsg "[pid=$larkspire] kill" >/dev/null
+within "Einstellungsfenster nicht geschlossen" no_window
+start_waybar
+within "Symbol nach dem Start der Leiste nicht angemeldet" registered
+hand bewege $((width - 1)) $((height - 1))
+within "kein Symbol in der später gestarteten Leiste" icon_shown
+# The clock came meanwhile; the menu is what changes from this picture on.
+sleep 1
+shot before_click
+beforeMenu=before_click
+click $((ix + iw / 2)) $((iy + ih / 2))
+hand bewege $((width - 1)) $((height - 1))
+within "kein Menü unter dem Symbol der später gestarteten Leiste" menu_shown
+no_window || fail "ein Fenster von Larkspire ging auf"
+echo "   angemeldet, Menü bei $mx,$my, ${mw}x${mh}"
 click_entry "$(id_of "Larkspire beenden")"
 timeout 20 tail --pid="$larkspire" -f /dev/null || fail "Larkspire hat sich nicht beendet"
 echo "Statussymbol unter waybar: bestanden"
