@@ -15,7 +15,7 @@ packages=(
   xdg-utils desktop-file-utils lintian
   libglib2.0-dev gvfs gvfs-backends gvfs-fuse openssh-server
   libatspi2.0-dev at-spi2-core
-  libwayland-dev libwayland-bin wayland-protocols sway wl-clipboard grim qt6-wayland qtwayland5
+  libwayland-dev libwayland-bin wayland-protocols sway waybar wl-clipboard grim qt6-wayland qtwayland5
   kwin-wayland python3-gi gir1.2-gtk-3.0
   gnome-shell gjs python3-dbusmock
 )

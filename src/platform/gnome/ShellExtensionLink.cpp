@@ -1,5 +1,7 @@
 #include "platform/gnome/ShellExtensionLink.h"
 
+#include "platform/types/MenuExport.h"
+
 #include <cstdio>
 #include <cstring>
 #include <gio/gio.h>
@@ -140,8 +142,8 @@ struct ShellExtensionLink::State : std::enable_shared_from_this<ShellExtensionLi
             g_variant_builder_init(&items, G_VARIANT_TYPE("a(sbbb)"));
             if (handlers.menu)
                 for (const auto& item : handlers.menu())
-                    g_variant_builder_add(&items, "(sbbb)", item.title.c_str(), item.enabled && item.action,
-                                          item.checked, item.isSeparator);
+                    g_variant_builder_add(&items, "(sbbb)", item.title.c_str(), choosable(item), item.checked,
+                                          item.isSeparator);
             g_dbus_method_invocation_return_value(invocation, g_variant_new("(a(sbbb))", &items));
         } else if (method == "ActivateMenuItem") {
             const gchar* title = nullptr;

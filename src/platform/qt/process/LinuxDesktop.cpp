@@ -2,6 +2,7 @@
 
 #include "app/Settings.h"
 #include "platform/qt/compositor/CompositorWindows.h"
+#include "platform/qt/tray/StatusNotifierItem.h"
 #include "platform/qt/windows/QtMountDialog.h"
 #include "platform/qt/windows/QtStatusItem.h"
 #include "platform/types/Url.h"
@@ -11,6 +12,7 @@
 #endif
 
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -111,6 +113,7 @@ LinuxDesktop::LinuxDesktop()
     shellLog.info("Zwischenablage über Qt: ohne Wayland-Datensteuerung gebaut");
 #endif
     if (!dataControl) linkShellExtension();
+    exportStatusItemOnWayland();
     shares.setMountQuestions(askMountQuestion);  // only for shares the user opened
     followPrimaryScreen(scrolling.screen);
     scrolling.input.readModifiersFrom(heldModifiers);  // the keyboards stay closed where X11 tells
@@ -180,6 +183,38 @@ void LinuxDesktop::linkShellExtension() {
         shellWindows->stackOverlaysWith([this](std::uint32_t overlay, const std::string& windowId) {
             return shellExtension->stackOverlay(overlay, windowId);
         });
+}
+
+void LinuxDesktop::exportStatusItemOnWayland() {
+    // Qt's item tells the panel it is no menu, and a left click then asks Larkspire for a menu of its
+    // own, which on Wayland opens as a window anywhere but at the icon. An item of Larkspire's own lets
+    // the panel show the menu on either click.
+    auto bus = QDBusConnection::sessionBus();
+    if (!qEnvironmentVariableIsSet("WAYLAND_DISPLAY") || !bus.isConnected()) return;
+    auto exportNow = [this, bus] {
+        qt.statusBar.exportItemsTo(bus, [this](const QString& problem) {
+            if (problem.isEmpty())
+                shellLog.info("Statussymbol beim StatusNotifier-Dienst angemeldet");
+            else
+                shellLog.error("Statussymbol nicht beim StatusNotifier-Dienst angemeldet: " +
+                               problem.toStdString());
+        });
+        shellLog.info("Statussymbol als eigenes StatusNotifierItem, sein Menü über com.canonical.dbusmenu");
+    };
+    if (StatusNotifierItem::watcherRunning(bus)) {
+        exportNow();
+        return;
+    }
+    // Started before the panel, as a login may do: Qt's item is kept until a panel's watcher comes,
+    // since Qt looks for one only once.
+    shellLog.info("Noch kein StatusNotifier-Dienst: das Statussymbol erscheint, sobald eine Leiste startet");
+    trayWatcher = std::make_unique<QDBusServiceWatcher>(StatusNotifierItem::watcherService, bus,
+                                                        QDBusServiceWatcher::WatchForRegistration);
+    QObject::connect(trayWatcher.get(), &QDBusServiceWatcher::serviceRegistered, trayWatcher.get(),
+                     [this, exportNow] {
+                         trayWatcher.release()->deleteLater();
+                         exportNow();
+                     });
 }
 
 void LinuxDesktop::explainInputAccess() {

@@ -29,6 +29,7 @@
 #include "platform/qt/x11/X11ProgramWindows.h"
 #include "platform/qt/x11/X11Windows.h"
 
+#include <QDBusServiceWatcher>
 #include <QElapsedTimer>
 #include <memory>
 #include <string>
@@ -54,6 +55,8 @@ class LinuxDesktop {
     bool readsFileManagers() const { return accessibilityBus != nullptr; }
     void explainInputAccess();
     void linkShellExtension();
+    // On Wayland with a StatusNotifier watcher, the status item is exported by Larkspire itself.
+    void exportStatusItemOnWayland();
 
     linux_desktop::SystemLog log;
     Logger shellLog{log, "shell"};
@@ -80,6 +83,7 @@ class LinuxDesktop {
     // On GNOME Shell its Larkspire extension: the clipboard without the focus, the top-bar icon.
     std::unique_ptr<gnome::ShellExtensionLink> shellExtension;
     std::unique_ptr<gnome::ShellClipboard> shellClipboard;
+    std::unique_ptr<QDBusServiceWatcher> trayWatcher;  // until a panel's watcher comes
     std::weak_ptr<Application> launched;
     // No file manager is driven from outside; these say so where the bus is not read.
     linux_desktop::IdleKeyboardHook keyboardHook;

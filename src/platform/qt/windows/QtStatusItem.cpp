@@ -1,6 +1,8 @@
 #include "platform/qt/windows/QtStatusItem.h"
 
 #include "platform/qt/drawing/QtImages.h"
+#include "platform/qt/tray/DBusMenuExporter.h"
+#include "platform/qt/tray/StatusNotifierItem.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -75,6 +77,20 @@ QtStatusItem::QtStatusItem() : qmenu(std::make_unique<QMenu>()) {
 QtStatusItem::~QtStatusItem() {
     if (qApp) qApp->removeEventFilter(this);
     tray.setContextMenu(nullptr);
+}
+
+void QtStatusItem::exportTo(const QDBusConnection& bus,
+                            std::function<void(const QString& problem)> registered) {
+    menuExporter = std::make_unique<DBusMenuExporter>([this] { return currentMenu(); },
+                                                      [this](const MenuItem& item) { perform(item); });
+    QDBusConnection(bus).registerObject(DBusMenuExporter::objectPath, menuExporter.get(),
+                                        QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
+                                            QDBusConnection::ExportAllProperties);
+    notifierItem =
+        std::make_unique<StatusNotifierItem>(bus, DBusMenuExporter::objectPath, std::move(registered));
+    // Qt's own item would stand beside this one.
+    tray.hide();
+    if (!shown.image.empty()) setIcon(shown);
 }
 
 bool QtStatusItem::eventFilter(QObject* watched, QEvent* event) {
@@ -157,16 +173,23 @@ void QtStatusItem::setIcon(const StatusIcon& icon) {
     auto tint = QApplication::palette().color(QPalette::WindowText);
     // Installed symbolic icons go by name, so trays that can recolour them to the panel's text do.
     auto named = QString::fromStdString(trayArt(icon.image));
-    QIcon composed;
-    if (QString::fromStdString(icon.title).trimmed().isEmpty() && QIcon::hasThemeIcon(named)) {
-        composed = QIcon::fromTheme(named);
+    if (!QString::fromStdString(icon.title).trimmed().isEmpty() || !QIcon::hasThemeIcon(named)) named.clear();
+    QList<QImage> pictures;
+    if (notifierItem || named.isEmpty())
+        for (int size : {16, 22, 24, 32, 48, 64}) pictures.append(renderIcon(icon, size, tint));
+    auto tooltip = QString::fromStdString(icon.tooltip);
+    if (notifierItem) {
+        // The pictures go along with a name: a panel without the theme icon falls back to them.
+        notifierItem->setIcon(named, pictures, tooltip);
+        // The menu's first entries follow the cut count; a panel keeping the exported menu shows them.
+        menuContentChanged();
     } else {
-        for (int size : {16, 22, 24, 32, 48, 64})
-            composed.addPixmap(QPixmap::fromImage(renderIcon(icon, size, tint)));
+        QIcon composed = named.isEmpty() ? QIcon() : QIcon::fromTheme(named);
+        for (const auto& picture : pictures) composed.addPixmap(QPixmap::fromImage(picture));
+        tray.setIcon(composed);
+        tray.setToolTip(tooltip);
+        if (!tray.isVisible()) tray.show();
     }
-    tray.setIcon(composed);
-    tray.setToolTip(QString::fromStdString(icon.tooltip));
-    if (!tray.isVisible()) tray.show();
     if (onIconSet) onIconSet();
 }
 
@@ -191,6 +214,7 @@ void QtStatusItem::menuContentChanged() {
 
 void QtStatusItem::rebuildMenu() {
     ++builds;
+    if (menuExporter) menuExporter->refresh();
     Menu items = provider ? provider() : Menu{};
     qmenu->clear();
     for (const auto& item : items) {
@@ -209,18 +233,20 @@ void QtStatusItem::rebuildMenu() {
         // Shown in the menu; the event filter makes it work in Larkspire's windows.
         action->setShortcutContext(Qt::WidgetShortcut);
         if (!item.action) continue;
-        connect(action, &QAction::triggered, this, [this, item] {
-            // Run after the menu's own handling, so an action may change what the menu shows.
-            QMetaObject::invokeMethod(
-                this,
-                [this, item] {
-                    item.action(item);
-                    // A panel that keeps the exported menu would otherwise show the old check mark.
-                    menuContentChanged();
-                },
-                Qt::QueuedConnection);
-        });
+        connect(action, &QAction::triggered, this, [this, item] { perform(item); });
     }
+}
+
+void QtStatusItem::perform(const MenuItem& item) {
+    // Run after the menu's own handling, so an action may change what the menu shows.
+    QMetaObject::invokeMethod(
+        this,
+        [this, item] {
+            item.action(item);
+            // A panel that keeps the exported menu would otherwise show the old check mark.
+            menuContentChanged();
+        },
+        Qt::QueuedConnection);
 }
 
 bool QtStatusItem::choose(const std::string& title) {
@@ -233,8 +259,16 @@ bool QtStatusItem::choose(const std::string& title) {
     return false;
 }
 
+void QtStatusBar::exportItemsTo(const QDBusConnection& bus,
+                                std::function<void(const QString& problem)> registered) {
+    exportBus = bus;
+    onRegistered = std::move(registered);
+    if (item && !item->exportedItem()) item->exportTo(bus, onRegistered);
+}
+
 std::unique_ptr<StatusItem> QtStatusBar::createStatusItem() {
     auto created = std::make_unique<QtStatusItem>();
+    if (exportBus) created->exportTo(*exportBus, onRegistered);
     item = created.get();
     return created;
 }

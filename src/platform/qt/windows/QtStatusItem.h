@@ -2,14 +2,19 @@
 
 #include "platform/StatusItem.h"
 
+#include <QDBusConnection>
 #include <QImage>
 #include <QMenu>
 #include <QObject>
 #include <QSystemTrayIcon>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace larkspire::qt {
+
+class DBusMenuExporter;
+class StatusNotifierItem;
 
 // The status item as a tray icon. A tray has no title text, so a non-empty title is drawn as a badge
 // on the icon; the menu is built from the core's description each time it opens.
@@ -27,6 +32,13 @@ class QtStatusItem : public QObject, public StatusItem {
 
     // Opens the menu afresh and chooses its first enabled item with this title; false when there is none.
     bool choose(const std::string& title);
+    // Runs a chosen entry's action after the menu's own handling, then shows the menu afresh.
+    void perform(const MenuItem& item);
+    // Shows the item and its menu on `bus` as a StatusNotifierItem and a dbusmenu of its own instead of
+    // the tray icon; `registered` hears of each registration with a panel (empty) or why it failed.
+    void exportTo(const QDBusConnection& bus, std::function<void(const QString& problem)> registered);
+    StatusNotifierItem* exportedItem() const { return notifierItem.get(); }
+    DBusMenuExporter* exportedMenu() const { return menuExporter.get(); }
     void setOnIconSet(std::function<void()> callback) { onIconSet = std::move(callback); }
     // The menu as the core describes it now, for panels that draw it themselves.
     Menu currentMenu() const { return provider ? provider() : Menu{}; }
@@ -50,6 +62,8 @@ class QtStatusItem : public QObject, public StatusItem {
 
     QSystemTrayIcon tray;
     std::unique_ptr<QMenu> qmenu;
+    std::unique_ptr<DBusMenuExporter> menuExporter;
+    std::unique_ptr<StatusNotifierItem> notifierItem;
     std::function<Menu()> provider;
     std::function<void()> onIconSet;
     StatusIcon shown;
@@ -63,7 +77,14 @@ extern const char* const noTrayMessage;
 class QtStatusBar : public StatusBar {
   public:
     std::unique_ptr<StatusItem> createStatusItem() override;
+    // The item shown now and those created from now on show on `bus` as StatusNotifierItems of their
+    // own (see exportTo).
+    void exportItemsTo(const QDBusConnection& bus, std::function<void(const QString& problem)> registered);
     QtStatusItem* item = nullptr;  // the last item created; owned by the application
+
+  private:
+    std::optional<QDBusConnection> exportBus;
+    std::function<void(const QString&)> onRegistered;
 };
 
 }  // namespace larkspire::qt
