@@ -137,14 +137,9 @@ LayerWidgetWindow::LayerWidgetWindow(QtLayerShell& shell, const Rect& contentRec
         .closed =
             [this, &shell] {
                 shell.sayClosed("eines Widgets");
-                drawn = false;
-                draw();
+                drawAnew();
             },
-        .rescaled =
-            [this] {
-                drawn = false;
-                draw();
-            },
+        .rescaled = [this] { drawAnew(); },
     };
     surface = shell.connection().createSurface(wayland::Layer::bottom, "larkspire-widget",
                                                std::move(surfaceEvents));
@@ -247,14 +242,9 @@ LayerOverlaySurface::LayerOverlaySurface(QtLayerShell& shell)
                                                {.closed =
                                                     [this, &shell] {
                                                         shell.sayClosed("des Auswahlhinweises");
-                                                        drawn = false;
-                                                        draw();
+                                                        drawAnew();
                                                     },
-                                                .rescaled =
-                                                    [this] {
-                                                        drawn = false;
-                                                        draw();
-                                                    }})) {
+                                                .rescaled = [this] { drawAnew(); }})) {
     restoredToken = shell.observeRestored([this, &shell] {
         if (surface->moveTo(shell.current())) drawn = false;
         draw();

@@ -73,6 +73,10 @@ class LayerWidgetWindow : public WidgetWindow {
   private:
     void place(const Rect& frame);
     void draw();
+    void drawAnew() {  // after the compositor dropped the frame or changed its scale
+        drawn = false;
+        draw();
+    }
     void pressed(double x, double y);
     void dragged(double x, double y);
 
@@ -114,6 +118,10 @@ class LayerOverlaySurface : public OverlaySurface {
 
   private:
     void draw();
+    void drawAnew() {  // after the compositor dropped the frame or changed its scale
+        drawn = false;
+        draw();
+    }
 
     std::unique_ptr<wayland::LayerSurface> surface;
     Rect currentFrame;
