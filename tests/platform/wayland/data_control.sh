@@ -43,7 +43,6 @@ fail() {
   done
   exit 1
 }
-count() { grep -c -- "$2" "$1" || true; }
 # Waits until the file holds the text at least n times; real programs answer within this.
 await() {  # file text n
   local waited=0

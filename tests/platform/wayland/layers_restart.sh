@@ -41,17 +41,6 @@ fail() {
   done
   exit 1
 }
-count() { grep -c -- "$2" "$1" || true; }
-within() {  # description command…: waits up to 20 s until the command succeeds
-  local what=$1 waited=0
-  shift
-  until "$@"; do
-    sleep 0.05
-    waited=$((waited + 1))
-    [ "$waited" -lt 400 ] || fail "$what"
-  done
-}
-has() { [ "$(count "$1" "$2")" -ge "${3:-1}" ]; }
 background=304050
 # The share of the output's pixels that are not the background: what Larkspire draws on it.
 drawn() {  # picture

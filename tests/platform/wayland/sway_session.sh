@@ -102,3 +102,33 @@ endSessionBus() {
   [ -n "$busPid" ] && [ "$(cat "/proc/$busPid/comm" 2>/dev/null)" = dbus-daemon ] && kill "$busPid" 2>/dev/null
   return 0
 }
+
+# Waiting as the session's tests do; `fail` is the test's own. `has FILE TEXT [N]` holds once FILE has
+# N lines with TEXT.
+count() { grep -c -- "$2" "$1" || true; }
+has() { [ "$(count "$1" "$2")" -ge "${3:-1}" ]; }
+within() {  # description command…: waits up to 20 s until the command succeeds
+  local what=$1 waited=0
+  shift
+  until "$@"; do
+    sleep 0.05
+    waited=$((waited + 1))
+    [ "$waited" -lt 400 ] || fail "$what"
+  done
+}
+
+# The tests' virtual hand ($desk) over the whole output ($width × $height): it takes commands on
+# descriptor 3 and answers "ok" in $desktop once the compositor has each.
+startHand() {
+  mkfifo "$work/hand"
+  as_user_in_background "$desk" "$width" "$height" <"$work/hand" >"$desktop" 2>&1 &
+  pids+=($!)
+  exec 3>"$work/hand"
+  within "kein Schreibtisch" has "$desktop" "^bereit"
+}
+hand() {  # command…
+  local before
+  before=$(count "$desktop" "^ok")
+  echo "$*" >&3
+  within "„$*“ nicht ausgeführt" has "$desktop" "^ok" $((before + 1))
+}

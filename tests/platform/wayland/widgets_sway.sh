@@ -52,34 +52,12 @@ fail() {
   done
   exit 1
 }
-count() { grep -c -- "$2" "$1" || true; }
-within() {  # description command…: waits up to 20 s until the command succeeds
-  local what=$1 waited=0
-  shift
-  until "$@"; do
-    sleep 0.05
-    waited=$((waited + 1))
-    [ "$waited" -lt 400 ] || fail "$what"
-  done
-}
-has() { [ "$(count "$1" "$2")" -ge "${3:-1}" ]; }
 
 startSway
 startSessionBusAsUser || fail "kein Sitzungsbus"
 read -r width height < <(as_user swaymsg -t get_outputs -r | jq -r '.[0].rect | "\(.width) \(.height)"')
 
-# The hand takes its commands on descriptor 3 and answers "ok" once the compositor has each.
-mkfifo "$work/hand"
-as_user_in_background "$desk" "$width" "$height" <"$work/hand" >"$desktop" 2>&1 &
-pids+=($!)
-exec 3>"$work/hand"
-within "kein Schreibtisch" has "$desktop" "^bereit"
-hand() {  # command…
-  local before
-  before=$(count "$desktop" "^ok")
-  echo "$*" >&3
-  within "„$*“ nicht ausgeführt" has "$desktop" "^ok" $((before + 1))
-}
+startHand
 click() {  # x y
   hand bewege "$1" "$2"
   hand drücke
